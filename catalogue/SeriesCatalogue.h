@@ -1,0 +1,23 @@
+#pragma once
+// The series list: the "*.dat" files of the units folder beside the program.
+//
+// ListFiles lists the matching ordinary files; BuildSeriesList turns the
+// listing into series names (every ".dat" removed, letter case kept) while
+// remembering the very file each name came from, so that "X.DAT" loads.
+
+#include <QString>
+#include <vector>
+
+// Names (without directory) of the ordinary, non-hidden files in directory
+// whose names match pattern (wildcards, letter case ignored), sorted by name
+// with letter case ignored, joined with one NUL character between names.
+// Empty when nothing matches or the directory does not exist.
+QString ListFiles(const QString &directory, const QString &pattern);
+
+struct SeriesEntry {
+    QString name;      // shown in the series list; compared with "進数"
+    QString fileName;  // the file as listed, without directory
+};
+
+// The series of unitsDirectory in list order; empty when there is none.
+std::vector<SeriesEntry> BuildSeriesList(const QString &unitsDirectory);

@@ -1,0 +1,40 @@
+#pragma once
+// Converting a typed value from one unit of the loaded series to another.
+//
+// The main window reads its controls into a ConversionRequest, calls
+// ConvertRequest and applies the outcome in this order: the result text goes
+// into the result box (when resultWritten), then either the failure handling
+// runs or the result line is built from the shown source value and the texts
+// the window displays.
+
+#include "catalogue/UnitRecord.h"
+#include "convert/ConversionFailure.h"
+
+#include <QString>
+
+// The name of the number-base series, whose units are radices.
+QString NumberBaseSeriesName();
+bool IsNumberBaseSeries(const QString &seriesName);
+
+struct ConversionRequest {
+    QString typedText;    // the value box as typed
+    int sourcePos = -1;   // list position of the source unit, -1 for none
+    int targetPos = -1;   // list position of the target unit, -1 for none
+    QString seriesName;   // the text of the series list
+    int showAns = 0;      // result style: 0 plain, 1 grouped, 2 scientific; others act as 0
+    int placeNum = 15;    // digit limit of the grouped style
+};
+
+struct ConversionOutcome {
+    bool resultWritten = false;  // the result text is ready for the result box
+    QString resultText;
+    bool failed = false;
+    FailureKind failure = FailureKind::Other;
+    QString shownSource;         // the source value as the result line shows it
+};
+
+ConversionOutcome ConvertRequest(const ConversionRequest &request, const UnitArray &units);
+
+// One line of the last result: "v (src) => r (dst)" and CR LF.
+QString ResultLine(const QString &shownSource, const QString &sourceUnit,
+                   const QString &resultText, const QString &targetUnit);

@@ -1,0 +1,47 @@
+#pragma once
+// The eight keys of the settings file, their defaults and accepted ranges,
+// and the text forms of the values.
+//
+// Every key is read through ReadSetting, which checks the stored text and
+// falls back to the key's default when it is empty, not a number or outside
+// what its consumer accepts.
+
+#include <QString>
+#include <QtGlobal>
+
+enum class SettingKey { Front, WinPos, MainFormTop, MainFormLeft, ShowAns, MaxPlace, UnitSeries, LastUnitSeries };
+
+struct SettingSpec {
+    const char *section;  // "FormSet" or "CalcSet"
+    const char *key;
+    int defaultValue;     // for the two coordinates the caller passes the centred default
+    long long min;
+    long long max;
+};
+
+const SettingSpec &SpecOf(SettingKey key);
+
+QString SettingsFileName();  // "Tovelset.ini"
+
+// Converts a stored text like the platform's text-to-number conversion:
+// blanks around the number allowed, a fraction rounded half to even.
+// False when the text is not a number or the rounded value is outside [min, max].
+bool ParseWholeNumber(const QString &text, long long min, long long max, long long *value);
+
+// Reads key from the settings file at path. defaultValue replaces the table's
+// default (the coordinates' centred defaults); a value outside the key's
+// range, or outside [0, listCount - 1] for LastUnitSeries when listCount >= 0,
+// reads as the default.
+int ReadSetting(const QString &path, SettingKey key, int defaultValue, int listCount = -1);
+int ReadSetting(const QString &path, SettingKey key);
+
+// Writes key as decimal text; non-zero on success.
+int WriteSetting(const QString &path, SettingKey key, int value);
+
+// A window coordinate in twips as written to the file: the decimal text of a
+// single-precision number, a whole number without a decimal point.
+QString CoordinateText(double twips);
+
+// The centred position along one axis: (screen - window) rounded half to
+// even, then halved toward zero.
+int CentredPosition(double screenTwips, double windowTwips);

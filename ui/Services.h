@@ -1,0 +1,37 @@
+#pragma once
+// What the windows ask of the platform beyond Qt's widgets.
+//
+// The program runs over QtServices; tests run the real windows over a
+// recording fake, so no test blocks on a modal message box, plays a sound,
+// touches the clipboard, opens a document or ends the test process.
+
+#include <QSize>
+#include <QString>
+
+class QWidget;
+
+class Services {
+public:
+    // Message box styles: one OK button and an icon.
+    enum Style { Error = 16, Exclamation = 48, Information = 64 };
+
+    virtual ~Services() = default;
+
+    // Modal message box; returns when the user has closed it.
+    virtual void messageBox(QWidget *owner, const QString &text, int style, const QString &title) = 0;
+    // The system's sound for a message of that style (64: information).
+    virtual void messageBeep(int type) = 0;
+    // Empties the clipboard and puts text on it as plain text. False on failure.
+    virtual bool setClipboardText(const QString &text) = 0;
+    // Opens a local file (absolute path) or a URL with the desktop's handler.
+    virtual bool openDocument(const QString &pathOrUrl) = 0;
+    // The folder of the running program, without a trailing "/" (except "/").
+    virtual QString programDirectory() const = 0;
+    // The primary screen's full size in twips.
+    virtual QSize screenSizeTwips() const = 0;
+    // Twips per pixel at the screen's logical resolution (15 at 96 dpi).
+    virtual double twipsPerPixel() const = 0;
+    // Ends the program at once: no further handler of any window runs. The
+    // fake records the call and returns; callers return right after it.
+    virtual void endProgram() = 0;
+};

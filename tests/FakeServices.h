@@ -43,6 +43,7 @@ public:
         return true;
     }
     QString programDirectory() const override { return programDir; }
+    QString userConfigDirectory() const override { return configDir; }
     QSize screenSizeTwips() const override { return screenTwips; }
     double twipsPerPixel() const override { return 15.0; }
     void endProgram() override { ++ends; }
@@ -50,6 +51,7 @@ public:
     int beepCount() const { return int(beeps.size()); }
 
     QString programDir;
+    QString configDir;
     QSize screenTwips{1920 * 15, 1080 * 15};
     std::vector<Box> boxes;
     std::vector<int> beeps;

@@ -27,6 +27,9 @@ public:
     virtual bool openDocument(const QString &pathOrUrl) = 0;
     // The folder of the running program, without a trailing "/" (except "/").
     virtual QString programDirectory() const = 0;
+    // The user's own configuration folder for Tovel (used for the settings
+    // file when the program folder cannot be written).
+    virtual QString userConfigDirectory() const = 0;
     // The primary screen's full size in twips.
     virtual QSize screenSizeTwips() const = 0;
     // Twips per pixel at the screen's logical resolution (15 at 96 dpi).

@@ -1,1 +1,439 @@
-// placeholder
+#include "catalogue/UnitFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QStringDecoder>
+#include <QSysInfo>
+#include <QVarLengthArray>
+
+#include <charconv>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <iconv.h>
+#include <limits>
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Decoding
+
+constexpr char16_t kReplacement = 0xFFFD;
+
+bool startsWithUtf8Bom(const QByteArray &bytes)
+{
+    return bytes.startsWith("\xEF\xBB\xBF");
+}
+
+// CP932 byte structure, for the fallback decoder below.
+bool isCp932LeadByte(unsigned char b)
+{
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
+// Used only when iconv has no CP932 converter. Qt's decoder turns bytes it
+// cannot map into U+001A, which a file may also hold for real, so each
+// character is decoded on its own and a U+001A that did not come from the
+// byte 0x1A becomes U+FFFD.
+QString decodeCp932WithQt(const QByteArray &bytes)
+{
+    QString out;
+    out.reserve(bytes.size());
+    QStringDecoder decoder("windows-31j", QStringConverter::Flag::Stateless);
+    const qsizetype n = bytes.size();
+    for (qsizetype i = 0; i < n;) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        if (b < 0x80) {
+            out.append(QChar(b));
+            ++i;
+            continue;
+        }
+        const qsizetype len = (isCp932LeadByte(b) && i + 1 < n) ? 2 : 1;
+        const QString one = decoder(QByteArrayView(bytes.constData() + i, len));
+        if (len == 2 && (one.size() != 1 || one.at(0) == QChar(0x1A) || one.at(0) == QChar(kReplacement))) {
+            // The pair does not decode: only the lead byte is lost, the next
+            // byte is read again on its own (it may be a comma or a quote).
+            out.append(QChar(kReplacement));
+            ++i;
+            continue;
+        }
+        if (one.size() != 1 || one.at(0) == QChar(0x1A))
+            out.append(QChar(kReplacement));
+        else
+            out.append(one);
+        i += len;
+    }
+    return out;
+}
+
+// CP932 through iconv, which reports each byte it cannot decode; such a byte
+// becomes U+FFFD and decoding goes on with the next byte.
+QString decodeCp932(const QByteArray &bytes)
+{
+    const char *target = QSysInfo::ByteOrder == QSysInfo::LittleEndian ? "UTF-16LE" : "UTF-16BE";
+    iconv_t cd = iconv_open(target, "CP932");
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return decodeCp932WithQt(bytes);
+
+    // Every byte gives at most one UTF-16 unit: a one-byte character or a
+    // skipped byte gives one, a two-byte character gives one BMP character.
+    QString out(bytes.size(), Qt::Uninitialized);
+    char *in = const_cast<char *>(bytes.constData());
+    size_t inLeft = static_cast<size_t>(bytes.size());
+    char *const outStart = reinterpret_cast<char *>(out.data());
+    char *outPtr = outStart;
+    size_t outLeft = static_cast<size_t>(out.size()) * sizeof(char16_t);
+
+    const auto putReplacement = [&] {
+        const char16_t r = kReplacement;
+        std::memcpy(outPtr, &r, sizeof r);
+        outPtr += sizeof r;
+        outLeft -= sizeof r;
+    };
+
+    while (inLeft > 0) {
+        const size_t rc = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
+        if (rc != static_cast<size_t>(-1))
+            break;
+        if (errno == EILSEQ) {
+            putReplacement();
+            ++in;
+            --inLeft;
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        } else if (errno == EINVAL) {
+            // A lead byte at the very end of the file.
+            putReplacement();
+            in += inLeft;
+            inLeft = 0;
+        } else {
+            // E2BIG cannot happen with the size reserved above; stop rather
+            // than loop if it ever does.
+            break;
+        }
+    }
+    iconv_close(cd);
+    out.truncate((outPtr - outStart) / static_cast<qsizetype>(sizeof(char16_t)));
+    return out;
+}
+
+// ---------------------------------------------------------------------------
+// Items
+
+bool isBlank(char16_t c)
+{
+    return c == u' ' || c == u'\t';
+}
+
+bool isLineEnd(char16_t c)
+{
+    return c == u'\r' || c == u'\n';
+}
+
+struct Item {
+    QStringView value;  // the text of the item (without quotation marks)
+    QStringView raw;    // the item as it stood, quotation marks included
+    bool quoted = false;
+    bool textAfterQuote = false;
+    bool unclosedQuote = false;
+};
+
+// Reads the items of a series file one after another. Items are separated by
+// a comma or a line end (CR LF, LF or CR alike), so an empty line is one
+// empty item and a comma right after a comma gives an empty item as well.
+class ItemReader
+{
+public:
+    explicit ItemReader(QStringView text)
+        : m_pos(text.utf16()), m_end(text.utf16() + text.size())
+    {
+    }
+
+    // False at the end of the file: there is no further item.
+    bool next(Item &item)
+    {
+        item = Item();
+        while (m_pos < m_end && isBlank(*m_pos))
+            ++m_pos;
+        if (m_pos == m_end)
+            return false;
+
+        const char16_t *start = m_pos;
+        if (*m_pos == u'"') {
+            item.quoted = true;
+            const char16_t *open = ++m_pos;
+            while (m_pos < m_end && *m_pos != u'"')
+                ++m_pos;
+            item.value = QStringView(open, m_pos);
+            if (m_pos == m_end) {
+                item.unclosedQuote = true;
+                item.raw = QStringView(start, m_pos);
+                return true;
+            }
+            ++m_pos;  // the closing mark
+            const char16_t *afterQuote = m_pos;
+            while (m_pos < m_end && *m_pos != u',' && !isLineEnd(*m_pos)) {
+                if (!isBlank(*m_pos))
+                    item.textAfterQuote = true;
+                ++m_pos;
+            }
+            item.raw = QStringView(start, item.textAfterQuote ? trimEnd(afterQuote, m_pos) : afterQuote);
+        } else {
+            while (m_pos < m_end && *m_pos != u',' && !isLineEnd(*m_pos))
+                ++m_pos;
+            item.value = QStringView(start, trimEnd(start, m_pos));
+            item.raw = item.value;
+        }
+        skipSeparator();
+        return true;
+    }
+
+    // Whether anything but blanks and line ends is left.
+    bool hasContentLeft() const
+    {
+        for (const char16_t *p = m_pos; p < m_end; ++p) {
+            if (!isBlank(*p) && !isLineEnd(*p))
+                return true;
+        }
+        return false;
+    }
+
+private:
+    static const char16_t *trimEnd(const char16_t *begin, const char16_t *end)
+    {
+        while (end > begin && isBlank(end[-1]))
+            --end;
+        return end;
+    }
+
+    void skipSeparator()
+    {
+        if (m_pos == m_end)
+            return;
+        if (*m_pos == u'\r') {
+            ++m_pos;
+            if (m_pos < m_end && *m_pos == u'\n')
+                ++m_pos;
+        } else {
+            ++m_pos;  // a comma or an LF
+        }
+    }
+
+    const char16_t *m_pos;
+    const char16_t *m_end;
+};
+
+// ---------------------------------------------------------------------------
+// Numbers
+
+enum class NumberRead { Ok, Empty, NotANumber, OutOfRange };
+
+bool isDigit(char16_t c)
+{
+    return c >= u'0' && c <= u'9';
+}
+
+// Decimal notation with "." as the decimal point whatever the locale:
+// [sign] digits [. digits] [E|e [sign] digits], where either the whole or the
+// decimal digits may be missing but not both. Blanks around it are ignored.
+NumberRead readDouble(QStringView text, double &value)
+{
+    value = 0.0;
+    text = text.trimmed();
+    if (text.isEmpty())
+        return NumberRead::Empty;
+
+    const char16_t *p = text.utf16();
+    const char16_t *const end = p + text.size();
+    bool negative = false;
+    if (*p == u'+' || *p == u'-') {
+        negative = *p == u'-';
+        ++p;
+    }
+    const char16_t *const numberStart = p;  // without the sign
+    qsizetype digits = 0;
+    while (p < end && isDigit(*p)) {
+        ++p;
+        ++digits;
+    }
+    if (p < end && *p == u'.') {
+        ++p;
+        while (p < end && isDigit(*p)) {
+            ++p;
+            ++digits;
+        }
+    }
+    if (digits == 0)
+        return NumberRead::NotANumber;
+    if (p < end && (*p == u'e' || *p == u'E')) {
+        ++p;
+        if (p < end && (*p == u'+' || *p == u'-'))
+            ++p;
+        const char16_t *const exponentStart = p;
+        while (p < end && isDigit(*p))
+            ++p;
+        if (p == exponentStart)
+            return NumberRead::NotANumber;
+    }
+    if (p != end)
+        return NumberRead::NotANumber;
+
+    // Only ASCII is left: narrow it for from_chars, which never looks at the
+    // locale.
+    QVarLengthArray<char, 64> narrow;
+    if (negative)
+        narrow.append('-');
+    for (const char16_t *q = numberStart; q < end; ++q)
+        narrow.append(static_cast<char>(*q));
+    double parsed = 0.0;
+    const auto result = std::from_chars(narrow.data(), narrow.data() + narrow.size(), parsed,
+                                        std::chars_format::general);
+    if (result.ec == std::errc::result_out_of_range)
+        return NumberRead::OutOfRange;  // too large, or too small to be anything but 0
+    if (result.ec != std::errc() || result.ptr != narrow.data() + narrow.size())
+        return NumberRead::NotANumber;
+    value = parsed;
+    return NumberRead::Ok;
+}
+
+// A 16-bit field: the number rounded to the nearest whole number (halves to
+// the even neighbour); out of range when that is not in -32768..32767.
+NumberRead readInt16(QStringView text, qint16 &value, double *asRead = nullptr)
+{
+    value = 0;
+    double d = 0.0;
+    const NumberRead r = readDouble(text, d);
+    if (r == NumberRead::OutOfRange && asRead)
+        *asRead = text.trimmed().startsWith(u'-') ? -HUGE_VAL : HUGE_VAL;
+    if (r != NumberRead::Ok)
+        return r;
+    const double rounded = std::nearbyint(d);
+    if (asRead)
+        *asRead = rounded;
+    if (rounded < -32768.0 || rounded > 32767.0)
+        return NumberRead::OutOfRange;
+    value = static_cast<qint16>(rounded);
+    return NumberRead::Ok;
+}
+
+long long clampToLongLong(double d)
+{
+    if (std::isnan(d))
+        return 0;
+    if (d >= 9.2e18)
+        return std::numeric_limits<long long>::max();
+    if (d <= -9.2e18)
+        return std::numeric_limits<long long>::min();
+    return static_cast<long long>(d);
+}
+
+void noteIssue(UnitFileContents &contents, int record, int field, const Item &item,
+               FieldIssue::Kind kind)
+{
+    contents.issues.push_back(FieldIssue{record, field, item.raw.toString(), kind});
+}
+
+void noteNumberIssue(UnitFileContents &contents, int record, int field, const Item &item,
+                     NumberRead r)
+{
+    if (r == NumberRead::NotANumber)
+        noteIssue(contents, record, field, item, FieldIssue::NotANumber);
+    else if (r == NumberRead::OutOfRange)
+        noteIssue(contents, record, field, item, FieldIssue::OutOfRange);
+}
+
+}  // namespace
+
+QString DecodeSeriesText(const QByteArray &bytes)
+{
+    if (startsWithUtf8Bom(bytes)) {
+        // The mark is skipped; broken sequences become U+FFFD.
+        QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
+        return utf8(bytes);
+    }
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
+    QString text = utf8(bytes);
+    if (!utf8.hasError())
+        return text;
+    return decodeCp932(bytes);
+}
+
+UnitFileContents ParseSeriesText(const QString &text)
+{
+    UnitFileContents contents;
+    contents.opened = true;
+    ItemReader reader(text);
+    Item item;
+
+    qint16 count = 0;
+    if (reader.next(item)) {
+        double asRead = 0.0;
+        const NumberRead r = readInt16(item.value, count, &asRead);
+        contents.countRead = r == NumberRead::Ok || r == NumberRead::Empty;
+        contents.declaredCount = r == NumberRead::Empty ? 0 : clampToLongLong(asRead);
+        if (!contents.countRead)
+            count = 0;
+    } else {
+        contents.countRead = false;  // an empty file
+    }
+    if (count <= 0)
+        return contents;
+
+    contents.units.resize(static_cast<size_t>(count));
+    bool endOfFile = false;
+    for (int i = 0; i < count && !endOfFile; ++i) {
+        UnitRecord &unit = contents.units[static_cast<size_t>(i)];
+        for (int field = 0; field < 5; ++field) {
+            if (!reader.next(item)) {
+                endOfFile = true;
+                break;
+            }
+            if (item.textAfterQuote)
+                noteIssue(contents, i, field, item, FieldIssue::TextAfterQuote);
+            if (item.unclosedQuote)
+                noteIssue(contents, i, field, item, FieldIssue::UnclosedQuote);
+            switch (field) {
+            case 0:
+                unit.UnitName = item.value.toString();
+                break;
+            case 1:
+                noteNumberIssue(contents, i, field, item, readDouble(item.value, unit.Factor));
+                break;
+            case 2:
+                noteNumberIssue(contents, i, field, item, readDouble(item.value, unit.Offset));
+                break;
+            case 3:
+                noteNumberIssue(contents, i, field, item, readInt16(item.value, unit.SeparatorOK));
+                break;
+            case 4:
+                noteNumberIssue(contents, i, field, item, readInt16(item.value, unit.ExponentOK));
+                break;
+            }
+        }
+        if (!endOfFile)
+            ++contents.recordsPresent;
+    }
+    contents.trailingItems = !endOfFile && reader.hasContentLeft();
+    return contents;
+}
+
+UnitFileContents ReadUnitFile(const QString &path)
+{
+    // Only an ordinary file (or a link to one) is opened: a pipe or a device
+    // under a series name would block or never end.
+    const QFileInfo info(path);
+    if (path.isEmpty() || !info.isFile())
+        return UnitFileContents();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return UnitFileContents();
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return UnitFileContents();
+    return ParseSeriesText(DecodeSeriesText(bytes));
+}
+
+qint16 LoadUnitFile(const QString &path, UnitArray &units)
+{
+    units = std::move(ReadUnitFile(path).units);
+    return static_cast<qint16>(static_cast<int>(units.size()) - 1);
+}

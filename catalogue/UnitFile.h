@@ -19,12 +19,20 @@
 // Bytes that do not decode become U+FFFD.
 QString DecodeSeriesText(const QByteArray &bytes);
 
-// How one number field of one record read.
+// How one field of one record read, when it did not read cleanly.
+//
+// NotANumber and OutOfRange concern the number fields: the field became 0.
+// (A number whose magnitude is too large for the field, or a factor or offset
+// too small to be anything but 0, is OutOfRange.) The two quote kinds concern
+// any field written between double quotation marks: TextAfterQuote when
+// something other than blanks stood between the closing mark and the next
+// comma or line end (it is ignored), UnclosedQuote when no closing mark
+// followed, so that the item ran to the end of the file.
 struct FieldIssue {
     int record = 0;      // index of the record, from 0
-    int field = 0;       // 1 factor, 2 offset, 3 grouping flag, 4 exponent flag
-    QString itemText;    // the item as it stood in the file
-    enum Kind { NotANumber, OutOfRange } kind = NotANumber;
+    int field = 0;       // 0 name, 1 factor, 2 offset, 3 grouping flag, 4 exponent flag
+    QString itemText;    // the item as it stood in the file, quotation marks included
+    enum Kind { NotANumber, OutOfRange, TextAfterQuote, UnclosedQuote } kind = NotANumber;
 };
 
 struct UnitFileContents {
@@ -32,12 +40,15 @@ struct UnitFileContents {
     bool countRead = false;       // the first item read as a count in the 16-bit range
     long long declaredCount = 0;  // the count as written (0 when it did not read)
     int recordsPresent = 0;       // records whose five items were all present in the file
-    bool trailingItems = false;   // items follow the last counted record
+    bool trailingItems = false;   // something other than blanks and line ends follows the last counted record
     UnitArray units;              // count records (blank ones past the end of the file)
     std::vector<FieldIssue> issues;
 };
 
 UnitFileContents ReadUnitFile(const QString &path);
+
+// The same reading over text already decoded; opened is set.
+UnitFileContents ParseSeriesText(const QString &text);
 
 // Replaces units by the series in the file at path and returns the index of
 // its last record: count - 1, so -1 when the file yields no unit (missing,

@@ -1,1 +1,63 @@
-// placeholder
+#include "convert/frmAll.h"
+
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// Layout in twips at 15 twips a pixel.
+constexpr int px(int twips) { return (twips + 7) / 15; }
+
+} // namespace
+
+frmAll::frmAll(const QString &lastResult, QWidget *owner)
+    : SecondaryWindow(owner), m_lastResult(lastResult)
+{
+    setObjectName(u"frmAll"_s);
+    setWindowTitle(u"一括変換結果"_s);
+
+    cmdClose = new QPushButton(u"OK"_s, this);
+    cmdClose->setObjectName(u"cmdClose"_s);
+    cmdClose->setGeometry(px(2700), px(3900), px(1215), px(375));
+    cmdClose->setDefault(true);
+
+    txtAllAns = new QPlainTextEdit(this);
+    txtAllAns->setObjectName(u"txtAllAns"_s);
+    txtAllAns->setGeometry(px(60), px(60), px(6375), px(3735));
+    txtAllAns->setReadOnly(true);
+    txtAllAns->setLineWrapMode(QPlainTextEdit::NoWrap);
+    txtAllAns->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    txtAllAns->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    txtAllAns->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+
+    // The button comes first in the focus order, so it has the focus.
+    setTabOrder(cmdClose, txtAllAns);
+    cmdClose->setFocus();
+
+    setFixedSize(px(6465), px(4380));
+    connect(cmdClose, &QPushButton::clicked, this, &frmAll::cmdClose_Click);
+}
+
+void frmAll::Form_Load()
+{
+    SetTopMost(this, 1);
+    DisableCloseMenu(this);
+    // The lines end in CR LF; the box shows them as lines.
+    QString text = m_lastResult;
+    text.replace(u"\r\n"_s, u"\n"_s);
+    if (text.endsWith(u'\n'))
+        text.chop(1);
+    txtAllAns->setPlainText(text);
+}
+
+void frmAll::cmdClose_Click()
+{
+    unload();
+}
+
+void frmAll::escapePressed()
+{
+    cmdClose_Click();
+}

@@ -1,1 +1,611 @@
-// placeholder
+#include "ui/frmMain.h"
+
+#include "catalogue/UnitFile.h"
+#include "convert/Conversion.h"
+#include "convert/EntryFilter.h"
+#include "convert/frmAll.h"
+#include "settings/SettingsLocation.h"
+#include "settings/SettingsValues.h"
+#if __has_include("settings/frmSet.h")
+#include "settings/frmSet.h"
+#define TOVEL_HAVE_FRMSET 1
+#endif
+#include "settings/modFileFuncs.h"
+#include "settings/modSetForm.h"
+#include "ui/Help.h"
+#include "ui/Services.h"
+#include "ui/frmAbout.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSignalBlocker>
+#include <QStringList>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// intSeriesIndex before the first series is loaded: no list index.
+constexpr int kNoSeriesLoaded = -2;
+
+const QString kTitle = u"Tovel"_s;
+const QString kTitlePrefix = u"Tovel - "_s;
+
+} // namespace
+
+// Sees every key of the application before its receiver, so the main window
+// can act on Enter before the focused control does.
+class KeyPreview : public QObject {
+public:
+    explicit KeyPreview(frmMain *window) : QObject(window), m_window(window) {}
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        m_window->previewKey(watched, event);
+        return false;  // the key goes on to its receiver
+    }
+
+private:
+    frmMain *m_window;
+};
+
+frmMain::frmMain(Services &services, quint64 randomSeed, QWidget *parent)
+    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                              | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                              | Qt::WindowCloseButtonHint),
+      m_services(services),
+      m_random(randomSeed),
+      m_programDir(services.programDirectory())
+{
+    setObjectName(u"frmMain"_s);
+    setWindowTitle(kTitle);
+    setWindowIcon(QIcon(u":/icons/tovel-256.png"_s));
+    buildControls();
+    buildMenus();
+
+    // The window is fixed in size: client area 3510 x 2355 twips below the menu bar.
+    centralWidget()->setFixedSize(pixels(3510), pixels(2355));
+    setFixedSize(pixels(3510), pixels(2355) + menuBar()->sizeHint().height());
+
+    // Enter is seen by the window before the focused control.
+    m_keyPreview = new KeyPreview(this);
+    qApp->installEventFilter(m_keyPreview);
+}
+
+frmMain::~frmMain()
+{
+    qApp->removeEventFilter(m_keyPreview);
+}
+
+int frmMain::twips(int px) const
+{
+    return qRound(px * m_services.twipsPerPixel());
+}
+
+int frmMain::pixels(int tw) const
+{
+    return qRound(tw / m_services.twipsPerPixel());
+}
+
+QRect frmMain::twipsRect(int left, int top, int width, int height) const
+{
+    return QRect(pixels(left), pixels(top), pixels(width), pixels(height));
+}
+
+void frmMain::buildControls()
+{
+    auto *client = new QWidget(this);
+    client->setObjectName(u"client"_s);
+    setCentralWidget(client);
+
+    auto makeLabel = [&](int index, QWidget *container, const QString &text, QRect geometry) {
+        auto *label = new QLabel(text, container);
+        label->setObjectName(u"lblLabel_%1"_s.arg(index));
+        label->setGeometry(geometry);
+        lblLabel[index] = label;
+    };
+    auto makeCombo = [&](const QString &name, QWidget *container, QRect geometry) {
+        auto *combo = new QComboBox(container);
+        combo->setObjectName(name);
+        combo->setEditable(false);
+        combo->setGeometry(geometry);
+        // A list of tens of thousands of units must not be measured item by item.
+        combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        combo->setMaxVisibleItems(20);
+        return combo;
+    };
+
+    frmBeforeConvert = new QGroupBox(u"変換前"_s, client);
+    frmBeforeConvert->setObjectName(u"frmBeforeConvert"_s);
+    frmBeforeConvert->setGeometry(twipsRect(60, 60, 3375, 855));
+    makeLabel(1, frmBeforeConvert, u"値"_s, twipsRect(180, 240, 195, 195));
+    txtBeforeConv = new QLineEdit(u"0"_s, frmBeforeConvert);
+    txtBeforeConv->setObjectName(u"txtBeforeConv"_s);
+    txtBeforeConv->setGeometry(twipsRect(780, 180, 2205, 270));
+    // Keys reach the box as plain characters: an input method left on would
+    // send full-width digits that the filter has to discard.
+    txtBeforeConv->setAttribute(Qt::WA_InputMethodEnabled, false);
+    txtBeforeConv->installEventFilter(this);
+    makeLabel(2, frmBeforeConvert, u"単位"_s, twipsRect(180, 540, 375, 195));
+    comBeforeConvUnit = makeCombo(u"comBeforeConvUnit"_s, frmBeforeConvert, twipsRect(780, 480, 2460, 300));
+
+    frmAfterConvert = new QGroupBox(u"変換後"_s, client);
+    frmAfterConvert->setObjectName(u"frmAfterConvert"_s);
+    frmAfterConvert->setGeometry(twipsRect(60, 1020, 3375, 855));
+    makeLabel(4, frmAfterConvert, u"値"_s, twipsRect(180, 240, 195, 195));
+    txtAfterConv = new QLineEdit(u"0"_s, frmAfterConvert);
+    txtAfterConv->setObjectName(u"txtAfterConv"_s);
+    txtAfterConv->setReadOnly(true);
+    txtAfterConv->setGeometry(twipsRect(780, 180, 2205, 270));
+    txtAfterConv->installEventFilter(this);
+    makeLabel(3, frmAfterConvert, u"単位"_s, twipsRect(180, 540, 375, 195));
+    comAfterConvUnit = makeCombo(u"comAfterConvUnit"_s, frmAfterConvert, twipsRect(780, 480, 2460, 300));
+
+    makeLabel(0, client, u"単位系"_s, twipsRect(240, 2040, 555, 195));
+    comUnitList = makeCombo(u"comUnitList"_s, client, twipsRect(840, 1980, 2460, 300));
+
+    // Focus order: series list, value box, source unit, result box, target unit.
+    setTabOrder(comUnitList, txtBeforeConv);
+    setTabOrder(txtBeforeConv, comBeforeConvUnit);
+    setTabOrder(comBeforeConvUnit, txtAfterConv);
+    setTabOrder(txtAfterConv, comAfterConvUnit);
+    comUnitList->setFocus();
+
+    // currentIndexChanged runs the handler whenever the index changes, from
+    // the user or from code, before setCurrentIndex returns. Filling a list
+    // happens with its signals blocked, so only deliberate selections count.
+    connect(comUnitList, &QComboBox::currentIndexChanged, this, &frmMain::comUnitList_Click);
+    connect(comBeforeConvUnit, &QComboBox::currentIndexChanged, this, &frmMain::comBeforeConvUnit_Click);
+}
+
+void frmMain::buildMenus()
+{
+    QMenuBar *bar = menuBar();
+    auto makeAction = [&](QMenu *menu, const QString &name, const QString &caption,
+                          const QKeySequence &shortcut = QKeySequence()) {
+        auto *action = menu->addAction(caption);
+        action->setObjectName(name);
+        if (!shortcut.isEmpty()) {
+            action->setShortcut(shortcut);
+            action->setShortcutContext(Qt::WindowShortcut);
+        }
+        // The window owns its shortcuts even while the menu bar is hidden.
+        addAction(action);
+        return action;
+    };
+    auto makeSeparator = [&](QMenu *menu, const QString &name) {
+        QAction *separator = menu->addSeparator();
+        separator->setObjectName(name);
+    };
+
+    Menu_Convert = bar->addMenu(u"変換(&V)"_s);
+    Menu_Convert->setObjectName(u"Menu_Convert"_s);
+    Menu_NormalConv = makeAction(Menu_Convert, u"Menu_NormalConv"_s, u"通常変換(&N)\tEnter"_s);
+    Menu_AllConv = makeAction(Menu_Convert, u"Menu_AllConv"_s, u"一括変換(&A)\tShift+Enter"_s);
+
+    Menu_Control = bar->addMenu(u"操作(&T)"_s);
+    Menu_Control->setObjectName(u"Menu_Control"_s);
+    Menu_Clear = makeAction(Menu_Control, u"Menu_Clear"_s, u"クリア(&C)"_s, QKeySequence(u"Ctrl+D"_s));
+    Menu_SendClipBoard = makeAction(Menu_Control, u"Menu_SendClipBoard"_s,
+                                    u"最終の結果をクリップボードへ(&S)"_s, QKeySequence(u"Ctrl+C"_s));
+    Menu_SendClipBoard->setEnabled(false);
+
+    Menu_Others = bar->addMenu(u"その他(&O)"_s);
+    Menu_Others->setObjectName(u"Menu_Others"_s);
+    Menu_Set = Menu_Others->addMenu(u"設定(&S)"_s);
+    Menu_Set->setObjectName(u"Menu_Set"_s);
+    Menu_Front = makeAction(Menu_Set, u"Menu_Front"_s, u"最前面に表示(&F)"_s, QKeySequence(u"Ctrl+F"_s));
+    Menu_Front->setCheckable(true);
+    makeSeparator(Menu_Set, u"Kugiri1"_s);
+    Menu_Setting = makeAction(Menu_Set, u"Menu_Setting"_s, u"他の設定(&S)"_s, QKeySequence(u"Ctrl+S"_s));
+    makeSeparator(Menu_Others, u"Kugiri2"_s);
+    Menu_ShowHelp = makeAction(Menu_Others, u"Menu_ShowHelp"_s, u"ヘルプを見る(&H)"_s, QKeySequence(Qt::Key_F1));
+    makeSeparator(Menu_Others, u"Kugiri3"_s);
+    Menu_Version = makeAction(Menu_Others, u"Menu_Version"_s, u"バージョン情報(&V)"_s);
+    Menu_End = makeAction(Menu_Others, u"Menu_End"_s, u"終了(&X)"_s);
+
+    connect(Menu_NormalConv, &QAction::triggered, this, &frmMain::ConvertValue);
+    connect(Menu_AllConv, &QAction::triggered, this, &frmMain::ConvertToAllUnits);
+    connect(Menu_Clear, &QAction::triggered, this, &frmMain::Menu_Clear_Click);
+    connect(Menu_SendClipBoard, &QAction::triggered, this, &frmMain::Menu_SendClipBoard_Click);
+    connect(Menu_Front, &QAction::triggered, this, [this] {
+        // Qt has flipped the check mark already; the command flips it itself.
+        Menu_Front->setChecked(!Menu_Front->isChecked());
+        Menu_Front_Click();
+    });
+    connect(Menu_Setting, &QAction::triggered, this, &frmMain::Menu_Setting_Click);
+    connect(Menu_ShowHelp, &QAction::triggered, this, &frmMain::Menu_ShowHelp_Click);
+    connect(Menu_Version, &QAction::triggered, this, &frmMain::Menu_Version_Click);
+    connect(Menu_End, &QAction::triggered, this, &frmMain::Menu_End_Click);
+}
+
+// ---------------------------------------------------------------- start-up
+
+bool frmMain::buildSeriesList()
+{
+    QString dir = m_programDir;
+    const QString unitsDir = JoinPath(dir, u"units/"_s);
+    m_series = BuildSeriesList(unitsDir);
+    if (m_series.empty()) {
+        m_services.messageBox(this, u"データファイルが読み込めません。"_s, Services::Error, u"error!!"_s);
+        m_ended = true;
+        m_services.endProgram();
+        return false;
+    }
+    QStringList names;
+    names.reserve(int(m_series.size()));
+    for (const SeriesEntry &entry : m_series)
+        names << entry.name;
+    const QSignalBlocker blocker(comUnitList);
+    comUnitList->clear();
+    comUnitList->addItems(names);
+    comUnitList->setCurrentIndex(-1);
+    return true;
+}
+
+bool frmMain::Form_Load()
+{
+    if (!buildSeriesList())
+        return false;
+    intSeriesIndex = kNoSeriesLoaded;
+    striniAdd = SettingsFilePath(m_programDir, m_services.userConfigDirectory());
+
+    intFront = ReadSetting(striniAdd, SettingKey::Front);
+    Menu_Front->setChecked(intFront == 0);
+    Menu_Front_Click();
+
+    intWinPos = ReadSetting(striniAdd, SettingKey::WinPos);
+    placeWindow();
+
+    intShowAns = ReadSetting(striniAdd, SettingKey::ShowAns);
+    intPlaceNum = ReadSetting(striniAdd, SettingKey::MaxPlace);
+    intUnitSeries = ReadSetting(striniAdd, SettingKey::UnitSeries);
+
+    const int count = comUnitList->count();
+    int start = 0;
+    if (intUnitSeries == 1) {
+        std::uniform_int_distribution<int> pick(0, count - 1);
+        start = pick(m_random);
+    } else {
+        start = ReadSetting(striniAdd, SettingKey::LastUnitSeries, 0, count);
+    }
+    comUnitList->setCurrentIndex(start);  // loads the series
+
+    AllConvRunning = false;
+    return true;
+}
+
+void frmMain::placeWindow()
+{
+    const QSize screen = m_services.screenSizeTwips();
+    const QSize outer = frameGeometry().size();
+    const int centredTop = CentredPosition(screen.height(), twips(outer.height()));
+    const int centredLeft = CentredPosition(screen.width(), twips(outer.width()));
+    int top = centredTop;
+    int left = centredLeft;
+    if (intWinPos != 1) {
+        top = ReadSetting(striniAdd, SettingKey::MainFormTop, centredTop);
+        left = ReadSetting(striniAdd, SettingKey::MainFormLeft, centredLeft);
+    }
+    move(pixels(left), pixels(top));
+}
+
+int frmMain::topTwips() const
+{
+    return twips(pos().y());
+}
+
+int frmMain::leftTwips() const
+{
+    return twips(pos().x());
+}
+
+// ---------------------------------------------------------- series choice
+
+void frmMain::comUnitList_Click()
+{
+    const int index = comUnitList->currentIndex();
+    if (index == intSeriesIndex || index < 0 || index >= int(m_series.size()))
+        return;
+
+    setWindowTitle(kTitlePrefix + u"読込中"_s);
+    {
+        const QSignalBlocker blockBefore(comBeforeConvUnit);
+        const QSignalBlocker blockAfter(comAfterConvUnit);
+        comBeforeConvUnit->clear();
+        comAfterConvUnit->clear();
+
+        QString dir = m_programDir;
+        const QString path = JoinPath(dir, u"units/"_s) + m_series[size_t(index)].fileName;
+        const int last = LoadUnitFile(path, Units);
+
+        comBeforeConvUnit->setVisible(false);
+        comAfterConvUnit->setVisible(false);
+        QStringList names;
+        names.reserve(last + 1);
+        for (int i = 0; i <= last; ++i)
+            names << Units[size_t(i)].UnitName;
+        comBeforeConvUnit->addItems(names);
+        comAfterConvUnit->addItems(names);
+        comBeforeConvUnit->setCurrentIndex(-1);
+        comAfterConvUnit->setCurrentIndex(-1);
+        comBeforeConvUnit->setVisible(true);
+        comAfterConvUnit->setVisible(true);
+    }
+    // A series without units leaves both lists with nothing selected.
+    if (comBeforeConvUnit->count() > 0) {
+        comBeforeConvUnit->setCurrentIndex(0);  // runs the source-unit handler
+        comAfterConvUnit->setCurrentIndex(0);
+    }
+    txtBeforeConv->setText(u"0"_s);
+    txtAfterConv->setText(u"0"_s);
+    setWindowTitle(kTitlePrefix + comUnitList->currentText());
+    intSeriesIndex = index;
+    m_services.messageBeep(Services::Information);
+}
+
+bool frmMain::isNumberBaseSeries() const
+{
+    return IsNumberBaseSeries(comUnitList->currentText());
+}
+
+void frmMain::comBeforeConvUnit_Click()
+{
+    // A digit string of one radix means nothing in another.
+    if (isNumberBaseSeries()) {
+        txtBeforeConv->setText(u"0"_s);
+        txtAfterConv->setText(u"0"_s);
+    }
+}
+
+// ------------------------------------------------------------- conversion
+
+void frmMain::ConvertValue()
+{
+    if (!AllConvRunning)
+        LastResult.clear();
+
+    ConversionRequest request;
+    request.typedText = txtBeforeConv->text();
+    request.sourcePos = comBeforeConvUnit->currentIndex();
+    request.targetPos = comAfterConvUnit->currentIndex();
+    request.seriesName = comUnitList->currentText();
+    request.showAns = intShowAns;
+    request.placeNum = intPlaceNum;
+    const ConversionOutcome outcome = ConvertRequest(request, Units);
+
+    if (outcome.resultWritten)
+        txtAfterConv->setText(outcome.resultText);
+    if (outcome.failed) {
+        m_services.messageBox(this, FailureMessage(outcome.failure), Services::Exclamation, u"Error!!"_s);
+        txtBeforeConv->setText(u"0"_s);
+        LastResult.clear();
+        AllConvRunning = false;
+        Menu_SendClipBoard->setEnabled(false);
+        return;
+    }
+
+    LastResult += ResultLine(outcome.shownSource, comBeforeConvUnit->currentText(), txtAfterConv->text(),
+                             comAfterConvUnit->currentText());
+    Menu_SendClipBoard->setEnabled(true);
+    if (!AllConvRunning)
+        m_services.messageBeep(Services::Information);
+}
+
+void frmMain::ConvertToAllUnits()
+{
+    LastResult.clear();
+    AllConvRunning = true;
+    const int last = comAfterConvUnit->count() - 1;
+    for (int i = 0; i <= last; ++i) {
+        comAfterConvUnit->setCurrentIndex(i);
+        ConvertValue();
+        if (!AllConvRunning)
+            return;  // the conversion failed and has said so
+    }
+    m_services.messageBeep(Services::Information);
+
+    frmAll results(LastResult, this);
+    results.Form_Load();
+    results.showModal();
+
+    Menu_SendClipBoard->setEnabled(true);
+    AllConvRunning = false;
+    comAfterConvUnit->setCurrentIndex(0);
+    txtAfterConv->setText(u"0"_s);
+}
+
+// --------------------------------------------------------------- commands
+
+void frmMain::Menu_Clear_Click()
+{
+    comBeforeConvUnit->setCurrentIndex(comBeforeConvUnit->count() > 0 ? 0 : -1);
+    comAfterConvUnit->setCurrentIndex(comAfterConvUnit->count() > 0 ? 0 : -1);
+    txtBeforeConv->setText(u"0"_s);
+    txtAfterConv->setText(u"0"_s);
+    Menu_SendClipBoard->setEnabled(false);
+}
+
+void frmMain::Menu_SendClipBoard_Click()
+{
+    if (!Menu_SendClipBoard->isEnabled())
+        return;
+    if (!m_services.setClipboardText(LastResult)) {
+        m_services.messageBox(this, u"クリップボードへ情報を送れませんでした。"_s, Services::Exclamation, u"Tovel"_s);
+        return;
+    }
+    m_services.messageBox(this, u"クリップボードへ情報を送りました。"_s, Services::Information, u"Tovel"_s);
+}
+
+void frmMain::Menu_Front_Click()
+{
+    if (Menu_Front->isChecked()) {
+        SetTopMost(this, 0);
+        m_topMost = false;
+    } else {
+        SetTopMost(this, 1);
+        m_topMost = true;
+    }
+    Menu_Front->setChecked(!Menu_Front->isChecked());
+    intFront = Menu_Front->isChecked() ? -1 : 0;
+}
+
+void frmMain::readDialogSettings()
+{
+    intShowAns = ReadSetting(striniAdd, SettingKey::ShowAns);
+    intPlaceNum = ReadSetting(striniAdd, SettingKey::MaxPlace);
+    intWinPos = ReadSetting(striniAdd, SettingKey::WinPos);
+    intUnitSeries = ReadSetting(striniAdd, SettingKey::UnitSeries);
+}
+
+void frmMain::Menu_Setting_Click()
+{
+#ifdef TOVEL_HAVE_FRMSET
+    {
+        frmSet dialog(striniAdd, this);
+        dialog.Form_Load();
+        dialog.showModal();
+    }
+#endif
+    // The dialog wrote the file on Apply or OK; take over what it holds.
+    readDialogSettings();
+}
+
+void frmMain::Menu_ShowHelp_Click()
+{
+    ShowHelp(m_services);
+}
+
+void frmMain::Menu_Version_Click()
+{
+    frmAbout about(m_services, this);
+    about.Form_Load();
+    about.showModal();
+}
+
+void frmMain::Menu_End_Click()
+{
+    SaveSettingsAndEnd();
+}
+
+void frmMain::SaveSettingsAndEnd()
+{
+    if (m_ended)
+        return;
+    m_ended = true;
+    WriteSetting(striniAdd, SettingKey::ShowAns, intShowAns);
+    WriteSetting(striniAdd, SettingKey::MaxPlace, intPlaceNum);
+    WriteSetting(striniAdd, SettingKey::UnitSeries, intUnitSeries);
+    WriteSetting(striniAdd, SettingKey::LastUnitSeries, comUnitList->currentIndex());
+    WriteSetting(striniAdd, SettingKey::Front, intFront);
+    const SettingSpec &top = SpecOf(SettingKey::MainFormTop);
+    const SettingSpec &left = SpecOf(SettingKey::MainFormLeft);
+    WriteValue(striniAdd, QString::fromLatin1(top.section), QString::fromLatin1(top.key), CoordinateText(topTwips()));
+    WriteValue(striniAdd, QString::fromLatin1(left.section), QString::fromLatin1(left.key), CoordinateText(leftTwips()));
+    WriteSetting(striniAdd, SettingKey::WinPos, intWinPos);
+    m_services.endProgram();
+}
+
+void frmMain::closeEvent(QCloseEvent *event)
+{
+    // A modal window of ours is open: it closes first, through its buttons.
+    if (QApplication::activeModalWidget() && QApplication::activeModalWidget() != this) {
+        event->ignore();
+        return;
+    }
+    SaveSettingsAndEnd();
+    event->accept();
+}
+
+// ------------------------------------------------------------------- keys
+
+void frmMain::previewKey(QObject *watched, QEvent *event)
+{
+    // Enter anywhere in this window converts, before the focused control sees
+    // the key. The key is seen again for each parent the control passes it
+    // to: act only on its first delivery, to the focus widget. Ctrl and Alt
+    // do not matter; Shift converts into every unit.
+    if (event->type() != QEvent::KeyPress || watched != QApplication::focusWidget()
+        || !watched->isWidgetType() || static_cast<QWidget *>(watched)->window() != this
+        || QApplication::activeModalWidget())
+        return;
+    auto *key = static_cast<QKeyEvent *>(event);
+    if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter)
+        return;
+    if (key->modifiers() & Qt::ShiftModifier)
+        ConvertToAllUnits();
+    else
+        ConvertValue();
+}
+
+bool frmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == txtBeforeConv)
+        return filterValueBoxKey(event);
+    if (watched == txtAfterConv && event->type() == QEvent::ShortcutOverride) {
+        // Ctrl+C copies the last result while that command is available; the
+        // read-only box copies its selection only otherwise.
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (key->matches(QKeySequence::Copy) && Menu_SendClipBoard->isEnabled()) {
+            event->ignore();
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+bool frmMain::filterValueBoxKey(QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride)
+        return false;
+    auto *key = static_cast<QKeyEvent *>(event);
+    const Qt::KeyboardModifiers mods = key->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier);
+    const bool control = mods & (Qt::ControlModifier | Qt::MetaModifier);
+
+    if (event->type() == QEvent::ShortcutOverride) {
+        // The box would claim Ctrl+V, Ctrl+X, Ctrl+C, Ctrl+Z ... for its own
+        // editing. Refuse them: the window's shortcuts get them, and what is
+        // left arrives as a control character that the filter discards.
+        if (control && key->key() >= Qt::Key_A && key->key() <= Qt::Key_Z) {
+            event->ignore();
+            return true;
+        }
+        return false;
+    }
+
+    // Keys that type no character keep their editing function.
+    switch (key->key()) {
+    case Qt::Key_Left: case Qt::Key_Right: case Qt::Key_Up: case Qt::Key_Down:
+    case Qt::Key_Home: case Qt::Key_End: case Qt::Key_Delete: case Qt::Key_Insert:
+    case Qt::Key_Tab: case Qt::Key_Backtab: case Qt::Key_PageUp: case Qt::Key_PageDown:
+        if (!control)
+            return false;
+        break;
+    default:
+        break;
+    }
+
+    unsigned code = 0;
+    if (key->key() == Qt::Key_Backspace && !control) {
+        code = 8;
+    } else if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+        code = 13;
+    } else if (control && key->key() >= Qt::Key_A && key->key() <= Qt::Key_Z) {
+        code = unsigned(key->key() - Qt::Key_A + 1);  // Ctrl+A is 1 ... Ctrl+Z is 26
+    } else if (!key->text().isEmpty()) {
+        code = key->text().at(0).unicode();
+    } else {
+        return false;  // a modifier alone, a function key: nothing typed
+    }
+    if (AcceptsTypedChar(code, isNumberBaseSeries(), comBeforeConvUnit->currentIndex()))
+        return false;
+    return true;  // discarded before it reaches the box
+}

@@ -1,1 +1,93 @@
-// placeholder
+// Which typed characters the value box takes, judged by series kind and by
+// the source radix, and the reset when the number-base source unit changes.
+
+#include "MainWindowFixture.h"
+#include "convert/EntryFilter.h"
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+struct FilterCase {
+    const char *name;
+    bool numberBase;
+    int sourcePos;
+    const char *accepted;
+    const char *discarded;
+};
+
+const FilterCase kFilterCases[] = {
+    {"Linear", false, 0, "0123456789Ee+-,.", "xX aA/;:*()$&\r\x1b\x16\x18\x03"},
+    {"Radix2", true, 0, "01", "23456789aA.-+ "},
+    {"Radix10", true, 8, "0123456789", "AaEe.-"},
+    {"Radix11", true, 9, "0123456789Aa", "BbZz.-"},
+    {"Radix16", true, 14, "0123456789ABCDEFabcdef", "GgZz.-"},
+    {"Radix36", true, 34, "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", "[`{@/:.-"},
+    {"NothingSelected", true, -1, "0123456789", "Aa.-"},
+};
+
+} // namespace
+
+TEST(EntryFilter, AcceptsExactlyTheCharactersOfTheSourceUnit)
+{
+    for (const FilterCase &c : kFilterCases) {
+        for (const char *p = c.accepted; *p; ++p)
+            EXPECT_TRUE(AcceptsTypedChar(unsigned(uchar(*p)), c.numberBase, c.sourcePos)) << c.name << " '" << *p << "'";
+        for (const char *p = c.discarded; *p; ++p)
+            EXPECT_FALSE(AcceptsTypedChar(unsigned(uchar(*p)), c.numberBase, c.sourcePos)) << c.name << " code " << int(uchar(*p));
+        EXPECT_TRUE(AcceptsTypedChar(8, c.numberBase, c.sourcePos)) << c.name << " Backspace";
+        // Full-width digits and other characters beyond the 8-bit set never pass.
+        EXPECT_FALSE(AcceptsTypedChar(0xFF11, c.numberBase, c.sourcePos)) << c.name;
+    }
+}
+
+class ValueBoxTest : public MainWindowFixture {};
+
+TEST_F(ValueBoxTest, TypingPassesThroughTheFilter)
+{
+    writeStandardSeries();
+    frmMain &w = startShown();
+    valueBox()->setFocus();
+    valueBox()->clear();
+    QTest::keyClicks(valueBox(), u"1x.5 e-3a"_s);
+    EXPECT_EQ(valueBox()->text(), u"1.5e-3"_s);
+    QTest::keyClick(valueBox(), Qt::Key_Backspace);
+    EXPECT_EQ(valueBox()->text(), u"1.5e-"_s);
+    QTest::keyClick(valueBox(), Qt::Key_Home);
+    QTest::keyClick(valueBox(), Qt::Key_Delete);
+    QTest::keyClick(valueBox(), Qt::Key_End);
+    QTest::keyClick(valueBox(), Qt::Key_Left);
+    QTest::keyClicks(valueBox(), u"9"_s);
+    EXPECT_EQ(valueBox()->text(), u".5e9-"_s);
+
+    selectSeries(u"進数"_s);
+    sourceList()->setCurrentIndex(14);  // radix 16
+    valueBox()->clear();
+    QTest::keyClicks(valueBox(), u"fFgG19z"_s);
+    EXPECT_EQ(valueBox()->text(), u"fF19"_s);
+    Q_UNUSED(w);
+}
+
+TEST_F(ValueBoxTest, NewSourceUnitResetsBoxesOnlyInTheNumberBaseSeries)
+{
+    writeStandardSeries();
+    frmMain &w = start();
+    valueBox()->setText(u"12"_s);
+    resultBox()->setText(u"34"_s);
+    sourceList()->setCurrentIndex(1);
+    EXPECT_EQ(valueBox()->text(), u"12"_s);
+    EXPECT_EQ(resultBox()->text(), u"34"_s);
+
+    selectSeries(u"進数"_s);
+    valueBox()->setText(u"101"_s);
+    resultBox()->setText(u"5"_s);
+    sourceList()->setCurrentIndex(8);
+    EXPECT_EQ(valueBox()->text(), u"0"_s);
+    EXPECT_EQ(resultBox()->text(), u"0"_s);
+
+    // Clear in the number-base series ends with both boxes at 0 too.
+    valueBox()->setText(u"77"_s);
+    w.Menu_Clear_Click();
+    EXPECT_EQ(valueBox()->text(), u"0"_s);
+    EXPECT_EQ(sourceList()->currentIndex(), 0);
+}

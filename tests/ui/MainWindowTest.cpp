@@ -1,1 +1,473 @@
-// placeholder
+// The main window driven headless over the recording fake: start-up with and
+// without settings, series switching, Enter and the accelerators, Clear, the
+// clipboard command and the two ways of ending.
+
+#include "MainWindowFixture.h"
+
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+QString keyOf(const QByteArray &ini, const char *key)
+{
+    for (const QByteArray &line : ini.split('\n')) {
+        const QByteArray trimmed = line.trimmed();
+        if (trimmed.startsWith(QByteArray(key) + '='))
+            return QString::fromLatin1(trimmed.mid(qstrlen(key) + 1));
+    }
+    return u"<missing>"_s;
+}
+
+} // namespace
+
+class MainWindowTest : public MainWindowFixture {};
+
+TEST_F(MainWindowTest, StartsWithDefaultsWhenThereIsNoSettingsFile)
+{
+    writeStandardSeries();
+    frmMain &w = start();
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(w.front(), 0);
+    EXPECT_FALSE(w.isTopMost());
+    EXPECT_FALSE(action("Menu_Front")->isChecked());
+    EXPECT_EQ(w.showAns(), 0);
+    EXPECT_EQ(w.placeNum(), 15);
+    EXPECT_EQ(w.unitSeries(), 0);
+    EXPECT_EQ(seriesList()->currentIndex(), 0);
+    EXPECT_EQ(w.seriesIndex(), 0);
+    EXPECT_EQ(w.windowTitle(), u"Tovel - "_s + seriesList()->itemText(0));
+    EXPECT_EQ(services.beepCount(), 1);
+    EXPECT_EQ(valueBox()->text(), u"0"_s);
+    EXPECT_EQ(resultBox()->text(), u"0"_s);
+    EXPECT_FALSE(action("Menu_SendClipBoard")->isEnabled());
+    // Centred on the 1920 x 1080 pixel screen of the fake.
+    const QSize outer = w.frameGeometry().size();
+    EXPECT_EQ(w.pos(), QPoint((1920 - outer.width()) / 2, (1080 - outer.height()) / 2));
+    EXPECT_TRUE(services.boxes.empty());
+    EXPECT_FALSE(QFile::exists(iniPath()));  // start-up only reads
+}
+
+struct StoredSettingsCase {
+    const char *name;
+    QByteArray ini;
+    int front;
+    int showAns;
+    int placeNum;
+    int winPos;
+    const char *series;  // the series the window starts with
+};
+
+class StoredSettingsTest : public MainWindowFixture, public ::testing::WithParamInterface<StoredSettingsCase> {};
+
+TEST_P(StoredSettingsTest, StartUpTakesOverCheckedValues)
+{
+    writeStandardSeries();
+    writeIni(GetParam().ini);
+    frmMain &w = start();
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(w.front(), GetParam().front);
+    EXPECT_EQ(w.isTopMost(), GetParam().front == -1);
+    EXPECT_EQ(action("Menu_Front")->isChecked(), GetParam().front == -1);
+    EXPECT_EQ(w.showAns(), GetParam().showAns);
+    EXPECT_EQ(w.placeNum(), GetParam().placeNum);
+    EXPECT_EQ(w.winPos(), GetParam().winPos);
+    EXPECT_EQ(seriesList()->currentText(), QString::fromUtf8(GetParam().series));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Settings, StoredSettingsTest,
+    ::testing::Values(
+        StoredSettingsCase{"FrontOne", "[FormSet]\r\nFront=1\r\n", -1, 0, 15, 0, "length"},
+        StoredSettingsCase{"FrontFive", "[FormSet]\r\nFront=5\r\n", -1, 0, 15, 0, "length"},
+        StoredSettingsCase{"FrontMinusOne", "[formset]\r\nfront=-1\r\n", -1, 0, 15, 0, "length"},
+        StoredSettingsCase{"FrontGarbage", "[FormSet]\r\nFront=yes\r\n", 0, 0, 15, 0, "length"},
+        StoredSettingsCase{"Styles", "[CalcSet]\r\nShowAns=2\r\nMaxPlace=4\r\n", 0, 2, 4, 0, "length"},
+        StoredSettingsCase{"StyleOutOfRange", "[CalcSet]\r\nShowAns=3\r\nMaxPlace=51\r\n", 0, 0, 15, 0, "length"},
+        StoredSettingsCase{"Fraction", "[CalcSet]\r\nShowAns= 1.5 \r\nMaxPlace=20.5\r\n", 0, 2, 20, 0, "length"},
+        StoredSettingsCase{"LastSeries", "[CalcSet]\r\nLastUnitSeries=2\r\n", 0, 0, 15, 0, "進数"},
+        StoredSettingsCase{"LastSeriesGone", "[CalcSet]\r\nLastUnitSeries=7\r\n", 0, 0, 15, 0, "length"},
+        StoredSettingsCase{"LastSeriesNegative", "[CalcSet]\r\nLastUnitSeries=-1\r\n", 0, 0, 15, 0, "length"},
+        StoredSettingsCase{"LastSeriesHuge", "[CalcSet]\r\nLastUnitSeries=99999999\r\n", 0, 0, 15, 0, "length"},
+        StoredSettingsCase{"Centred", "[FormSet]\r\nWinPos=1\r\n", 0, 0, 15, 1, "length"},
+        StoredSettingsCase{"WinPosGarbage", "[FormSet]\r\nWinPos=2\r\n", 0, 0, 15, 0, "length"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST_F(MainWindowTest, StoredPositionIsAppliedEvenOffTheScreenUnlessCentred)
+{
+    writeStandardSeries();
+    struct Case {
+        QByteArray ini;
+        bool centred;
+        QPoint pixels;
+    } cases[] = {
+        {"[FormSet]\r\nMainFormTop=1500\r\nMainFormLeft=-300\r\n", false, {-20, 100}},
+        {"[FormSet]\r\nMainFormTop=60000\r\nMainFormLeft=45000\r\n", false, {3000, 4000}},  // second monitor
+        {"[FormSet]\r\nWinPos=1\r\nMainFormTop=1500\r\nMainFormLeft=1500\r\n", true, {}},
+    };
+    for (const Case &c : cases) {
+        writeIni(c.ini);
+        frmMain &w = start();
+        const QSize outer = w.frameGeometry().size();
+        const QPoint expected = c.centred ? QPoint((1920 - outer.width()) / 2, (1080 - outer.height()) / 2) : c.pixels;
+        EXPECT_EQ(w.pos(), expected) << c.ini.constData();
+    }
+}
+
+TEST_F(MainWindowTest, WindowLargerThanScreenGetsNegativeCentredPosition)
+{
+    writeStandardSeries();
+    services.screenTwips = QSize(100 * 15, 60 * 15);
+    frmMain &w = start();
+    EXPECT_LT(w.pos().x(), 0);
+    EXPECT_LT(w.pos().y(), 0);
+}
+
+TEST_F(MainWindowTest, NoSeriesFileShowsTheMessageAndEndsWithoutTouchingSettings)
+{
+    writeSeries(u"notes.txt"_s, "1\r\n\"m\",1,0,1,1\r\n");
+    QDir(dir.path()).mkpath(u"units/folder.dat"_s);
+    start();
+    EXPECT_FALSE(loaded);
+    ASSERT_EQ(services.boxes.size(), 1u);
+    EXPECT_EQ(services.boxes[0].text, u"データファイルが読み込めません。"_s);
+    EXPECT_EQ(services.boxes[0].style, 16);
+    EXPECT_EQ(services.boxes[0].title, u"error!!"_s);
+    EXPECT_EQ(services.ends, 1);
+    EXPECT_FALSE(QFile::exists(iniPath()));
+    window->close();  // the fake did not end the test: closing must not save
+    EXPECT_FALSE(QFile::exists(iniPath()));
+}
+
+TEST_F(MainWindowTest, RandomStartSeriesIgnoresTheLastOne)
+{
+    writeSeries(u"only.dat"_s, "1\r\n\"m\",1,0,1,1\r\n");
+    writeIni("[CalcSet]\r\nUnitSeries=1\r\nLastUnitSeries=5\r\n");
+    start();
+    EXPECT_EQ(seriesList()->currentIndex(), 0);
+    EXPECT_EQ(window->unitSeries(), 1);
+}
+
+TEST_F(MainWindowTest, SelectingSeriesLoadsOnceAndResetsTheBoxes)
+{
+    writeStandardSeries();
+    frmMain &w = start();
+    valueBox()->setText(u"12"_s);
+    sourceList()->setCurrentIndex(1);
+    targetList()->setCurrentIndex(2);
+
+    seriesList()->setCurrentIndex(0);  // already loaded: nothing happens
+    EXPECT_EQ(services.beepCount(), 1);
+    EXPECT_EQ(valueBox()->text(), u"12"_s);
+
+    selectSeries(u"temperature"_s);
+    EXPECT_EQ(services.beepCount(), 2);
+    EXPECT_EQ(w.windowTitle(), u"Tovel - temperature"_s);
+    EXPECT_EQ(valueBox()->text(), u"0"_s);
+    EXPECT_EQ(resultBox()->text(), u"0"_s);
+    EXPECT_EQ(sourceList()->currentIndex(), 0);
+    EXPECT_EQ(targetList()->currentIndex(), 0);
+    ASSERT_EQ(sourceList()->count(), 3);
+    EXPECT_EQ(sourceList()->itemText(1), u"K"_s);
+    EXPECT_EQ(targetList()->itemText(2), u"F"_s);
+    EXPECT_EQ(w.units().size(), 3u);
+}
+
+TEST_F(MainWindowTest, ArrowKeysThroughTheClosedSeriesListLoadEachSeries)
+{
+    writeStandardSeries();
+    startShown();
+    seriesList()->setFocus();
+    QTest::keyClick(seriesList(), Qt::Key_Down);
+    QTest::keyClick(seriesList(), Qt::Key_Down);
+    EXPECT_EQ(seriesList()->currentIndex(), 2);
+    EXPECT_EQ(services.beepCount(), 3);
+    QTest::keyClick(seriesList(), Qt::Key_Up);
+    EXPECT_EQ(services.beepCount(), 4);
+    EXPECT_EQ(window->windowTitle(), u"Tovel - "_s + seriesList()->itemText(1));
+}
+
+TEST_F(MainWindowTest, SeriesWithoutUnitsLoadsEmptyAndRefusesToConvert)
+{
+    writeStandardSeries();
+    writeSeries(u"empty.dat"_s, "0\r\n\"m\",1,0,1,1\r\n");
+    frmMain &w = start();
+    selectSeries(u"empty"_s);
+    EXPECT_EQ(sourceList()->count(), 0);
+    EXPECT_EQ(sourceList()->currentIndex(), -1);
+    EXPECT_EQ(w.windowTitle(), u"Tovel - empty"_s);
+    EXPECT_EQ(services.beepCount(), 2);
+    w.ConvertValue();
+    ASSERT_EQ(services.boxes.size(), 1u);
+    EXPECT_TRUE(services.boxes[0].text.startsWith(u"エラー ： 原因不明"_s));
+    w.Menu_Clear_Click();  // nothing to select: still no crash
+    EXPECT_EQ(valueBox()->text(), u"0"_s);
+}
+
+TEST_F(MainWindowTest, FileListedWithCapitalEndingLoadsThatVeryFile)
+{
+    writeSeries(u"Area.DAT"_s, "2\r\n\"m2\",1,0,1,1\r\n\"a\",100,0,1,1\r\n");
+    start();
+    EXPECT_EQ(seriesList()->currentText(), u"Area.DAT"_s);
+    EXPECT_EQ(sourceList()->count(), 2);
+}
+
+TEST_F(MainWindowTest, ConversionWritesResultLineAndEnablesClipboard)
+{
+    writeStandardSeries();
+    frmMain &w = start();
+    valueBox()->setText(u"1"_s);
+    sourceList()->setCurrentIndex(1);
+    targetList()->setCurrentIndex(0);
+    w.ConvertValue();
+    EXPECT_EQ(resultBox()->text(), u"1000"_s);
+    EXPECT_EQ(w.lastResult(), u"1 (km) => 1000 (m)\r\n"_s);
+    EXPECT_TRUE(action("Menu_SendClipBoard")->isEnabled());
+    EXPECT_EQ(services.beepCount(), 2);
+    EXPECT_TRUE(services.boxes.empty());
+
+    w.ConvertValue();  // a normal conversion keeps exactly one line
+    EXPECT_EQ(w.lastResult(), u"1 (km) => 1000 (m)\r\n"_s);
+}
+
+struct FailureCase {
+    const char *typed;
+    const char *firstLine;
+};
+
+class ConversionFailureTest : public MainWindowFixture, public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(ConversionFailureTest, FailureShowsOneMessageAndResetsTheValue)
+{
+    writeStandardSeries();
+    frmMain &w = start();
+    valueBox()->setText(u"1"_s);
+    sourceList()->setCurrentIndex(1);
+    w.ConvertValue();
+    ASSERT_TRUE(action("Menu_SendClipBoard")->isEnabled());
+    const int beeps = services.beepCount();
+
+    valueBox()->setText(QString::fromUtf8(GetParam().typed));
+    w.ConvertValue();
+    ASSERT_EQ(services.boxes.size(), 1u);
+    EXPECT_EQ(services.boxes[0].text, QString::fromUtf8(GetParam().firstLine) + u"\r\n処理を中断します。"_s);
+    EXPECT_EQ(services.boxes[0].style, 48);
+    EXPECT_EQ(services.boxes[0].title, u"Error!!"_s);
+    EXPECT_EQ(valueBox()->text(), u"0"_s);
+    EXPECT_EQ(resultBox()->text(), u"1000"_s);  // the previous result stays
+    EXPECT_TRUE(w.lastResult().isEmpty());
+    EXPECT_FALSE(action("Menu_SendClipBoard")->isEnabled());
+    EXPECT_EQ(services.beepCount(), beeps);
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, ConversionFailureTest,
+                         ::testing::Values(FailureCase{"", "エラー ： 不正な入力"},
+                                           FailureCase{"1..2", "エラー ： 不正な入力"},
+                                           FailureCase{"+", "エラー ： 不正な入力"},
+                                           FailureCase{"1e400", "エラー ： オーバーフロー"}));
+
+TEST_F(MainWindowTest, EnterConvertsWhereverTheFocusIs)
+{
+    writeStandardSeries();
+    frmMain &w = startShown();
+    valueBox()->setText(u"2"_s);
+    sourceList()->setCurrentIndex(1);
+    QWidget *controls[] = {seriesList(), valueBox(), sourceList(), resultBox(), targetList()};
+    int beeps = services.beepCount();
+    for (QWidget *control : controls) {
+        control->setFocus();
+        QTest::keyClick(w.windowHandle(), Qt::Key_Return);
+        EXPECT_EQ(services.beepCount(), ++beeps) << control->objectName().toStdString();
+        EXPECT_EQ(w.lastResult(), u"2 (km) => 2000 (m)\r\n"_s) << control->objectName().toStdString();
+    }
+    EXPECT_EQ(valueBox()->text(), u"2"_s);  // the filter discarded the Enter character
+    // Ctrl+Enter is Enter.
+    valueBox()->setFocus();
+    QTest::keyClick(w.windowHandle(), Qt::Key_Enter, Qt::ControlModifier);
+    EXPECT_EQ(services.beepCount(), ++beeps);
+}
+
+TEST_F(MainWindowTest, ShiftEnterConvertsIntoEveryUnit)
+{
+    writeStandardSeries();
+    frmMain &w = startShown();
+    valueBox()->setText(u"1"_s);
+    sourceList()->setCurrentIndex(1);
+    const Qt::KeyboardModifiers modifiers[] = {Qt::ShiftModifier, Qt::ShiftModifier | Qt::ControlModifier};
+    for (Qt::KeyboardModifiers mods : modifiers) {
+        QString shown;
+        answerNextModal([&shown](QWidget *modal) {
+            EXPECT_EQ(modal->objectName(), u"frmAll"_s);
+            shown = modal->findChild<QWidget *>(u"txtAllAns"_s)->property("plainText").toString();
+            QTest::keyClick(modal, Qt::Key_Escape);
+        });
+        valueBox()->setFocus();
+        QTest::keyClick(w.windowHandle(), Qt::Key_Return, mods);
+        EXPECT_EQ(shown, u"1 (km) => 1000 (m)\n1 (km) => 1 (km)\n1 (km) => 100000 (cm)"_s);
+        EXPECT_EQ(targetList()->currentIndex(), 0);
+        EXPECT_EQ(resultBox()->text(), u"0"_s);
+        EXPECT_TRUE(action("Menu_SendClipBoard")->isEnabled());
+    }
+}
+
+TEST_F(MainWindowTest, ClipboardCommandOnlyAfterASuccessfulConversion)
+{
+    writeStandardSeries();
+    frmMain &w = startShown();
+    valueBox()->setFocus();
+    QTest::keyClick(w.windowHandle(), Qt::Key_C, Qt::ControlModifier);
+    w.Menu_SendClipBoard_Click();
+    EXPECT_TRUE(services.clipboardWrites.empty());
+    EXPECT_TRUE(services.boxes.empty());
+    EXPECT_EQ(valueBox()->text(), u"0"_s);
+
+    valueBox()->setText(u"3"_s);
+    sourceList()->setCurrentIndex(1);
+    w.ConvertValue();
+    QTest::keyClick(w.windowHandle(), Qt::Key_C, Qt::ControlModifier);
+    ASSERT_EQ(services.clipboardWrites.size(), 1u);
+    EXPECT_EQ(services.clipboard, u"3 (km) => 3000 (m)\r\n"_s);
+    ASSERT_EQ(services.boxes.size(), 1u);
+    EXPECT_EQ(services.boxes[0].text, u"クリップボードへ情報を送りました。"_s);
+    EXPECT_EQ(services.boxes[0].title, u"Tovel"_s);
+    EXPECT_EQ(services.boxes[0].style, 64);
+
+    // The read-only result box gives way to the command as well.
+    resultBox()->setFocus();
+    resultBox()->selectAll();
+    QTest::keyClick(w.windowHandle(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(services.clipboardWrites.size(), 2u);
+
+    // A clipboard that cannot be written is said, not ignored.
+    services.clipboardFails = true;
+    w.Menu_SendClipBoard_Click();
+    EXPECT_EQ(services.boxes.back().style, 48);
+}
+
+TEST_F(MainWindowTest, AcceleratorsWorkFromTheValueBox)
+{
+    writeStandardSeries();
+    frmMain &w = startShown();
+    valueBox()->setText(u"5"_s);
+    sourceList()->setCurrentIndex(2);
+    targetList()->setCurrentIndex(1);
+    w.ConvertValue();
+    valueBox()->setFocus();
+
+    QTest::keyClick(w.windowHandle(), Qt::Key_D, Qt::ControlModifier);  // Clear
+    EXPECT_EQ(sourceList()->currentIndex(), 0);
+    EXPECT_EQ(targetList()->currentIndex(), 0);
+    EXPECT_EQ(valueBox()->text(), u"0"_s);
+    EXPECT_EQ(resultBox()->text(), u"0"_s);
+    EXPECT_FALSE(action("Menu_SendClipBoard")->isEnabled());
+    EXPECT_EQ(seriesList()->currentText(), u"length"_s);
+
+    QTest::keyClick(w.windowHandle(), Qt::Key_F, Qt::ControlModifier);  // always on top
+    EXPECT_TRUE(w.isTopMost());
+    EXPECT_TRUE(action("Menu_Front")->isChecked());
+    EXPECT_EQ(w.front(), -1);
+    action("Menu_Front")->trigger();
+    EXPECT_FALSE(w.isTopMost());
+    EXPECT_FALSE(action("Menu_Front")->isChecked());
+    EXPECT_EQ(w.front(), 0);
+    EXPECT_TRUE(w.isVisible());
+}
+
+TEST_F(MainWindowTest, PasteAndCutKeysDoNothingInTheValueBox)
+{
+    writeStandardSeries();
+    frmMain &w = startShown();
+    QApplication::clipboard()->setText(u"987"_s);
+    valueBox()->setFocus();
+    valueBox()->setText(u"12"_s);
+    valueBox()->selectAll();
+    QTest::keyClick(w.windowHandle(), Qt::Key_V, Qt::ControlModifier);
+    QTest::keyClick(w.windowHandle(), Qt::Key_X, Qt::ControlModifier);
+    QTest::keyClick(w.windowHandle(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(valueBox()->text(), u"12"_s);
+}
+
+TEST_F(MainWindowTest, LayoutFollowsTheDesignedTable)
+{
+    writeStandardSeries();
+    startShown();
+    EXPECT_EQ(window->centralWidget()->size(), QSize(234, 157));
+    EXPECT_EQ(valueBox()->geometry(), QRect(52, 12, 147, 18));
+    EXPECT_EQ(seriesList()->geometry(), QRect(56, 132, 164, 20));
+    EXPECT_EQ(child<QGroupBox>("frmBeforeConvert")->title(), u"変換前"_s);
+    EXPECT_EQ(child<QGroupBox>("frmAfterConvert")->title(), u"変換後"_s);
+    EXPECT_EQ(child<QLabel>("lblLabel_0")->text(), u"単位系"_s);
+    EXPECT_TRUE(resultBox()->isReadOnly());
+    EXPECT_FALSE(window->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(window->windowFlags() & Qt::WindowMinimizeButtonHint);
+
+    // Focus order from the series list.
+    QWidget *expected[] = {valueBox(), sourceList(), resultBox(), targetList()};
+    seriesList()->setFocus();
+    for (QWidget *next : expected) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        EXPECT_EQ(QApplication::focusWidget(), next) << next->objectName().toStdString();
+    }
+
+    const QStringList menus = {u"変換(&V)"_s, u"操作(&T)"_s, u"その他(&O)"_s};
+    QStringList shown;
+    for (QAction *a : window->menuBar()->actions())
+        shown << a->text();
+    EXPECT_EQ(shown, menus);
+    EXPECT_EQ(action("Menu_NormalConv")->text(), u"通常変換(&N)\tEnter"_s);
+    EXPECT_EQ(action("Menu_AllConv")->text(), u"一括変換(&A)\tShift+Enter"_s);
+    EXPECT_EQ(action("Menu_Clear")->shortcut(), QKeySequence(u"Ctrl+D"_s));
+    EXPECT_EQ(action("Menu_SendClipBoard")->shortcut(), QKeySequence(u"Ctrl+C"_s));
+    EXPECT_EQ(action("Menu_Front")->shortcut(), QKeySequence(u"Ctrl+F"_s));
+    EXPECT_EQ(action("Menu_Setting")->shortcut(), QKeySequence(u"Ctrl+S"_s));
+    EXPECT_EQ(action("Menu_ShowHelp")->shortcut(), QKeySequence(Qt::Key_F1));
+    EXPECT_EQ(action("Menu_End")->text(), u"終了(&X)"_s);
+}
+
+TEST_F(MainWindowTest, EndingThroughTheMenuWritesEveryKeyOnce)
+{
+    writeStandardSeries();
+    frmMain &w = start();
+    selectSeries(u"temperature"_s);
+    w.move(100, 50);
+    action("Menu_Front")->trigger();
+    action("Menu_End")->trigger();
+    EXPECT_EQ(services.ends, 1);
+    const QByteArray ini = iniBytes();
+    EXPECT_EQ(keyOf(ini, "ShowAns"), u"0"_s);
+    EXPECT_EQ(keyOf(ini, "MaxPlace"), u"15"_s);
+    EXPECT_EQ(keyOf(ini, "UnitSeries"), u"0"_s);
+    EXPECT_EQ(keyOf(ini, "LastUnitSeries"), QString::number(seriesList()->findText(u"temperature"_s)));
+    EXPECT_EQ(keyOf(ini, "Front"), u"-1"_s);
+    EXPECT_EQ(keyOf(ini, "MainFormTop"), u"750"_s);
+    EXPECT_EQ(keyOf(ini, "MainFormLeft"), u"1500"_s);
+    EXPECT_EQ(keyOf(ini, "WinPos"), u"0"_s);
+    EXPECT_TRUE(ini.contains("[FormSet]\r\n"));
+    EXPECT_TRUE(ini.contains("[CalcSet]\r\n"));
+
+    // The end has happened: closing afterwards must not write again.
+    writeIni("untouched");
+    w.close();
+    EXPECT_EQ(iniBytes(), QByteArray("untouched"));
+    EXPECT_EQ(services.ends, 1);
+}
+
+TEST_F(MainWindowTest, ClosingTheWindowSavesOverAFileWithCommentsKeepingTheRest)
+{
+    writeStandardSeries();
+    writeIni("; my notes\r\n[Other]\r\nkey=value\r\n\r\n[FormSet]\r\nFront=0\r\nWinPos=0\r\n"
+             "MainFormTop=750\r\nMainFormLeft=1500\r\n\r\n[CalcSet]\r\nShowAns=1\r\nMaxPlace=20\r\n"
+             "UnitSeries=0\r\nLastUnitSeries=0\r\n");
+    const QByteArray before = iniBytes();
+    frmMain &w = startShown();
+    w.move(100, 50);
+    w.close();
+    EXPECT_EQ(services.ends, 1);
+    EXPECT_EQ(iniBytes(), before);  // same values, same bytes
+    w.close();
+    EXPECT_EQ(services.ends, 1);
+}

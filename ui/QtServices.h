@@ -1,0 +1,19 @@
+#pragma once
+// The platform services of the running program, over Qt: message boxes, the
+// information sound, the clipboard, the desktop's document opener, the
+// program folder, the screen size and the immediate end of the program.
+
+#include "ui/Services.h"
+
+class QtServices : public Services {
+public:
+    void messageBox(QWidget *owner, const QString &text, int style, const QString &title) override;
+    void messageBeep(int type) override;
+    bool setClipboardText(const QString &text) override;
+    bool openDocument(const QString &pathOrUrl) override;
+    QString programDirectory() const override;
+    QString userConfigDirectory() const override;
+    QSize screenSizeTwips() const override;
+    double twipsPerPixel() const override;
+    [[noreturn]] void endProgram() override;
+};

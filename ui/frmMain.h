@@ -1,0 +1,133 @@
+#pragma once
+// The main window: series list, value box, unit lists, result box and the
+// menu bar through which every command is reached.
+//
+// Start-up (Form_Load) builds the series list, reads the settings, restores
+// the always-on-top state and the window position, and selects the start
+// series. The handlers only read controls, call the core (series loader,
+// conversion, settings file) and write the outcome back. The platform is
+// reached through Services, so tests drive this window over a fake.
+
+#include "catalogue/SeriesCatalogue.h"
+#include "catalogue/UnitRecord.h"
+
+#include <QMainWindow>
+#include <QString>
+#include <QtGlobal>
+#include <random>
+#include <vector>
+
+class QAction;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class Services;
+
+class frmMain : public QMainWindow {
+    Q_OBJECT
+public:
+    // randomSeed seeds the choice of a random start series.
+    frmMain(Services &services, quint64 randomSeed, QWidget *parent = nullptr);
+    ~frmMain() override;
+
+    // Start-up. False when the program had to end (no series file).
+    bool Form_Load();
+
+    // Commands, as the menu items and keys run them.
+    void ConvertValue();
+    void ConvertToAllUnits();
+    void Menu_Clear_Click();
+    void Menu_SendClipBoard_Click();
+    void Menu_Front_Click();
+    void Menu_Setting_Click();
+    void Menu_ShowHelp_Click();
+    void Menu_Version_Click();
+    void Menu_End_Click();
+    void SaveSettingsAndEnd();
+
+    // Handlers of the lists.
+    void comUnitList_Click();
+    void comBeforeConvUnit_Click();
+
+    // State, for the windows this one opens and for tests.
+    const UnitArray &units() const { return Units; }
+    const QString &lastResult() const { return LastResult; }
+    bool allConvRunning() const { return AllConvRunning; }
+    int showAns() const { return intShowAns; }
+    int placeNum() const { return intPlaceNum; }
+    int winPos() const { return intWinPos; }
+    int front() const { return intFront; }
+    int unitSeries() const { return intUnitSeries; }
+    int seriesIndex() const { return intSeriesIndex; }
+    const QString &settingsPath() const { return striniAdd; }
+    bool isTopMost() const { return m_topMost; }
+
+    // Window position and size in twips (outer frame).
+    int topTwips() const;
+    int leftTwips() const;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    friend class KeyPreview;
+    void previewKey(QObject *watched, QEvent *event);
+    void buildControls();
+    void buildMenus();
+    bool buildSeriesList();
+    void readDialogSettings();
+    void placeWindow();
+    bool isNumberBaseSeries() const;
+    bool filterValueBoxKey(QEvent *event);
+    int twips(int pixels) const;
+    int pixels(int twips) const;
+    QRect twipsRect(int left, int top, int width, int height) const;
+
+    Services &m_services;
+    QObject *m_keyPreview = nullptr;
+    std::mt19937_64 m_random;
+    QString m_programDir;
+    std::vector<SeriesEntry> m_series;
+    bool m_topMost = false;
+    bool m_ended = false;
+
+    // Controls.
+    QGroupBox *frmBeforeConvert = nullptr;
+    QGroupBox *frmAfterConvert = nullptr;
+    QLineEdit *txtBeforeConv = nullptr;
+    QLineEdit *txtAfterConv = nullptr;
+    QComboBox *comBeforeConvUnit = nullptr;
+    QComboBox *comAfterConvUnit = nullptr;
+    QComboBox *comUnitList = nullptr;
+    QLabel *lblLabel[5] = {};
+
+    // Menu items.
+    QMenu *Menu_Convert = nullptr;
+    QMenu *Menu_Control = nullptr;
+    QMenu *Menu_Others = nullptr;
+    QMenu *Menu_Set = nullptr;
+    QAction *Menu_NormalConv = nullptr;
+    QAction *Menu_AllConv = nullptr;
+    QAction *Menu_Clear = nullptr;
+    QAction *Menu_SendClipBoard = nullptr;
+    QAction *Menu_Front = nullptr;
+    QAction *Menu_Setting = nullptr;
+    QAction *Menu_ShowHelp = nullptr;
+    QAction *Menu_Version = nullptr;
+    QAction *Menu_End = nullptr;
+
+    // The window's fields.
+    UnitArray Units;
+    bool AllConvRunning = false;
+    int intWinPos = 0;
+    int intShowAns = 0;
+    int intPlaceNum = 15;
+    int intFront = 0;
+    int intUnitSeries = 0;
+    int intSeriesIndex = 0;
+    QString striniAdd;
+    QString LastResult;
+};

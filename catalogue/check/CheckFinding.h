@@ -1,0 +1,36 @@
+#pragma once
+// One thing the series-file checker found: what kind of trouble, where it is
+// (file, line, unit) and the message tovelcheck prints for it.
+
+#include <QString>
+
+enum class FindingKind {
+    NoSeriesFiles,     // a folder without any "*.dat" file
+    FileUnreadable,    // the file does not open
+    CountUnreadable,   // the first item is not a count from 0 to 32767
+    EmptySeries,       // the count is 0: the series has no unit
+    CountTooLarge,     // fewer records than the count: blank units at the end
+    ExtraItems,        // items after the last counted record are never read
+    NotANumber,        // a number field did not read as a number (it becomes 0)
+    OutOfRange,        // a number field beyond the range of its type
+    ZeroFactor,        // factor 0: converting into this unit fails
+    BadFlag,           // a flag other than 0 or 1
+    EmptyName,         // a unit without a name
+    DuplicateName,     // two units of one series with the same name
+    CommaInName,       // an unquoted name with a comma shifted the fields
+    RadixNotWhole,     // number-base series: a radix that is not a whole number
+    RadixOutOfRange,   // number-base series: a radix outside 2 to 36
+    RadixOrder,        // number-base series: radices not 2, 3, 4 ... in order
+};
+
+struct CheckFinding {
+    FindingKind kind = FindingKind::FileUnreadable;
+    QString file;      // the path as given or found
+    int line = 0;      // line of the file, from 1; 0 when the finding is about the whole file
+    int unit = -1;     // index of the unit record, from 0; -1 for the whole file
+    QString unitName;  // the unit's name as read, when unit >= 0
+    QString message;
+
+    // "file:line: 単位 n「name」: message", the form tovelcheck prints.
+    QString text() const;
+};

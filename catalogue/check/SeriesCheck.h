@@ -1,0 +1,36 @@
+#pragma once
+// Checking series files for what would surprise a user of the program: the
+// files are read with the program's own reader (ReadUnitFile) and every
+// record is looked at for counts, numbers, flags, names and, in the
+// number-base series, the order of the radices.
+//
+// tovelcheck is RunTovelCheck over the command line; the tests call the
+// functions directly.
+
+#include "catalogue/check/CheckFinding.h"
+
+#include <QString>
+#include <QStringList>
+#include <QTextStream>
+#include <vector>
+
+// The series name the program shows for a file name: every ".dat" removed.
+QString SeriesNameOfFile(const QString &fileName);
+
+// Findings for one series file; seriesName decides whether it is the
+// number-base series ("進数").
+std::vector<CheckFinding> CheckSeriesFile(const QString &path, const QString &seriesName);
+
+// Findings for every "*.dat" file of a folder, in the order of the program's
+// series list.
+std::vector<CheckFinding> CheckUnitsFolder(const QString &folder);
+
+// Findings for folders and files given by path (a folder is checked as a
+// units folder, a file as one series named after it).
+std::vector<CheckFinding> CheckPaths(const QStringList &paths);
+
+// The command: arguments without the program name. With no path it checks
+// defaultFolder. Prints findings to out, usage and option errors to err.
+// Returns 0 when nothing was found (or for --help), 1 otherwise.
+int RunTovelCheck(const QStringList &arguments, const QString &defaultFolder,
+                  QTextStream &out, QTextStream &err);

@@ -1,1 +1,145 @@
-// placeholder
+// Listing the units folder and naming its series.
+#include "catalogue/SeriesCatalogue.h"
+#include "catalogue/UnitFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+using namespace Qt::StringLiterals;
+
+// Readable failure output.
+static void PrintTo(const QString &s, std::ostream *os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+
+namespace {
+
+QStringList listed(const QString &directory, const QString &pattern)
+{
+    const QString names = ListFiles(directory, pattern);
+    return names.isEmpty() ? QStringList() : names.split(QChar(u'\0'));
+}
+
+class SeriesCatalogueTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+    }
+
+    void touch(const QString &name, const QByteArray &bytes = "1\r\n\"u\",1,0,1,1\r\n")
+    {
+        QFile f(m_dir.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+
+    // The units folder of an installed program: series files among things
+    // that are not series files.
+    void fillFolder()
+    {
+        for (const char *name : {"b.dat", "A.dat", "c.DAT", "X.Dat", "a.dat.b.dat", "with space.dat",
+                                 "notes.txt", "dat", "x.dat.bak", ".hidden.dat"})
+            touch(QString::fromUtf8(name));
+        ASSERT_TRUE(QDir(m_dir.path()).mkdir("folder.dat"));
+        ASSERT_TRUE(QFile::link(m_dir.filePath("b.dat"), m_dir.filePath("link.dat")));
+        ASSERT_TRUE(QFile::link(m_dir.filePath("gone"), m_dir.filePath("dangling.dat")));
+        ASSERT_TRUE(QFile::link(m_dir.filePath("folder.dat"), m_dir.filePath("dirlink.dat")));
+        ASSERT_EQ(::mkfifo(QFile::encodeName(m_dir.filePath("pipe.dat")).constData(), 0600), 0);
+    }
+
+    QTemporaryDir m_dir;
+};
+
+TEST_F(SeriesCatalogueTest, ListsOrdinaryMatchingFilesSortedWithoutRegardToCase)
+{
+    fillFolder();
+    struct Case {
+        const char *pattern;
+        QStringList names;
+    };
+    const std::vector<Case> cases = {
+        {"*.dat", {"A.dat", "a.dat.b.dat", "b.dat", "c.DAT", "link.dat", "with space.dat", "X.Dat"}},
+        {"*.DAT", {"A.dat", "a.dat.b.dat", "b.dat", "c.DAT", "link.dat", "with space.dat", "X.Dat"}},
+        {"?.dat", {"A.dat", "b.dat", "c.DAT", "X.Dat"}},
+        {"*.txt", {"notes.txt"}},
+        {"*.ini", {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.pattern);
+        EXPECT_EQ(listed(m_dir.path(), QString::fromUtf8(c.pattern)), c.names);
+    }
+    // The units folder as the program builds it, with a separator at its end.
+    EXPECT_EQ(listed(m_dir.path() + "/", "*.dat").size(), 7);
+}
+
+TEST_F(SeriesCatalogueTest, NamesThatDifferOnlyInCaseKeepOneOrder)
+{
+    for (const char *name : {"b.dat", "a.dat", "B.dat", "A.dat"})
+        touch(QString::fromUtf8(name));
+    EXPECT_EQ(ListFiles(m_dir.path(), "*.dat"), QStringLiteral("A.dat\0a.dat\0B.dat\0b.dat"));
+}
+
+TEST_F(SeriesCatalogueTest, NothingToList)
+{
+    touch("readme.txt");
+    EXPECT_EQ(ListFiles(m_dir.path(), "*.dat"), QString());
+    EXPECT_EQ(ListFiles(m_dir.filePath("missing"), "*.dat"), QString());
+    EXPECT_EQ(ListFiles(m_dir.filePath("readme.txt"), "*.dat"), QString());
+    EXPECT_EQ(ListFiles(QString(), "*.dat"), QString());
+    EXPECT_TRUE(BuildSeriesList(m_dir.filePath("missing")).empty());
+    EXPECT_TRUE(BuildSeriesList(m_dir.path()).empty());
+}
+
+TEST_F(SeriesCatalogueTest, SeriesNamesLoseEveryExactDat)
+{
+    fillFolder();
+    touch("a.d.datat.dat");
+    struct Want {
+        const char *name;
+        const char *fileName;
+    };
+    const std::vector<Want> want = {
+        {"a.dat", "a.d.datat.dat"},  // one pass from the left, as a text replacement does
+        {"A", "A.dat"},
+        {"a.b", "a.dat.b.dat"},
+        {"b", "b.dat"},
+        {"c.DAT", "c.DAT"},
+        {"link", "link.dat"},
+        {"with space", "with space.dat"},
+        {"X.Dat", "X.Dat"},
+    };
+    const std::vector<SeriesEntry> series = BuildSeriesList(m_dir.path());
+    ASSERT_EQ(series.size(), want.size());
+    for (size_t i = 0; i < want.size(); ++i) {
+        SCOPED_TRACE(want[i].fileName);
+        EXPECT_EQ(series[i].name, QString::fromUtf8(want[i].name));
+        EXPECT_EQ(series[i].fileName, QString::fromUtf8(want[i].fileName));
+    }
+}
+
+TEST_F(SeriesCatalogueTest, EverySeriesLoadsTheFileThatWasListed)
+{
+    // Each file holds its own name, so a load of another file shows.
+    const std::vector<QString> files = {u"X.DAT"_s, u"a.dat.b.dat"_s, u"with space.dat"_s,
+                                       u"進数.dat"_s};
+    for (const QString &file : files)
+        touch(file, "1\r\n\"" + file.toUtf8() + "\",1,0,1,1\r\n");
+    const std::vector<SeriesEntry> series = BuildSeriesList(m_dir.path());
+    ASSERT_EQ(series.size(), files.size());
+    for (const SeriesEntry &entry : series) {
+        SCOPED_TRACE(entry.fileName.toStdString());
+        UnitArray units;
+        ASSERT_EQ(LoadUnitFile(QDir(m_dir.path()).filePath(entry.fileName), units), 0);
+        EXPECT_EQ(units[0].UnitName, entry.fileName);
+    }
+    EXPECT_EQ(series[3].name, u"進数"_s);
+}
+
+}  // namespace

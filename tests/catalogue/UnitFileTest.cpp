@@ -1,1 +1,385 @@
-// placeholder
+// Reading series files: the item reader, the record loop, decoding.
+#include "catalogue/UnitFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLocale>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <string>
+#include <sys/stat.h>
+
+using namespace Qt::StringLiterals;
+
+// Readable failure output.
+static void PrintTo(const QString &s, std::ostream *os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
+
+namespace {
+
+struct Rec {
+    QString name;
+    double factor = 0;
+    double offset = 0;
+    int sep = 0;
+    int exp = 0;
+};
+
+class UnitFileTest : public ::testing::Test
+{
+protected:
+    QString write(const QByteArray &bytes, const QString &name = QStringLiteral("s.dat"))
+    {
+        const QString path = m_dir.filePath(name);
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+        return path;
+    }
+
+    static void expectUnits(const UnitArray &units, const std::vector<Rec> &want)
+    {
+        ASSERT_EQ(units.size(), want.size());
+        for (size_t i = 0; i < want.size(); ++i) {
+            SCOPED_TRACE("record " + std::to_string(i));
+            EXPECT_EQ(units[i].UnitName, want[i].name);
+            EXPECT_EQ(units[i].Factor, want[i].factor);
+            EXPECT_EQ(units[i].Offset, want[i].offset);
+            EXPECT_EQ(units[i].SeparatorOK, want[i].sep);
+            EXPECT_EQ(units[i].ExponentOK, want[i].exp);
+        }
+    }
+
+    QTemporaryDir m_dir;
+};
+
+const QByteArray kThree = "3\r\n"
+                          "\"m\",1,0,1,1\r\n"
+                          "\"km\",1000,0,1,1\r\n"
+                          "\"mm\",0.001,0,0,0\r\n";
+const std::vector<Rec> kThreeUnits = {
+    {"m", 1, 0, 1, 1}, {"km", 1000, 0, 1, 1}, {"mm", 0.001, 0, 0, 0}};
+
+struct LoadCase {
+    const char *what;
+    QByteArray bytes;
+    int last;
+    std::vector<Rec> units;
+};
+
+TEST_F(UnitFileTest, ItemsAndRecordsReadAsWritten)
+{
+    const std::vector<LoadCase> cases = {
+        {"usual layout", kThree, 2, kThreeUnits},
+        {"bare LF line ends", QByteArray(kThree).replace("\r\n", "\n"), 2, kThreeUnits},
+        {"bare CR line ends", QByteArray(kThree).replace("\r\n", "\r"), 2, kThreeUnits},
+        {"no line end at the end", kThree.chopped(2), 2, kThreeUnits},
+        {"every item on a line of its own",
+         "3\r\n\"m\"\r\n1\r\n0\r\n1\r\n1\r\n\"km\"\r\n1000\r\n0\r\n1\r\n1\r\n\"mm\"\r\n0.001\r\n0\r\n0\r\n0\r\n",
+         2, kThreeUnits},
+        {"all on one line", "3,\"m\",1,0,1,1,\"km\",1000,0,1,1,\"mm\",0.001,0,0,0", 2, kThreeUnits},
+        {"records split across lines anyhow",
+         "3,\"m\"\r\n1,0,1\r\n1,\"km\",1000\r\n0,1,1,\"mm\",0.001,0\r\n0,0", 2, kThreeUnits},
+        {"spaces around items", "  3  \r\n  \"m\"  ,  1 , 0 ,1,  1\r\n\t\"km\"\t,1000,0,1,1\r\n\"mm\",0.001,0,0,0",
+         2, kThreeUnits},
+        {"lines past the count are not read", kThree + "\"cm\",0.01,0,1,1\r\nrubbish,,\"\r\n", 2,
+         kThreeUnits},
+        {"count 0", "0\r\n\"m\",1,0,1,1\r\n", -1, {}},
+        {"fewer records than the count", "5\r\n\"m\",1,0,1,1\r\n\"km\",1000,0,1,1\r\n\"mm\",0.001,0,0,0\r\n",
+         4, {kThreeUnits[0], kThreeUnits[1], kThreeUnits[2], {}, {}}},
+        {"the file ends inside a record", "2\r\n\"m\",1,0,1,1\r\n\"km\",1000\r\n", 1,
+         {{"m", 1, 0, 1, 1}, {"km", 1000, 0, 0, 0}}},
+        {"quoted name holds commas", "1\r\n\"a, b,c\",2,0,1,1\r\n", 0, {{"a, b,c", 2, 0, 1, 1}}},
+        {"quoted name keeps its inner and outer spaces", "1\r\n\" a b \",2,0,1,1\r\n", 0,
+         {{" a b ", 2, 0, 1, 1}}},
+        {"blanks after the closing mark are ignored", "1\r\n\"m\"  \t,2,0,1,1\r\n", 0, {{"m", 2, 0, 1, 1}}},
+        {"text after the closing mark is ignored", "1\r\n\"m\" (metre),2,0,1,1\r\n", 0,
+         {{"m", 2, 0, 1, 1}}},
+        {"a quoted name runs over line ends", "1\r\n\"a\r\nb\",2,0,1,1\r\n", 0, {{"a\r\nb", 2, 0, 1, 1}}},
+        {"unclosed quotation mark runs to the end", "2\r\n\"m\",1,0,1,1\r\n\"km,1000,0,1,1\r\n", 1,
+         {{"m", 1, 0, 1, 1}, {"km,1000,0,1,1\r\n", 0, 0, 0, 0}}},
+        {"unquoted name without trailing blanks", "1\r\n  metre (SI)  ,2,0,1,1\r\n", 0,
+         {{"metre (SI)", 2, 0, 1, 1}}},
+        {"a quote inside an unquoted name is a character", "1\r\nin\"ch,2,0,1,1\r\n", 0,
+         {{"in\"ch", 2, 0, 1, 1}}},
+        {"unquoted comma shifts every later item", "2\r\nm,x,1,0,1,1\r\n\"km\",1000,0,1,1\r\n", 1,
+         {{"m", 0, 1, 0, 1}, {"1", 0, 1000, 0, 1}}},
+        {"empty items give empty text and 0", "2\r\n,,,,\r\n\"km\",1000,0,1,1\r\n", 1,
+         {{}, {"km", 1000, 0, 1, 1}}},
+        {"an empty line is one empty item", "1\r\n\r\n5,0,1,1\r\n", 0, {{"", 5, 0, 1, 1}}},
+        {"a line of blanks is one empty item", "1\r\n   \r\n5,0,1,1\r\n", 0, {{"", 5, 0, 1, 1}}},
+        {"a comma before a line end leaves an empty item", "1\r\n\"m\",\r\n5,0,1,1\r\n", 0,
+         {{"m", 0, 5, 0, 1}}},
+        {"the number-base series", "3\r\n\"2進数\",2,0,0,0\r\n\"10進数\",10,0,1,0\r\n\"16進数\",16,0,0,0\r\n",
+         2, {{"2進数", 2, 0, 0, 0}, {"10進数", 10, 0, 1, 0}, {"16進数", 16, 0, 0, 0}}},
+        {"quoted count", "\"1\"\r\n\"m\",1,0,1,1\r\n", 0, {{"m", 1, 0, 1, 1}}},
+        {"count with a whole-valued decimal part", "1.0\r\n\"m\",1,0,1,1\r\n", 0, {{"m", 1, 0, 1, 1}}},
+        {"the largest count", "32767\r\n", 32766, std::vector<Rec>(32767)},
+    };
+    for (const LoadCase &c : cases) {
+        SCOPED_TRACE(c.what);
+        UnitArray units;
+        EXPECT_EQ(LoadUnitFile(write(c.bytes), units), c.last);
+        expectUnits(units, c.units);
+    }
+}
+
+TEST_F(UnitFileTest, NumberFieldsReadDecimalNotationOnly)
+{
+    struct Case {
+        const char *item;
+        double value;
+    };
+    const std::vector<Case> cases = {
+        {"1E-3", 0.001}, {"1e-3", 0.001}, {"1E+3", 1000}, {"1e3", 1000}, {"2.54", 2.54},
+        {"-273.15", -273.15}, {"+5", 5}, {".5", 0.5}, {"5.", 5}, {"-.5e-1", -0.05},
+        {"1.7976931348623157E308", 1.7976931348623157e308}, {"4.9E-324", 4.9e-324},
+        {"  7  ", 7}, {"\" 7 \"", 7},
+        // Not a number: 0.
+        {"abc", 0}, {"12abc", 0}, {"1 2", 0}, {"1.2.3", 0}, {"1e", 0}, {"1e+", 0}, {"e5", 0},
+        {".", 0}, {"-", 0}, {"+-1", 0}, {"0x10", 0}, {"&H10", 0}, {"inf", 0}, {"nan", 0},
+        {"1d3", 0}, {"(5)", 0}, {"$5", 0}, {"１", 0}, {"\"\"", 0},
+        // Beyond the range of a double: 0.
+        {"1E400", 0}, {"-1e400", 0}, {"1e-400", 0}, {"1e99999999999999999999", 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.item);
+        UnitArray units;
+        // The factor is the item under test; the offset and flags after it
+        // must still read.
+        const QByteArray file = QByteArray("1\r\n\"u\",") + c.item + ",3,1,1\r\n";
+        ASSERT_EQ(LoadUnitFile(write(file), units), 0);
+        EXPECT_EQ(units[0].Factor, c.value);
+        EXPECT_EQ(units[0].Offset, 3);
+        EXPECT_EQ(units[0].SeparatorOK, 1);
+        EXPECT_EQ(units[0].ExponentOK, 1);
+    }
+}
+
+TEST_F(UnitFileTest, FlagsAre16BitAndOnlyAsWritten)
+{
+    struct Case {
+        const char *item;
+        int value;
+    };
+    const std::vector<Case> cases = {
+        {"1", 1}, {"0", 0}, {"-1", -1}, {"2", 2}, {"32767", 32767}, {"-32768", -32768},
+        {"1.4", 1}, {"0.5", 0}, {"1.5", 2}, {"2.5", 2}, {"1E0", 1},
+        {"32768", 0}, {"-32769", 0}, {"32767.5", 0}, {"99999999999", 0}, {"1e400", 0},
+        {"yes", 0}, {"", 0},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.item);
+        UnitArray units;
+        const QByteArray file = QByteArray("2\r\n\"u\",2,3,") + c.item + "," + c.item + "\r\n\"v\",4,5,1,1\r\n";
+        ASSERT_EQ(LoadUnitFile(write(file), units), 1);
+        EXPECT_EQ(units[0].SeparatorOK, c.value);
+        EXPECT_EQ(units[0].ExponentOK, c.value);
+        expectUnits({units[1]}, {{"v", 4, 5, 1, 1}});
+    }
+}
+
+TEST_F(UnitFileTest, CountsThatYieldNoUnit)
+{
+    const std::vector<QByteArray> firstItems = {
+        "0", "-1", "-32768", "32768", "40000", "1e10", "1e400", "abc", "3x", "", "\"\"", "0.4",
+    };
+    for (const QByteArray &first : firstItems) {
+        SCOPED_TRACE(first.toStdString());
+        UnitArray units = {UnitRecord{"old", 1, 0, 1, 1}};
+        EXPECT_EQ(LoadUnitFile(write(first + "\r\n\"m\",1,0,1,1\r\n"), units), -1);
+        EXPECT_TRUE(units.empty());
+    }
+}
+
+TEST_F(UnitFileTest, FilesThatCannotBeReadYieldNoUnit)
+{
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir("folder.dat"));
+    const QString fifo = m_dir.filePath("pipe.dat");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString unreadable = write(kThree, "locked.dat");
+    QFile::setPermissions(unreadable, QFileDevice::WriteOwner);
+
+    const std::vector<QString> paths = {
+        m_dir.filePath("missing.dat"), m_dir.filePath("folder.dat"), fifo, write("", "empty.dat"),
+        write("\r\n\r\n  \r\n", "blank.dat"), QString(),
+    };
+    for (const QString &path : paths) {
+        SCOPED_TRACE(path.toStdString());
+        UnitArray units(3);
+        EXPECT_EQ(LoadUnitFile(path, units), -1);
+        EXPECT_TRUE(units.empty());
+    }
+    if (QFile(unreadable).open(QIODevice::ReadOnly))
+        GTEST_SKIP() << "permissions are not enforced here (running as root)";
+    UnitArray units(3);
+    EXPECT_EQ(LoadUnitFile(unreadable, units), -1);
+    EXPECT_TRUE(units.empty());
+}
+
+TEST_F(UnitFileTest, EachLoadReplacesThePreviousSeries)
+{
+    UnitArray units;
+    ASSERT_EQ(LoadUnitFile(write(kThree, "a.dat"), units), 2);
+    ASSERT_EQ(LoadUnitFile(write("1\r\n\"in\",0.0254,0,0,0\r\n", "b.dat"), units), 0);
+    expectUnits(units, {{"in", 0.0254, 0, 0, 0}});
+    ASSERT_EQ(LoadUnitFile(write("2\r\n", "c.dat"), units), 1);
+    expectUnits(units, {{}, {}});
+    ASSERT_EQ(LoadUnitFile(m_dir.filePath("none.dat"), units), -1);
+    EXPECT_TRUE(units.empty());
+}
+
+TEST_F(UnitFileTest, DecimalPointIsAPeriodWhateverTheLocale)
+{
+    // Qt's default locale always switches; the C library's only where a
+    // locale with a decimal comma is installed.
+    const QLocale previousQt;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    const char *const previous = std::setlocale(LC_NUMERIC, nullptr);
+    const std::string saved = previous ? previous : "C";
+    for (const char *name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "ru_RU.UTF-8"}) {
+        if (std::setlocale(LC_NUMERIC, name))
+            break;
+    }
+    UnitArray units;
+    const qint16 last = LoadUnitFile(write("1\r\n\"in\",2.54E-2,1.5,0,0\r\n"), units);
+    std::setlocale(LC_NUMERIC, saved.c_str());
+    QLocale::setDefault(previousQt);
+    ASSERT_EQ(last, 0);
+    expectUnits(units, {{"in", 0.0254, 1.5, 0, 0}});
+}
+
+// ---------------------------------------------------------------------------
+// Decoding
+
+struct DecodeCase {
+    const char *what;
+    QByteArray bytes;
+    QString text;
+};
+
+TEST(DecodeSeriesText, Cp932AndUtf8)
+{
+    const QString r = QString(QChar(0xFFFD));
+    const std::vector<DecodeCase> cases = {
+        {"ASCII", "3,\"m\"\r\n", "3,\"m\"\r\n"},
+        {"CP932 katakana and kanji", "\x83\x81\x81\x5B\x83\x67\x83\x8B \x90\x69\x90\x94", u"メートル 進数"_s},
+        {"0x5C as a trail byte is no backslash", "\x95\x5C\x83\x5C", u"表ソ"_s},
+        {"0x5C and 0x7E alone stay backslash and tilde", "a\\b~", "a\\b~"},
+        {"NEC and IBM extensions", "\x87\x40\xFA\x40", u"①ⅰ"_s},
+        {"half-width katakana", "\xB1\xDF", u"ｱﾟ"_s},
+        {"0x1A is a character", "\x1A", QString(QChar(0x1A))},
+        {"invalid single bytes", "a\x80" "b\xA0\xFD\xFE\xFF", "a" + r + "b" + r + r + r + r},
+        {"a lead byte before a comma keeps the comma", "\x90\x69\x81,1", u"進"_s + r + ",1"},
+        {"a lead byte before a quotation mark keeps it", "\"\x81\"", "\"" + r + "\""},
+        {"a lead byte at the very end", "\x90\x69\x90", u"進"_s + r},
+        {"UTF-8 without a mark", "\xE9\x80\xB2\xE6\x95\xB0", u"進数"_s},
+        {"UTF-8 with a mark", "\xEF\xBB\xBF\xE9\x80\xB2\xE6\x95\xB0,1", u"進数,1"_s},
+        {"UTF-8 mark with broken sequences", "\xEF\xBB\xBF" "a\xFF" "b\xE9\x80", "a" + r + "b" + r + r},
+        {"not valid UTF-8 throughout: CP932", "\xE9\x80\xB2\x90\x69", u"騾ｲ進"_s},
+        {"NUL bytes", QByteArray("a\0b", 3), QString("a") + QChar(0) + "b"},
+        {"nothing", "", ""},
+    };
+    for (const DecodeCase &c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(DecodeSeriesText(c.bytes), c.text);
+    }
+}
+
+TEST_F(UnitFileTest, Cp932AndUtf8FilesGiveTheSameSeries)
+{
+    const QString utf8Text = u"2\r\n\"メートル\",1,0,1,1\r\n\"尺\",0.30303,0,1,1\r\n"_s;
+    const std::vector<Rec> want = {{u"メートル"_s, 1, 0, 1, 1}, {u"尺"_s, 0.30303, 0, 1, 1}};
+    const QByteArray cp932 = "2\r\n\"\x83\x81\x81\x5B\x83\x67\x83\x8B\",1,0,1,1\r\n\"\x8E\xDA\",0.30303,0,1,1\r\n";
+    const std::vector<std::pair<const char *, QByteArray>> files = {
+        {"CP932", cp932},
+        {"CP932 with LF", QByteArray(cp932).replace("\r\n", "\n")},
+        {"UTF-8", utf8Text.toUtf8()},
+        {"UTF-8 with a mark", "\xEF\xBB\xBF" + utf8Text.toUtf8()},
+        {"UTF-8 with LF", utf8Text.toUtf8().replace("\r\n", "\n")},
+    };
+    for (const auto &[what, bytes] : files) {
+        SCOPED_TRACE(what);
+        UnitArray units;
+        EXPECT_EQ(LoadUnitFile(write(bytes), units), 1);
+        expectUnits(units, want);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// What the checker learns
+
+TEST(ParseSeriesText, ReportsHowTheFileRead)
+{
+    struct Case {
+        const char *what;
+        QString text;
+        bool countRead;
+        long long declared;
+        int present;
+        bool trailing;
+    };
+    const std::vector<Case> cases = {
+        {"complete", "2\r\nm,1,0,1,1\r\nk,2,0,1,1\r\n", true, 2, 2, false},
+        {"trailing blank lines are not items", "1\r\nm,1,0,1,1\r\n\r\n  \r\n", true, 1, 1, false},
+        {"extra record", "1\r\nm,1,0,1,1\r\nk,2,0,1,1\r\n", true, 1, 1, true},
+        {"short", "3\r\nm,1,0,1,1\r\nk,2\r\n", true, 3, 1, false},
+        {"negative count", "-2\r\nm,1,0,1,1\r\n", true, -2, 0, false},
+        {"count beyond 16 bits", "40000\r\n", false, 40000, 0, false},
+        {"count not a number", "abc\r\n", false, 0, 0, false},
+        {"empty file", "", false, 0, 0, false},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        const UnitFileContents r = ParseSeriesText(c.text);
+        EXPECT_TRUE(r.opened);
+        EXPECT_EQ(r.countRead, c.countRead);
+        EXPECT_EQ(r.declaredCount, c.declared);
+        EXPECT_EQ(r.recordsPresent, c.present);
+        EXPECT_EQ(r.trailingItems, c.trailing);
+    }
+}
+
+TEST(ParseSeriesText, ReportsFieldsThatDidNotReadCleanly)
+{
+    const UnitFileContents r = ParseSeriesText(
+        "3\r\n"
+        "\"m\" x,abc,0,99999,1\r\n"
+        "\"k\",1e400,,1,\"1\"\r\n"
+        "\"open,1,0,1,1\r\n");
+    struct Want {
+        int record;
+        int field;
+        const char *itemText;
+        FieldIssue::Kind kind;
+    };
+    const std::vector<Want> want = {
+        {0, 0, "\"m\" x", FieldIssue::TextAfterQuote},
+        {0, 1, "abc", FieldIssue::NotANumber},
+        {0, 3, "99999", FieldIssue::OutOfRange},
+        {1, 1, "1e400", FieldIssue::OutOfRange},
+        {2, 0, "\"open,1,0,1,1\r\n", FieldIssue::UnclosedQuote},
+    };
+    ASSERT_EQ(r.issues.size(), want.size());
+    for (size_t i = 0; i < want.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(r.issues[i].record, want[i].record);
+        EXPECT_EQ(r.issues[i].field, want[i].field);
+        EXPECT_EQ(r.issues[i].itemText, QString::fromUtf8(want[i].itemText));
+        EXPECT_EQ(r.issues[i].kind, want[i].kind);
+    }
+    EXPECT_EQ(r.units[1].ExponentOK, 1);
+}
+
+TEST(ReadUnitFile, MissingFileIsNotOpened)
+{
+    const UnitFileContents r = ReadUnitFile(QStringLiteral("/nonexistent/dir/x.dat"));
+    EXPECT_FALSE(r.opened);
+    EXPECT_TRUE(r.units.empty());
+}
+
+}  // namespace

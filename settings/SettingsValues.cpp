@@ -1,1 +1,176 @@
-// placeholder
+#include "settings/SettingsValues.h"
+
+#include "settings/modFileFuncs.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr long long kInt16Min = -32768;
+constexpr long long kInt16Max = 32767;
+constexpr long long kInt32Min = std::numeric_limits<qint32>::min();
+constexpr long long kInt32Max = std::numeric_limits<qint32>::max();
+
+// In the order of SettingKey.
+const std::array<SettingSpec, 8> kSettings = {{
+    {"FormSet", "Front", 0, kInt16Min, kInt16Max},  // non-zero: on top
+    {"FormSet", "WinPos", 0, 0, 1},
+    {"FormSet", "MainFormTop", 0, kInt32Min, kInt32Max},
+    {"FormSet", "MainFormLeft", 0, kInt32Min, kInt32Max},
+    {"CalcSet", "ShowAns", 0, 0, 2},
+    {"CalcSet", "MaxPlace", 15, 4, 50},
+    {"CalcSet", "UnitSeries", 0, 0, 1},
+    {"CalcSet", "LastUnitSeries", 0, 0, kInt16Max},
+}};
+
+bool isBlank(QChar c)
+{
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t');
+}
+
+bool isDigit(QChar c)
+{
+    return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+}
+
+// Rounds to the nearest whole number, a half to the even neighbour,
+// whatever the floating-point rounding mode.
+double roundHalfEven(double x)
+{
+    const double below = std::floor(x);
+    const double fraction = x - below;
+    if (fraction > 0.5)
+        return below + 1;
+    if (fraction < 0.5)
+        return below;
+    return std::fmod(below, 2.0) == 0 ? below : below + 1;
+}
+
+} // namespace
+
+const SettingSpec &SpecOf(SettingKey key)
+{
+    return kSettings[size_t(key)];
+}
+
+QString SettingsFileName()
+{
+    return QStringLiteral("Tovelset.ini");
+}
+
+bool ParseWholeNumber(const QString &text, long long min, long long max, long long *value)
+{
+    // Accepted: [blanks] [+|-] digits [. digits] [(e|E) [+|-] digits] [blanks],
+    // with at least one digit before or after the point. The point is always
+    // "."; no group separators, no hexadecimal.
+    qsizetype from = 0;
+    qsizetype to = text.size();
+    while (from < to && isBlank(text[from]))
+        ++from;
+    while (to > from && isBlank(text[to - 1]))
+        --to;
+
+    std::string number;
+    qsizetype i = from;
+    if (i < to && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-'))) {
+        if (text[i] == QLatin1Char('-'))
+            number += '-';
+        ++i;
+    }
+    int mantissaDigits = 0;
+    while (i < to && isDigit(text[i])) {
+        number += char(text[i].unicode());
+        ++i;
+        ++mantissaDigits;
+    }
+    if (i < to && text[i] == QLatin1Char('.')) {
+        number += '.';
+        ++i;
+        while (i < to && isDigit(text[i])) {
+            number += char(text[i].unicode());
+            ++i;
+            ++mantissaDigits;
+        }
+    }
+    if (mantissaDigits == 0)
+        return false;
+    if (i < to && (text[i] == QLatin1Char('e') || text[i] == QLatin1Char('E'))) {
+        number += 'e';
+        ++i;
+        if (i < to && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-'))) {
+            number += char(text[i].unicode());
+            ++i;
+        }
+        int exponentDigits = 0;
+        while (i < to && isDigit(text[i])) {
+            number += char(text[i].unicode());
+            ++i;
+            ++exponentDigits;
+        }
+        if (exponentDigits == 0)
+            return false;
+    }
+    if (i != to)
+        return false;
+
+    // from_chars does not depend on the C locale (the decimal point stays ".").
+    double parsed = 0;
+    const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), parsed);
+    if (error != std::errc() || end != number.data() + number.size() || !std::isfinite(parsed))
+        return false;
+    const double rounded = roundHalfEven(parsed);
+    if (rounded < double(min) || rounded > double(max))
+        return false;
+    *value = static_cast<long long>(rounded);
+    return true;
+}
+
+int ReadSetting(const QString &path, SettingKey key, int defaultValue, int listCount)
+{
+    const SettingSpec &spec = SpecOf(key);
+    long long max = spec.max;
+    if (key == SettingKey::LastUnitSeries && listCount >= 0)
+        max = std::min<long long>(max, listCount - 1);
+    const QString text = ReadValue(path, QLatin1String(spec.section), QLatin1String(spec.key),
+                                   QString::number(defaultValue));
+    long long value = 0;
+    if (!ParseWholeNumber(text, spec.min, max, &value))
+        return defaultValue;
+    return int(value);
+}
+
+int ReadSetting(const QString &path, SettingKey key)
+{
+    return ReadSetting(path, key, SpecOf(key).defaultValue);
+}
+
+int WriteSetting(const QString &path, SettingKey key, int value)
+{
+    const SettingSpec &spec = SpecOf(key);
+    return WriteValue(path, QLatin1String(spec.section), QLatin1String(spec.key), QString::number(value));
+}
+
+QString CoordinateText(double twips)
+{
+    const float single = static_cast<float>(twips);
+    if (!std::isfinite(single) || single == 0.0f)
+        return QStringLiteral("0");
+    // Seven significant digits, trailing zeros and a bare point dropped,
+    // exponent form beyond them ("1.234568E+07", "1E-05").
+    char buffer[32];
+    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, single, std::chars_format::general, 7);
+    if (error != std::errc())
+        return QStringLiteral("0");
+    QString text = QString::fromLatin1(buffer, end - buffer);
+    text.replace(QLatin1Char('e'), QLatin1Char('E'));
+    return text;
+}
+
+int CentredPosition(double screenTwips, double windowTwips)
+{
+    const long long difference = static_cast<long long>(roundHalfEven(screenTwips - windowTwips));
+    return int(difference / 2);  // integer division drops the fraction toward zero
+}

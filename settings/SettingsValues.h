@@ -24,8 +24,12 @@ const SettingSpec &SpecOf(SettingKey key);
 QString SettingsFileName();  // "Tovelset.ini"
 
 // Converts a stored text like the platform's text-to-number conversion:
-// blanks around the number allowed, a fraction rounded half to even.
-// False when the text is not a number or the rounded value is outside [min, max].
+// blanks (space, tab) around the number allowed, an optional sign, decimal
+// digits with an optional "." fraction and an optional exponent ("1e1" is
+// 10), the value rounded to a whole number with a half going to the even
+// neighbour ("2.5" is 2, "3.5" is 4). No group separators, no hexadecimal.
+// False when the text is not such a number or the rounded value is outside
+// [min, max].
 bool ParseWholeNumber(const QString &text, long long min, long long max, long long *value);
 
 // Reads key from the settings file at path. defaultValue replaces the table's

@@ -1,0 +1,96 @@
+#pragma once
+// Text forms of numbers: reading a typed value, the three result styles
+// (plain, grouped with ",", scientific), dropping a final character, and the
+// digit strings of the number-base series (radix 2 to 36, digits "0"-"9" then
+// "A"-"Z").
+//
+// Every function here is pure: no locale, no settings, no window. The decimal
+// point is always "." and the group separator always ",", whatever the
+// platform's locale says. Failures are raised as ConversionFailure.
+//
+// Rounding. The result styles work from the value rounded to 15 significant
+// digits, computed from the double's exact binary value and rounded half away
+// from zero. The grouped style then rounds its last fraction digit (the 15th
+// after the point), and the scientific style its third significant digit,
+// half away from zero on that 15-digit form: 9.995 (stored as
+// 9.99499999999999957...) is 9.99500000000000 at 15 digits and so shows as
+// 1.00E+01.
+//
+// Where PlainText uses the exponent form. After the rounding to 15 digits a
+// value whose decimal exponent is 15 or more (1E+15 and up), or -7 or less
+// (below 0.000001), is written as mantissa, "E", sign and at least two
+// exponent digits: 1E+15, 1.5E-07. Everything between is positional:
+// 123456789012345, 0.001, 0.000001, 0.0000015.
+//
+// Radix digit strings are converted exactly with GMP integers. The largest
+// value a digit string may have is the largest finite double,
+// DBL_MAX = (2^53 - 1) * 2^971 (309 decimal digits); DBL_MAX + 1 and beyond
+// are an overflow. Text that is not a digit string of its radix (after
+// dropping blanks around it) is invalid input; the empty text is 0.
+
+#include <QString>
+#include <QStringView>
+#include <QtGlobal>
+#include <gmpxx.h>
+
+// Reads a decimal number: blanks around it, one optional sign "+"/"-" before
+// the number or directly after it, digits with "," allowed anywhere in the
+// integer part, an optional "." (at least one digit in all), an optional
+// exponent "E"/"e" with optional sign and at least one digit. Anything else,
+// including currency signs, parentheses and "&H"/"&O" prefixes, is
+// InvalidInput. A magnitude beyond the largest double is Overflow; one below
+// the smallest denormal reads as a (signed) zero. Returns the nearest double.
+// Blanks are the space, the tab and the ideographic space U+3000.
+double ReadNumber(QStringView text);
+
+// True when ReadNumber would return a value (no failure).
+bool IsNumberText(QStringView text);
+
+// The shortest text of the value rounded to 15 significant digits: no group
+// separators, "-" for negative values, "0" for either zero, leading "0" below
+// 1 (0.5). Exponent form as described above. Infinities and NaN, which the
+// conversion never formats, give "Infinity", "-Infinity" and "NaN".
+QString PlainText(double value);
+
+// The pattern "#,##0.###############;-#,##0.###############;#;0": the integer
+// part grouped by three with ",", then "." (always written, even with no
+// fraction digit: 5 gives "5."), then at most 15 fraction digits without
+// trailing zeros. Zero (either sign) gives the empty text. The text overload
+// reads its argument like ReadNumber and returns a text that does not read as
+// a number unchanged.
+QString GroupedText(double value);
+QString GroupedText(const QString &text);
+
+// The pattern "0.00E+00": 1234.5 gives "1.23E+03", 0 gives "0.00E+00",
+// 1E+100 gives "1.00E+100". The text overload reads its argument like
+// ReadNumber and returns a text that does not read as a number unchanged.
+QString ScientificText(double value);
+QString ScientificText(const QString &text);
+
+// The text without its last character (a surrogate pair counts as one).
+QString DropLastChar(const QString &text);
+
+// The value truncated toward zero (2.75 gives 2, -2.75 gives -2).
+double IntegerPart(double value);
+
+// Rounds to the nearest 16-bit integer, ties to even; a value outside
+// -32768..32767 after rounding, or NaN, is Overflow.
+qint16 RoundToInt16(double value);
+
+// value - radix * IntegerPart(value / radix), rounded to a 16-bit integer.
+// Overflow when a step is not finite or the result is outside 16 bits.
+qint16 RadixRemainder(double value, qint16 radix);
+
+// Digit string of the whole part of value ("-" before negative values);
+// "0" for a radix outside 2..36. A non-finite value is Overflow. Exact for
+// every finite double.
+QString ToRadixText(double value, qint16 radix);
+QString ToRadixTextExact(const mpz_class &value, int radix);
+
+// The value of a digit string of the radix: blanks around it are ignored,
+// letters may be of either case, the empty text is 0. Any other character,
+// or a digit not below the radix, is InvalidInput; a value beyond DBL_MAX is
+// Overflow. A radix outside 2..36 gives 0 without looking at the text.
+// The double overload rounds the exact value to the nearest double.
+double FromRadixText(const QString &text, qint16 radix);
+mpz_class FromRadixTextExact(QStringView text, int radix);

@@ -1,1 +1,170 @@
-// placeholder
+#include "convert/Conversion.h"
+
+#include "convert/NumberText.h"
+
+#include <cmath>
+#include <new>
+
+namespace {
+
+enum class Style { Plain, Grouped, Scientific };
+
+[[noreturn]] void Fail(FailureKind kind)
+{
+    throw ConversionFailure(kind);
+}
+
+// The style the settings ask for, if the target unit permits it.
+Style StyleFor(const UnitRecord &target, int showAns)
+{
+    if (target.SeparatorOK == 1 && showAns == 1)
+        return Style::Grouped;
+    if (target.ExponentOK == 1 && showAns == 2)
+        return Style::Scientific;
+    return Style::Plain;
+}
+
+bool InGroupedRange(double value, int placeNum)
+{
+    return value >= 1.0 && value < std::pow(10.0, placeNum);
+}
+
+QString WithoutFinalPoint(const QString &text)
+{
+    return text.endsWith(u'.') ? DropLastChar(text) : text;
+}
+
+// The typed text as the grouped style shows it: grouped when its value lies
+// between 1 and the digit limit, as typed otherwise; no final point.
+QString GroupedTyped(const QString &typed, int placeNum)
+{
+    const double v = ReadNumber(typed);
+    return WithoutFinalPoint(InGroupedRange(v, placeNum) ? GroupedText(typed) : typed);
+}
+
+// The radix of a number-base unit: its factor rounded to a 16-bit integer.
+int RadixOf(const UnitRecord &unit)
+{
+    return RoundToInt16(unit.Factor);
+}
+
+QString SameUnitResult(const ConversionRequest &request, const UnitRecord &target, bool numberBase)
+{
+    if (numberBase)
+        return request.typedText;
+    switch (StyleFor(target, request.showAns)) {
+    case Style::Grouped:
+        return GroupedTyped(request.typedText, request.placeNum);
+    case Style::Scientific:
+        return ScientificText(request.typedText);
+    case Style::Plain:
+        break;
+    }
+    return PlainText(ReadNumber(request.typedText));
+}
+
+QString NumberBaseResult(const ConversionRequest &request, const UnitRecord &source,
+                         const UnitRecord &target)
+{
+    const int sourceRadix = RadixOf(source);
+    const mpz_class base = FromRadixTextExact(request.typedText, sourceRadix);
+    const int targetRadix = RadixOf(target);
+    return ToRadixTextExact(base, targetRadix);
+}
+
+double LinearResult(double v, const UnitRecord &source, const UnitRecord &target)
+{
+    const double shifted = v - source.Offset;
+    if (!std::isfinite(shifted))
+        Fail(FailureKind::Overflow);
+    const double base = shifted * source.Factor;
+    if (!std::isfinite(base))
+        Fail(FailureKind::Overflow);
+    if (target.Factor == 0.0)
+        Fail(base == 0.0 ? FailureKind::Overflow : FailureKind::Other);
+    const double scaled = base / target.Factor;
+    if (!std::isfinite(scaled))
+        Fail(FailureKind::Overflow);
+    const double result = scaled + target.Offset;
+    if (!std::isfinite(result))
+        Fail(FailureKind::Overflow);
+    return result;
+}
+
+QString LinearResultText(const ConversionRequest &request, const UnitRecord &source,
+                         const UnitRecord &target)
+{
+    const double v = ReadNumber(request.typedText);
+    const double r = LinearResult(v, source, target);
+    switch (StyleFor(target, request.showAns)) {
+    case Style::Grouped:
+        return WithoutFinalPoint(InGroupedRange(r, request.placeNum) ? GroupedText(PlainText(r))
+                                                                      : PlainText(r));
+    case Style::Scientific:
+        return ScientificText(PlainText(r));
+    case Style::Plain:
+        break;
+    }
+    return PlainText(r);
+}
+
+const UnitRecord &UnitAt(const UnitArray &units, int pos)
+{
+    if (pos < 0 || static_cast<std::size_t>(pos) >= units.size())
+        Fail(FailureKind::Other);
+    return units[static_cast<std::size_t>(pos)];
+}
+
+}  // namespace
+
+QString NumberBaseSeriesName()
+{
+    return QStringLiteral("進数");
+}
+
+bool IsNumberBaseSeries(const QString &seriesName)
+{
+    return seriesName == NumberBaseSeriesName();
+}
+
+ConversionOutcome ConvertRequest(const ConversionRequest &request, const UnitArray &units)
+{
+    ConversionOutcome outcome;
+    try {
+        const UnitRecord &source = UnitAt(units, request.sourcePos);
+        const UnitRecord &target = UnitAt(units, request.targetPos);
+        const bool numberBase = IsNumberBaseSeries(request.seriesName);
+
+        QString result;
+        if (request.sourcePos == request.targetPos)
+            result = SameUnitResult(request, target, numberBase);
+        else if (numberBase)
+            result = NumberBaseResult(request, source, target);
+        else
+            result = LinearResultText(request, source, target);
+        outcome.resultWritten = true;
+        outcome.resultText = result;
+
+        // The source value of the result line; the test uses the target
+        // unit's flag, in every series.
+        outcome.shownSource = StyleFor(target, request.showAns) == Style::Grouped
+                                  ? GroupedTyped(request.typedText, request.placeNum)
+                                  : request.typedText;
+    } catch (const ConversionFailure &failure) {
+        outcome.failed = true;
+        outcome.failure = failure.kind();
+    } catch (const std::bad_alloc &) {
+        outcome.failed = true;
+        outcome.failure = FailureKind::Other;
+    }
+    if (outcome.failed)
+        outcome.shownSource.clear();
+    return outcome;
+}
+
+QString ResultLine(const QString &shownSource, const QString &sourceUnit,
+                   const QString &resultText, const QString &targetUnit)
+{
+    return shownSource + QStringLiteral(" (") + sourceUnit + QStringLiteral(") => ") + resultText
+           + QStringLiteral(" (") + targetUnit + QStringLiteral(")\r\n");
+}

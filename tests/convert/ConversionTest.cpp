@@ -1,1 +1,224 @@
-// placeholder
+// Converting a typed value between two units of a series: the three styles,
+// linear and number-base series, and each failure kind.
+#include "convert/Conversion.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <optional>
+#include <string>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+UnitRecord Unit(const char *name, double factor, double offset, int separatorOK, int exponentOK)
+{
+    return {QString::fromUtf8(name), factor, offset, qint16(separatorOK), qint16(exponentOK)};
+}
+
+// A linear series: lengths and temperatures side by side.
+const UnitArray &Linear()
+{
+    static const UnitArray units = {
+        Unit("m", 1, 0, 1, 1),         // 0
+        Unit("km", 1000, 0, 1, 1),     // 1
+        Unit("mm", 0.001, 0, 0, 0),    // 2: neither grouped nor scientific
+        Unit("K", 1, 0, 1, 1),         // 3
+        Unit("℃", 1, -273.15, 1, 1),   // 4
+        Unit("zero", 0, 0, 1, 1),      // 5: a factor of 0
+        Unit("huge", 1e300, 0, 1, 1),  // 6
+    };
+    return units;
+}
+
+// The number-base series; the factor is the radix.
+const UnitArray &Radices()
+{
+    static const UnitArray units = {
+        Unit("2進数", 2, 0, 0, 0),          // 0
+        Unit("10進数", 10, 0, 0, 0),        // 1
+        Unit("16進数", 16, 0, 0, 0),        // 2
+        Unit("36進数", 36, 0, 0, 0),        // 3
+        Unit("bad", 40000, 0, 0, 0),        // 4: beyond 16 bits
+        Unit("37進数", 37, 0, 0, 0),        // 5: radix out of range
+        Unit("15.5", 15.5, 0, 0, 0),        // 6: rounds to 16
+        Unit("grouped16", 16, 0, 1, 0),     // 7: allows grouping
+    };
+    return units;
+}
+
+enum Series { LinearSeries, NumberBase };
+
+struct Case {
+    const char *name;
+    Series series;
+    QString typed;
+    int source;
+    int target;
+    int showAns;
+    int placeNum;
+    // Expected outcome; a failure kind of nullopt means success.
+    bool written;
+    QString result;
+    std::optional<FailureKind> failure;
+    QString shown;
+};
+
+constexpr auto Overflow = FailureKind::Overflow;
+constexpr auto Invalid = FailureKind::InvalidInput;
+constexpr auto Other = FailureKind::Other;
+constexpr std::nullopt_t Ok = std::nullopt;
+
+const Case kCases[] = {
+    // name, series, typed, source, target, showAns, placeNum, written, result, failure, shown
+    {"same unit re-writes the number", LinearSeries, "1,000", 0, 0, 0, 15, true, "1000", Ok, "1,000"},
+    {"same unit keeps digit strings", NumberBase, "ff", 2, 2, 0, 15, true, "ff", Ok, "ff"},
+    {"same unit digit string is not checked", NumberBase, "x y", 2, 2, 0, 15, true, "x y", Ok, "x y"},
+    {"same unit scientific leaves empty text", LinearSeries, "", 0, 0, 2, 15, true, "", Ok, ""},
+    {"same unit scientific", LinearSeries, "1234.5", 0, 0, 2, 15, true, "1.23E+03", Ok, "1234.5"},
+    {"same unit grouped", LinearSeries, "1234567.5", 0, 0, 1, 15, true, "1,234,567.5", Ok, "1,234,567.5"},
+    {"same unit grouped drops the point of 0.", LinearSeries, "0.", 0, 0, 1, 15, true, "0", Ok, "0"},
+    {"same unit grouped below 1 keeps the text", LinearSeries, "0.50", 0, 0, 1, 15, true, "0.50", Ok, "0.50"},
+    {"same unit plain of empty text", LinearSeries, "", 0, 0, 0, 15, false, "", Invalid, ""},
+    {"same unit grouped of empty text", LinearSeries, "", 0, 0, 1, 15, false, "", Invalid, ""},
+    {"same unit plain beyond 15 digits", LinearSeries, "123456789012345678", 0, 0, 0, 15, true,
+     "1.23456789012346E+17", Ok, "123456789012345678"},
+
+    {"plain km to m", LinearSeries, "1", 1, 0, 0, 15, true, "1000", Ok, "1"},
+    {"negative zero shows as 0", LinearSeries, "-0", 0, 1, 0, 15, true, "0", Ok, "-0"},
+    {"grouped 1234.5", LinearSeries, "1.2345", 1, 0, 1, 15, true, "1,234.5", Ok, "1.2345"},
+    {"grouped drops the final point", LinearSeries, "0.005", 1, 0, 1, 15, true, "5", Ok, "0.005"},
+    {"grouped below 1 is plain", LinearSeries, "0.0005", 1, 0, 1, 15, true, "0.5", Ok, "0.0005"},
+    {"grouped negative is plain", LinearSeries, "-1.234", 1, 0, 1, 15, true, "-1234", Ok, "-1.234"},
+    {"grouped from 10^15 is plain", LinearSeries, "1e12", 1, 0, 1, 15, true, "1E+15", Ok,
+     "1,000,000,000,000"},
+    {"grouped just below 10^15", LinearSeries, "999999999999.999", 1, 0, 1, 15, true,
+     "999,999,999,999,999", Ok, "999,999,999,999.999"},
+    {"grouped with a wider limit", LinearSeries, "1e14", 1, 0, 1, 20, true,
+     "100,000,000,000,000,000", Ok, "100,000,000,000,000"},
+    {"grouped limit of 4 digits", LinearSeries, "12.345", 1, 0, 1, 4, true, "12345", Ok, "12.345"},
+    {"grouped within 4 digits", LinearSeries, "1.234", 1, 0, 1, 4, true, "1,234", Ok, "1.234"},
+    {"source grouped in the line", LinearSeries, "1234.5", 0, 1, 1, 15, true, "1.2345", Ok, "1,234.5"},
+    {"source grouped drops its point", LinearSeries, "5000", 0, 1, 1, 15, true, "5", Ok, "5,000"},
+    {"no grouping where the target forbids it", LinearSeries, "1234", 0, 2, 1, 15, true, "1234000", Ok,
+     "1234"},
+    {"scientific", LinearSeries, "1.2345", 1, 0, 2, 15, true, "1.23E+03", Ok, "1.2345"},
+    {"scientific 9.995", LinearSeries, "9.995", 0, 3, 2, 15, true, "1.00E+01", Ok, "9.995"},
+    {"no exponent where the target forbids it", LinearSeries, "1.2345", 0, 2, 2, 15, true, "1234.5", Ok,
+     "1.2345"},
+    {"unknown style is plain", LinearSeries, "1.2345", 1, 0, 7, 15, true, "1234.5", Ok, "1.2345"},
+    {"offset: base to celsius", LinearSeries, "0", 3, 4, 0, 15, true, "-273.15", Ok, "0"},
+    {"offset: celsius to base", LinearSeries, "0", 4, 3, 0, 15, true, "273.15", Ok, "0"},
+    {"offset: 100 celsius", LinearSeries, "100", 4, 3, 0, 15, true, "373.15", Ok, "100"},
+
+    {"empty box", LinearSeries, "", 0, 1, 0, 15, false, "", Invalid, ""},
+    {"two points", LinearSeries, "1.2.3", 0, 1, 0, 15, false, "", Invalid, ""},
+    {"lone sign", LinearSeries, "-", 0, 1, 0, 15, false, "", Invalid, ""},
+    {"1e400", LinearSeries, "1e400", 0, 1, 0, 15, false, "", Overflow, ""},
+    {"result beyond double range", LinearSeries, "1e10", 6, 0, 0, 15, false, "", Overflow, ""},
+    {"huge value with an offset", LinearSeries, "-1.7e308", 4, 3, 0, 15, true, "-1.7E+308", Ok, "-1.7e308"},
+    {"non-zero divided by a factor of 0", LinearSeries, "5", 0, 5, 0, 15, false, "", Other, ""},
+    {"zero divided by a factor of 0", LinearSeries, "0", 0, 5, 0, 15, false, "", Overflow, ""},
+    {"no source unit", LinearSeries, "1", -1, 0, 0, 15, false, "", Other, ""},
+    {"target beyond the units", LinearSeries, "1", 0, 7, 0, 15, false, "", Other, ""},
+
+    {"radix 16 to 2", NumberBase, "ff", 2, 0, 0, 15, true, "11111111", Ok, "ff"},
+    {"radix 36 to 10", NumberBase, "z", 3, 1, 0, 15, true, "35", Ok, "z"},
+    {"blanks around digits", NumberBase, " ff ", 2, 0, 0, 15, true, "11111111", Ok, " ff "},
+    {"empty digit string is 0", NumberBase, "", 2, 0, 0, 15, true, "0", Ok, ""},
+    {"beyond 2^53, exactly", NumberBase, "FFFFFFFFFFFFFFFF", 2, 1, 0, 15, true, "18446744073709551615", Ok,
+     "FFFFFFFFFFFFFFFF"},
+    {"digit string with a point", NumberBase, "1.5", 1, 0, 0, 15, false, "", Invalid, ""},
+    {"digit not below the radix", NumberBase, "12", 0, 1, 0, 15, false, "", Invalid, ""},
+    {"digit string with a sign", NumberBase, "-5", 1, 0, 0, 15, false, "", Invalid, ""},
+    {"digit string beyond the largest double", NumberBase, QString(400, u'9'), 1, 0, 0, 15, false, "",
+     Overflow, ""},
+    {"source radix beyond 16 bits", NumberBase, "1", 4, 1, 0, 15, false, "", Overflow, ""},
+    {"target radix beyond 16 bits", NumberBase, "1", 1, 4, 0, 15, false, "", Overflow, ""},
+    {"invalid text before a bad target radix", NumberBase, "g", 2, 4, 0, 15, false, "", Invalid, ""},
+    {"target radix out of range", NumberBase, "255", 1, 5, 0, 15, true, "0", Ok, "255"},
+    {"source radix out of range", NumberBase, "zz", 5, 1, 0, 15, true, "0", Ok, "zz"},
+    {"radix factor rounds to even", NumberBase, "ff", 6, 1, 0, 15, true, "255", Ok, "ff"},
+    // The source value of the line is read as a decimal number when the
+    // target allows grouping: the result stays, the line fails.
+    {"line fails after the result", NumberBase, "ff", 2, 7, 1, 15, true, "FF", Invalid, ""},
+    {"grouped target, decimal digits", NumberBase, "1234", 1, 7, 1, 15, true, "4D2", Ok, "1,234"},
+};
+
+class ConvertRequestTest : public ::testing::TestWithParam<Case> {};
+
+TEST_P(ConvertRequestTest, GivesTheExpectedOutcome)
+{
+    const Case &c = GetParam();
+    ConversionRequest request;
+    request.typedText = c.typed;
+    request.sourcePos = c.source;
+    request.targetPos = c.target;
+    request.seriesName = c.series == NumberBase ? u"進数"_s : u"長さ"_s;
+    request.showAns = c.showAns;
+    request.placeNum = c.placeNum;
+
+    const ConversionOutcome out =
+        ConvertRequest(request, c.series == NumberBase ? Radices() : Linear());
+    EXPECT_EQ(out.resultWritten, c.written);
+    if (c.written) {
+        EXPECT_EQ(out.resultText, c.result);
+    }
+    EXPECT_EQ(out.failed, c.failure.has_value());
+    if (c.failure) {
+        EXPECT_EQ(out.failure, *c.failure);
+    } else {
+        EXPECT_EQ(out.shownSource, c.shown);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ConvertRequestTest, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<Case> &info) {
+                             std::string name;
+                             for (const char *p = info.param.name; *p; ++p)
+                                 name += std::isalnum(static_cast<unsigned char>(*p)) ? *p : '_';
+                             return std::to_string(info.index) + "_" + name;
+                         });
+
+TEST(Conversion, OnlyTheExactNameIsTheNumberBaseSeries)
+{
+    EXPECT_EQ(NumberBaseSeriesName(), u"進数"_s);
+    EXPECT_TRUE(IsNumberBaseSeries(u"進数"_s));
+    EXPECT_FALSE(IsNumberBaseSeries(u"進数 "_s));
+    EXPECT_FALSE(IsNumberBaseSeries(u"長さ"_s));
+    EXPECT_FALSE(IsNumberBaseSeries(QString()));
+}
+
+TEST(Conversion, ANamedSeriesOtherThanNumberBaseIsLinear)
+{
+    ConversionRequest request;
+    request.typedText = "ff";
+    request.sourcePos = 2;
+    request.targetPos = 0;
+    request.seriesName = u"進数2"_s;
+    const ConversionOutcome out = ConvertRequest(request, Radices());
+    EXPECT_TRUE(out.failed);
+    EXPECT_EQ(out.failure, FailureKind::InvalidInput);
+}
+
+TEST(Conversion, ResultLineJoinsValueUnitsAndLineEnd)
+{
+    EXPECT_EQ(ResultLine("1", "km", "1000", "m"), u"1 (km) => 1000 (m)\r\n"_s);
+    EXPECT_EQ(ResultLine("1,234.5", u"℃"_s, "", "K"), u"1,234.5 (℃) =>  (K)\r\n"_s);
+}
+
+TEST(Conversion, EachFailureKindHasItsMessage)
+{
+    const std::pair<FailureKind, QString> cases[] = {
+        {FailureKind::Overflow, u"エラー ： オーバーフロー\r\n処理を中断します。"_s},
+        {FailureKind::InvalidInput, u"エラー ： 不正な入力\r\n処理を中断します。"_s},
+        {FailureKind::Other, u"エラー ： 原因不明\r\n処理を中断します。"_s},
+    };
+    for (const auto &[kind, text] : cases) {
+        EXPECT_EQ(FailureMessage(kind), text);
+        EXPECT_EQ(QString::fromUtf8(ConversionFailure(kind).what()), text);
+    }
+}
+
+}  // namespace

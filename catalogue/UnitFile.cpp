@@ -7,6 +7,7 @@
 #include <QVarLengthArray>
 
 #include <charconv>
+#include <algorithm>
 #include <cmath>
 #include <iconv.h>
 #include <limits>
@@ -296,10 +297,49 @@ bool isDigit(char16_t c)
     return c >= u'0' && c <= u'9';
 }
 
+// Of a number already checked to be in decimal notation (without its sign):
+// the power of ten of its first significant digit, only its sign matters.
+// The exponent is summed with saturation, as it may have any number of digits.
+long long magnitudeExponent(const char16_t *p, const char16_t *end)
+{
+    long long position = 0;  // of the first significant digit, relative to the point
+    bool seen = false, afterPoint = false;
+    long long exponent = 0;
+    for (; p < end; ++p) {
+        if (*p == u'.') {
+            afterPoint = true;
+        } else if (*p == u'e' || *p == u'E') {
+            ++p;
+            const bool minus = p < end && *p == u'-';
+            if (p < end && (*p == u'+' || *p == u'-'))
+                ++p;
+            for (; p < end; ++p)
+                exponent = std::min<long long>(exponent * 10 + (*p - u'0'), 1LL << 40);
+            if (minus)
+                exponent = -exponent;
+            break;
+        } else if (!seen) {
+            if (*p != u'0') {
+                seen = true;
+                if (!afterPoint)
+                    position = 1;
+            } else if (afterPoint) {
+                --position;
+            }
+        } else if (!afterPoint) {
+            ++position;
+        }
+    }
+    return position + exponent;
+}
+
 // Decimal notation with "." as the decimal point whatever the locale:
 // [sign] digits [. digits] [E|e [sign] digits], where either the whole or the
 // decimal digits may be missing but not both. Blanks around it are ignored.
-NumberRead readDouble(QStringView text, double &value)
+// An out-of-range number reads as 0; outOfRangeAs, when given, receives what
+// it would be with unlimited range, roughly: infinity with its sign when too
+// large, 0 when too small.
+NumberRead readDouble(QStringView text, double &value, double *outOfRangeAs = nullptr)
 {
     value = 0.0;
     text = text.trimmed();
@@ -351,8 +391,13 @@ NumberRead readDouble(QStringView text, double &value)
     double parsed = 0.0;
     const auto result = std::from_chars(narrow.data(), narrow.data() + narrow.size(), parsed,
                                         std::chars_format::general);
-    if (result.ec == std::errc::result_out_of_range)
-        return NumberRead::OutOfRange;  // too large, or too small to be anything but 0
+    if (result.ec == std::errc::result_out_of_range) {
+        // Too large, or too small to be anything but 0. The decimal
+        // exponent of the first significant digit tells which.
+        if (outOfRangeAs)
+            *outOfRangeAs = magnitudeExponent(numberStart, end) > 0 ? (negative ? -HUGE_VAL : HUGE_VAL) : 0.0;
+        return NumberRead::OutOfRange;
+    }
     if (result.ec != std::errc() || result.ptr != narrow.data() + narrow.size())
         return NumberRead::NotANumber;
     value = parsed;
@@ -365,9 +410,7 @@ NumberRead readInt16(QStringView text, qint16 &value, double *asRead = nullptr)
 {
     value = 0;
     double d = 0.0;
-    const NumberRead r = readDouble(text, d);
-    if (r == NumberRead::OutOfRange && asRead)
-        *asRead = text.trimmed().startsWith(u'-') ? -HUGE_VAL : HUGE_VAL;
+    const NumberRead r = readDouble(text, d, asRead);
     if (r != NumberRead::Ok)
         return r;
     const double rounded = std::nearbyint(d);

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <limits>
 #include <string>
 #include <sys/stat.h>
 
@@ -331,6 +332,10 @@ TEST(ParseSeriesText, ReportsHowTheFileRead)
         {"negative count", "-2\r\nm,1,0,1,1\r\n", true, -2, 0, false},
         {"count beyond 16 bits", "40000\r\n", false, 40000, 0, false},
         {"count not a number", "abc\r\n", false, 0, 0, false},
+        {"count beyond a double", "1e400\r\n", false, std::numeric_limits<long long>::max(), 0, false},
+        {"count below a double", "-1e400\r\n", false, std::numeric_limits<long long>::min(), 0, false},
+        {"count too small for a double", "1e-400\r\n", false, 0, 0, false},
+        {"count rounded", "2.5\r\nm,1,0,1,1\r\nk,2,0,1,1\r\n", true, 2, 2, false},
         {"empty file", "", false, 0, 0, false},
     };
     for (const Case &c : cases) {

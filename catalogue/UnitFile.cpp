@@ -197,7 +197,6 @@ bool isLineEnd(char16_t c)
 struct Item {
     QStringView value;  // the text of the item (without quotation marks)
     QStringView raw;    // the item as it stood, quotation marks included
-    bool quoted = false;
     bool textAfterQuote = false;
     bool unclosedQuote = false;
 };
@@ -224,7 +223,6 @@ public:
 
         const char16_t *start = m_pos;
         if (*m_pos == u'"') {
-            item.quoted = true;
             const char16_t *open = ++m_pos;
             while (m_pos < m_end && *m_pos != u'"')
                 ++m_pos;

@@ -533,9 +533,10 @@ void frmMain::previewKey(QObject *watched, QEvent *event)
     // the key. The key is seen again for each parent the control passes it
     // to: act only on its first delivery, to the focus widget. Ctrl and Alt
     // do not matter; Shift converts into every unit.
-    if (event->type() != QEvent::KeyPress || watched != QApplication::focusWidget()
-        || !watched->isWidgetType() || static_cast<QWidget *>(watched)->window() != this
-        || QApplication::activeModalWidget())
+    if (event->type() != QEvent::KeyPress || !watched->isWidgetType() || QApplication::activeModalWidget())
+        return;
+    auto *receiver = static_cast<QWidget *>(watched);
+    if (receiver->window() != this || receiver != focusWidget())
         return;
     auto *key = static_cast<QKeyEvent *>(event);
     if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter)

@@ -21,7 +21,7 @@ protected:
             auto *text = modal->findChild<QPlainTextEdit *>(u"txtAllAns"_s);
             auto *button = modal->findChild<QPushButton *>(u"cmdClose"_s);
             shown = text->toPlainText();
-            buttonFocused = button->hasFocus();
+            buttonFocused = modal->focusWidget() == button;
             EXPECT_TRUE(text->isReadOnly());
             EXPECT_EQ(text->lineWrapMode(), QPlainTextEdit::NoWrap);
             EXPECT_EQ(modal->windowTitle(), u"一括変換結果"_s);

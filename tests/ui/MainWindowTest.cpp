@@ -4,6 +4,7 @@
 
 #include "MainWindowFixture.h"
 
+#include <QClipboard>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
@@ -194,12 +195,12 @@ TEST_F(MainWindowTest, ArrowKeysThroughTheClosedSeriesListLoadEachSeries)
 TEST_F(MainWindowTest, SeriesWithoutUnitsLoadsEmptyAndRefusesToConvert)
 {
     writeStandardSeries();
-    writeSeries(u"empty.dat"_s, "0\r\n\"m\",1,0,1,1\r\n");
+    writeSeries(u"zero.dat"_s, "0\r\n\"m\",1,0,1,1\r\n");
     frmMain &w = start();
-    selectSeries(u"empty"_s);
+    selectSeries(u"zero"_s);
     EXPECT_EQ(sourceList()->count(), 0);
     EXPECT_EQ(sourceList()->currentIndex(), -1);
-    EXPECT_EQ(w.windowTitle(), u"Tovel - empty"_s);
+    EXPECT_EQ(w.windowTitle(), u"Tovel - zero"_s);
     EXPECT_EQ(services.beepCount(), 2);
     w.ConvertValue();
     ASSERT_EQ(services.boxes.size(), 1u);
@@ -307,7 +308,7 @@ TEST_F(MainWindowTest, ShiftEnterConvertsIntoEveryUnit)
         });
         valueBox()->setFocus();
         QTest::keyClick(w.windowHandle(), Qt::Key_Return, mods);
-        EXPECT_EQ(shown, u"1 (km) => 1000 (m)\n1 (km) => 1 (km)\n1 (km) => 100000 (cm)"_s);
+        EXPECT_EQ(shown, u"1 (km) => 1000 (m)\n1 (km) => 1 (km)\n1 (km) => 100000 (cm)"_s) << int(mods);
         EXPECT_EQ(targetList()->currentIndex(), 0);
         EXPECT_EQ(resultBox()->text(), u"0"_s);
         EXPECT_TRUE(action("Menu_SendClipBoard")->isEnabled());

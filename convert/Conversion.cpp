@@ -96,12 +96,15 @@ QString LinearResultText(const ConversionRequest &request, const UnitRecord &sou
 {
     const double v = ReadNumber(request.typedText);
     const double r = LinearResult(v, source, target);
+    // Both styles start from r cut to 15 significant digits, as PlainText
+    // writes it. They format r itself: the same digits, and no detour
+    // through a text that may not read back (r near the largest double
+    // rounds beyond it at 15 digits).
     switch (StyleFor(target, request.showAns)) {
     case Style::Grouped:
-        return WithoutFinalPoint(InGroupedRange(r, request.placeNum) ? GroupedText(PlainText(r))
-                                                                      : PlainText(r));
+        return WithoutFinalPoint(InGroupedRange(r, request.placeNum) ? GroupedText(r) : PlainText(r));
     case Style::Scientific:
-        return ScientificText(PlainText(r));
+        return ScientificText(r);
     case Style::Plain:
         break;
     }

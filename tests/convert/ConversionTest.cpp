@@ -105,6 +105,8 @@ const Case kCases[] = {
      "1234"},
     {"scientific", LinearSeries, "1.2345", 1, 0, 2, 15, true, "1.23E+03", Ok, "1.2345"},
     {"scientific 9.995", LinearSeries, "9.995", 0, 3, 2, 15, true, "1.00E+01", Ok, "9.995"},
+    {"scientific near the largest double", LinearSeries, "1.7976931348623157e308", 0, 3, 2, 15, true,
+     "1.80E+308", Ok, "1.7976931348623157e308"},
     {"no exponent where the target forbids it", LinearSeries, "1.2345", 0, 2, 2, 15, true, "1234.5", Ok,
      "1.2345"},
     {"unknown style is plain", LinearSeries, "1.2345", 1, 0, 7, 15, true, "1234.5", Ok, "1.2345"},

@@ -106,6 +106,7 @@ TEST(ReadNumber, MagnitudesBeyondTheLargestDoubleOverflow)
 {
     const QString texts[] = {
         "1e400", "-1e400", "1.8e308", "1.7976931348623159e308", "1e99999999999999999999",
+        "1.79769313486232E+308",  // PlainText of the largest double, rounded up
         Repeat("9", 400), "0." + Repeat("0", 50) + "1e400",
     };
     for (const auto &text : texts)

@@ -202,8 +202,6 @@ TEST_F(UnitFileTest, FilesThatCannotBeReadYieldNoUnit)
     ASSERT_TRUE(QDir(m_dir.path()).mkdir("folder.dat"));
     const QString fifo = m_dir.filePath("pipe.dat");
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
-    const QString unreadable = write(kThree, "locked.dat");
-    QFile::setPermissions(unreadable, QFileDevice::WriteOwner);
 
     const std::vector<QString> paths = {
         m_dir.filePath("missing.dat"), m_dir.filePath("folder.dat"), fifo, write("", "empty.dat"),
@@ -215,6 +213,12 @@ TEST_F(UnitFileTest, FilesThatCannotBeReadYieldNoUnit)
         EXPECT_EQ(LoadUnitFile(path, units), -1);
         EXPECT_TRUE(units.empty());
     }
+}
+
+TEST_F(UnitFileTest, UnreadableFileYieldsNoUnit)
+{
+    const QString unreadable = write(kThree, "locked.dat");
+    QFile::setPermissions(unreadable, QFileDevice::WriteOwner);
     if (QFile(unreadable).open(QIODevice::ReadOnly))
         GTEST_SKIP() << "permissions are not enforced here (running as root)";
     UnitArray units(3);

@@ -71,6 +71,8 @@ configure_file("${PROJECT_SOURCE_DIR}/packaging/changelog.Debian"
 _tovel_gzip("${_tovel_staging}/changelog.Debian" "${_tovel_staging}/changelog.Debian.gz")
 install(FILES "${_tovel_staging}/copyright" "${_tovel_staging}/changelog.Debian.gz"
   DESTINATION share/doc/tovel COMPONENT debian EXCLUDE_FROM_ALL OPTIONAL)
+install(FILES "${PROJECT_SOURCE_DIR}/packaging/lintian-overrides"
+  DESTINATION share/lintian/overrides RENAME tovel COMPONENT debian EXCLUDE_FROM_ALL)
 
 # The Debian package. cpack installs what the build made; it builds nothing
 # itself (the package test runs it beside running tests).

@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Builds the Debian package from the build tree, checks its name, control
+# fields and file list, unpacks it into a scratch root with dpkg -x and
+# starts the unpacked program headless through /usr/bin/tovel.
+# Skips (status 0, a "skipped" line) where cpack or the dpkg tools are missing.
+#   package_test.sh <build dir> <source dir> <cpack> <version>
+set -euo pipefail
+bin=$1 src=$2 cpack=$3 version=$4
+. "$(dirname "$0")/installed_program.sh"
+
+for tool in "$cpack" dpkg-deb dpkg-shlibdeps dpkg; do
+    if ! command -v "$tool" >/dev/null; then
+        echo "skipped: $tool is not available, so no Debian package can be built here"
+        exit 0
+    fi
+done
+
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+fail=0
+
+if ! (cd "$bin" && "$cpack" --config CPackConfig.cmake -G DEB -B "$scratch/out") >"$scratch/cpack.log" 2>&1; then
+    cat "$scratch/cpack.log"; echo "FAIL: cpack"; exit 1
+fi
+deb=$scratch/out/tovel_${version}-1_$(dpkg --print-architecture).deb
+[[ -f $deb ]] || { echo "FAIL: no $(basename "$deb")"; ls "$scratch/out"; exit 1; }
+
+field() { dpkg-deb -f "$deb" "$1"; }
+[[ $(field Package) == tovel && $(field Version) == "$version-1" ]] || { echo "FAIL: name or version"; fail=1; }
+[[ $(field Recommends) == "fonts-noto-cjk | fonts-ipafont-gothic" ]] || { echo "FAIL: Recommends is '$(field Recommends)'"; fail=1; }
+for dep in libc6 libqt6widgets6 libqt6core6 libgmp10; do
+    [[ ", $(field Depends)," == *", $dep "[\(,]* || ", $(field Depends)," == *", $dep,"* ]] \
+        || { echo "FAIL: Depends lacks $dep: $(field Depends)"; fail=1; }
+done
+description=$(field Description)
+[[ $description == *単位変換* ]] || { echo "FAIL: no Japanese description"; fail=1; }
+[[ $description == *"unit converter"* ]] || { echo "FAIL: no English description"; fail=1; }
+
+if ! diff -u <({ expected_files "$src"; printf '%s\n' share/doc/tovel/changelog.Debian.gz share/doc/tovel/copyright share/lintian/overrides/tovel; } | sed 's|^|usr/|' | LC_ALL=C sort) \
+             <(dpkg-deb --fsys-tarfile "$deb" | tar -t | grep -v '/$' | sed 's|^\./||' | LC_ALL=C sort); then
+    echo "FAIL: the package's files differ from the expected ones (- expected, + packed)"
+    fail=1
+fi
+dpkg-deb -c "$deb" | awk '$1 !~ /^[dl]/ && $2 != "root/root" {print "FAIL: owner " $2 " of " $6; bad=1} END {exit bad}' || fail=1
+
+dpkg -x "$deb" "$scratch/root"
+[[ $(readlink -f "$scratch/root/usr/bin/tovel") == "$scratch/root/usr/lib/tovel/tovel" ]] \
+    || { echo "FAIL: /usr/bin/tovel does not lead to /usr/lib/tovel/tovel"; fail=1; }
+check_program_finds_series "$scratch/root/usr/bin/tovel" "$scratch/root/usr/lib/tovel" "$scratch" || fail=1
+
+((fail == 0)) && echo "ok: $(basename "$deb") builds, holds every file and runs from a scratch root"
+exit $fail

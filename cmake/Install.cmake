@@ -37,8 +37,26 @@ install(FILES "${PROJECT_SOURCE_DIR}/ui/icons/tovel-256.png" DESTINATION ${TOVEL
 file(CREATE_LINK "../${TOVEL_PROGRAM_FOLDER}/tovel" "${_tovel_staging}/bin/tovel" SYMBOLIC)
 install(FILES "${_tovel_staging}/bin/tovel" DESTINATION bin)
 
-# The application menu.
-install(FILES "${PROJECT_SOURCE_DIR}/packaging/tovel.desktop" DESTINATION share/applications)
+# The application menu. The entry starts "tovel" from the PATH when the
+# command lands in /usr/bin or /usr/local/bin; any other prefix (~/.local)
+# gets the command's full path, since a session started before the first
+# install does not have <prefix>/bin on its PATH yet. (A path with a blank
+# is quoted; one with a character the desktop entry reserves keeps "tovel".)
+install(CODE "
+  set(_entry \"${PROJECT_BINARY_DIR}/packaging/tovel.desktop\")
+  file(READ \"${PROJECT_SOURCE_DIR}/packaging/tovel.desktop\" _text)
+  set(_command \"\${CMAKE_INSTALL_PREFIX}/bin/tovel\")
+  if(NOT CMAKE_INSTALL_PREFIX MATCHES \"^/usr(/local)?/?$\"
+     AND NOT _command MATCHES \"[\\\"`$%\\\\\\\\]\")
+    if(_command MATCHES \"[ \\t]\")
+      set(_command \"\\\"\${_command}\\\"\")
+    endif()
+    string(REPLACE \"\\nExec=tovel\\n\" \"\\nExec=\${_command}\\n\" _text \"\${_text}\")
+  endif()
+  file(WRITE \"\${_entry}\" \"\${_text}\")
+  file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/share/applications\" TYPE FILE
+    PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ FILES \"\${_entry}\")
+")
 install(FILES "${PROJECT_SOURCE_DIR}/ui/icons/tovel.svg"
   DESTINATION share/icons/hicolor/scalable/apps)
 foreach(_size 16 32 48 64 128 256)

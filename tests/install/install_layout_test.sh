@@ -25,6 +25,12 @@ fi
     || { echo "FAIL: bin/tovel is not the link ../lib/tovel/tovel"; fail=1; }
 [[ $(readlink -f "$prefix/bin/tovel") == "$(readlink -f "$prefix/lib/tovel/tovel")" && -x $prefix/lib/tovel/tovel ]] \
     || { echo "FAIL: bin/tovel does not lead to an executable program"; fail=1; }
+# Outside /usr the menu entry names the command by its full path.
+entry=$prefix/share/applications/tovel.desktop
+grep -qx "Exec=$prefix/bin/tovel" "$entry" || { echo "FAIL: $(grep ^Exec "$entry")"; fail=1; }
+if command -v desktop-file-validate >/dev/null; then
+    out=$(desktop-file-validate "$entry" 2>&1) && [[ -z $out ]] || { echo "FAIL: $out"; fail=1; }
+fi
 for f in "$prefix"/share/icons/hicolor/*/apps/tovel.png; do
     size=${f%/apps/tovel.png}; size=${size##*/}
     [[ $(head -c 24 "$f" | od -An -tu1 -j16 -N8 | awk '{print ($1*16777216+$2*65536+$3*256+$4) "x" ($5*16777216+$6*65536+$7*256+$8)}') == "$size" ]] \

@@ -46,6 +46,8 @@ dpkg-deb -c "$deb" | awk '$1 !~ /^[dl]/ && $2 != "root/root" {print "FAIL: owner
 dpkg -x "$deb" "$scratch/root"
 [[ $(readlink -f "$scratch/root/usr/bin/tovel") == "$scratch/root/usr/lib/tovel/tovel" ]] \
     || { echo "FAIL: /usr/bin/tovel does not lead to /usr/lib/tovel/tovel"; fail=1; }
+grep -qx "Exec=tovel" "$scratch/root/usr/share/applications/tovel.desktop" \
+    || { echo "FAIL: the menu entry of the package does not start tovel from the PATH"; fail=1; }
 check_program_finds_series "$scratch/root/usr/bin/tovel" "$scratch/root/usr/lib/tovel" "$scratch" || fail=1
 
 ((fail == 0)) && echo "ok: $(basename "$deb") builds, holds every file and runs from a scratch root"

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -145,6 +146,8 @@ public:
                 QStringLiteral("単位数 %1 より後ろにも項目があります。読まれません。")
                     .arg(contents_.declaredCount));
         }
+        std::stable_sort(findings_.begin(), findings_.end(),
+                         [](const CheckFinding &a, const CheckFinding &b) { return a.line < b.line; });
         return findings_;
     }
 
@@ -339,8 +342,15 @@ std::vector<CheckFinding> CheckAll(const QStringList &paths, int &filesChecked)
 {
     std::vector<CheckFinding> findings;
     for (const QString &path : paths) {
-        if (QFileInfo(path).isDir()) {
+        const QFileInfo info(path);
+        if (info.isDir()) {
             Append(findings, CheckFolder(path, filesChecked));
+        } else if (!info.exists()) {
+            CheckFinding f;
+            f.kind = FindingKind::FileUnreadable;
+            f.file = path;
+            f.message = QStringLiteral("ファイルもフォルダーもありません。");
+            findings.push_back(f);
         } else {
             ++filesChecked;
             Append(findings, CheckSeriesFile(path, SeriesNameOfFile(QFileInfo(path).fileName())));

@@ -124,7 +124,7 @@ SERIES = [
         ("英クォート", UK_GALLON / 4),
         ("英パイント", UK_GALLON / 8),
         ("英液量オンス", UK_GALLON / 160),
-        ("バレル", 42 * US_GALLON),
+        ("バレル (石油)", 42 * US_GALLON),
         ("勺", SHO / 100),
         ("合", SHO / 10),
         ("升", SHO),

@@ -149,6 +149,15 @@ void frmMain::buildControls()
     makeLabel(3, frmAfterConvert, u"単位"_s, twipsRect(180, 540, 375, 195));
     comAfterConvUnit = makeCombo(u"comAfterConvUnit"_s, frmAfterConvert, twipsRect(780, 480, 2460, 300));
 
+    // The frames' captions sit on their top line, so the first row of a frame
+    // starts just below that line, where the layout puts it.
+    const QString frameStyle = u"QGroupBox { border: 1px solid palette(mid); border-radius: 3px;"
+                               u" margin-top: 7px; }"
+                               u"QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
+                               u" left: 6px; padding: 0 2px; top: -1px; }"_s;
+    frmBeforeConvert->setStyleSheet(frameStyle);
+    frmAfterConvert->setStyleSheet(frameStyle);
+
     makeLabel(0, client, u"単位系"_s, twipsRect(240, 2040, 555, 195));
     comUnitList = makeCombo(u"comUnitList"_s, client, twipsRect(840, 1980, 2460, 300));
 

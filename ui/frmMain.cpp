@@ -123,40 +123,40 @@ void frmMain::buildControls()
         return combo;
     };
 
-    frmBeforeConvert = new QGroupBox(u"変換前"_s, client);
-    frmBeforeConvert->setObjectName(u"frmBeforeConvert"_s);
-    frmBeforeConvert->setGeometry(twipsRect(60, 60, 3375, 855));
-    makeLabel(1, frmBeforeConvert, u"値"_s, twipsRect(180, 240, 195, 195));
-    txtBeforeConv = new QLineEdit(u"0"_s, frmBeforeConvert);
-    txtBeforeConv->setObjectName(u"txtBeforeConv"_s);
-    txtBeforeConv->setGeometry(twipsRect(780, 180, 2205, 270));
-    // Keys reach the box as plain characters: an input method left on would
-    // send full-width digits that the filter has to discard.
-    txtBeforeConv->setAttribute(Qt::WA_InputMethodEnabled, false);
-    txtBeforeConv->installEventFilter(this);
-    makeLabel(2, frmBeforeConvert, u"単位"_s, twipsRect(180, 540, 375, 195));
-    comBeforeConvUnit = makeCombo(u"comBeforeConvUnit"_s, frmBeforeConvert, twipsRect(780, 480, 2460, 300));
-
-    frmAfterConvert = new QGroupBox(u"変換後"_s, client);
-    frmAfterConvert->setObjectName(u"frmAfterConvert"_s);
-    frmAfterConvert->setGeometry(twipsRect(60, 1020, 3375, 855));
-    makeLabel(4, frmAfterConvert, u"値"_s, twipsRect(180, 240, 195, 195));
-    txtAfterConv = new QLineEdit(u"0"_s, frmAfterConvert);
-    txtAfterConv->setObjectName(u"txtAfterConv"_s);
-    txtAfterConv->setReadOnly(true);
-    txtAfterConv->setGeometry(twipsRect(780, 180, 2205, 270));
-    txtAfterConv->installEventFilter(this);
-    makeLabel(3, frmAfterConvert, u"単位"_s, twipsRect(180, 540, 375, 195));
-    comAfterConvUnit = makeCombo(u"comAfterConvUnit"_s, frmAfterConvert, twipsRect(780, 480, 2460, 300));
-
     // The frames' captions sit on their top line, so the first row of a frame
     // starts just below that line, where the layout puts it.
     const QString frameStyle = u"QGroupBox { border: 1px solid palette(mid); border-radius: 3px;"
                                u" margin-top: 7px; }"
                                u"QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
                                u" left: 6px; padding: 0 2px; top: -1px; }"_s;
-    frmBeforeConvert->setStyleSheet(frameStyle);
-    frmAfterConvert->setStyleSheet(frameStyle);
+    // A frame holds a value box above a unit list, each with its label.
+    struct Side {
+        QGroupBox *&frame;
+        QLineEdit *&box;
+        QComboBox *&units;
+    };
+    auto makeSide = [&](Side side, const QString &name, const QString &caption, int top, int valueLabel,
+                        const QString &boxName, int unitLabel, const QString &unitsName) {
+        side.frame = new QGroupBox(caption, client);
+        side.frame->setObjectName(name);
+        side.frame->setGeometry(twipsRect(60, top, 3375, 855));
+        side.frame->setStyleSheet(frameStyle);
+        makeLabel(valueLabel, side.frame, u"値"_s, twipsRect(180, 240, 195, 195));
+        side.box = new QLineEdit(u"0"_s, side.frame);
+        side.box->setObjectName(boxName);
+        side.box->setGeometry(twipsRect(780, 180, 2205, 270));
+        side.box->installEventFilter(this);
+        makeLabel(unitLabel, side.frame, u"単位"_s, twipsRect(180, 540, 375, 195));
+        side.units = makeCombo(unitsName, side.frame, twipsRect(780, 480, 2460, 300));
+    };
+    makeSide({frmBeforeConvert, txtBeforeConv, comBeforeConvUnit}, u"frmBeforeConvert"_s, u"変換前"_s, 60, 1,
+             u"txtBeforeConv"_s, 2, u"comBeforeConvUnit"_s);
+    makeSide({frmAfterConvert, txtAfterConv, comAfterConvUnit}, u"frmAfterConvert"_s, u"変換後"_s, 1020, 4,
+             u"txtAfterConv"_s, 3, u"comAfterConvUnit"_s);
+    txtAfterConv->setReadOnly(true);
+    // Keys reach the value box as plain characters: an input method left on
+    // would send full-width digits that the filter has to discard.
+    txtBeforeConv->setAttribute(Qt::WA_InputMethodEnabled, false);
 
     makeLabel(0, client, u"単位系"_s, twipsRect(240, 2040, 555, 195));
     comUnitList = makeCombo(u"comUnitList"_s, client, twipsRect(840, 1980, 2460, 300));

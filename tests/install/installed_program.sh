@@ -24,8 +24,12 @@ expected_files() {
 # shows that it reads a series file from <folder>/units. With strace the
 # opened files are watched; without it, the program must at least keep
 # running. A program that ends at once with status 0 has no window yet.
+# Further arguments run the program as someone else (setpriv ...); scratch
+# must then belong to that user.
 check_program_finds_series() {
     local link=$1 folder=$2 scratch=$3 log pid i
+    shift 3
+    local -a as_user=("$@")
     log=$scratch/strace.log
     folder=$(readlink -f "$folder")
     local -a env=(HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/home/.config"
@@ -33,6 +37,7 @@ check_program_finds_series() {
                   ASAN_OPTIONS=detect_leaks=0)
     mkdir -p "$scratch/home" "$scratch/run"
     chmod 700 "$scratch/run"
+    chown "$(stat -c %u:%g "$scratch")" "$scratch/home" "$scratch/run"
     local tracer=()
     if command -v strace >/dev/null && strace -o /dev/null true 2>/dev/null; then
         tracer=(strace -f -qq -e trace=open,openat -o "$log")
@@ -41,7 +46,7 @@ check_program_finds_series() {
     fi
     # The shell records its own process number, then becomes the program,
     # so the program can be ended even while strace runs it.
-    env "${env[@]}" "${tracer[@]}" sh -c 'echo $$ >"$1"; exec "$0"' "$link" "$scratch/program.pid" \
+    "${as_user[@]}" env "${env[@]}" "${tracer[@]}" sh -c 'echo $$ >"$1"; exec "$0"' "$link" "$scratch/program.pid" \
         >"$scratch/program.out" 2>&1 &
     pid=$!
     stop() {

@@ -50,5 +50,28 @@ grep -qx "Exec=tovel" "$scratch/root/usr/share/applications/tovel.desktop" \
     || { echo "FAIL: the menu entry of the package does not start tovel from the PATH"; fail=1; }
 check_program_finds_series "$scratch/root/usr/bin/tovel" "$scratch/root/usr/lib/tovel" "$scratch" || fail=1
 
+# An ordinary user cannot write the program folder of a system install: the
+# program must then read its settings from the user's configuration folder,
+# never beside itself. Shown where root can start the program as "nobody"
+# and watch it with strace.
+if (($(id -u) == 0)) && command -v setpriv >/dev/null && command -v strace >/dev/null; then
+    user=$scratch/nobody
+    mkdir "$user"
+    chown 65534:65534 "$user"
+    chmod 755 "$scratch"
+    if check_program_finds_series "$scratch/root/usr/bin/tovel" "$scratch/root/usr/lib/tovel" "$user" \
+            setpriv --reuid=65534 --regid=65534 --clear-groups; then
+        grep -q "\"$user/home/.config/tovel/Tovelset.ini\"" "$user/strace.log" \
+            || { echo "FAIL: as an ordinary user the program did not look for ~/.config/tovel/Tovelset.ini"; fail=1; }
+        ! grep -q "\"$scratch/root/usr/lib/tovel/Tovelset.ini\"" "$user/strace.log" \
+            || { echo "FAIL: as an ordinary user the program used Tovelset.ini in its read-only folder"; fail=1; }
+        ((fail)) || echo "ok: as an ordinary user the settings live in ~/.config/tovel"
+    else
+        echo "FAIL: the program did not start as an ordinary user"; fail=1
+    fi
+else
+    echo "note: not run as root with setpriv and strace: the settings location of an ordinary user is not checked here"
+fi
+
 ((fail == 0)) && echo "ok: $(basename "$deb") builds, holds every file and runs from a scratch root"
 exit $fail

@@ -19,7 +19,7 @@ set(_tovel_dir_permissions
   OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
 # The program folder.
-install(TARGETS tovel RUNTIME DESTINATION ${TOVEL_PROGRAM_FOLDER})
+install(TARGETS tovel tovelcheck RUNTIME DESTINATION ${TOVEL_PROGRAM_FOLDER})
 foreach(_dir units tovelhelp)
   install(DIRECTORY "${PROJECT_SOURCE_DIR}/${_dir}" DESTINATION ${TOVEL_PROGRAM_FOLDER}
     FILE_PERMISSIONS ${_tovel_data_permissions}
@@ -34,8 +34,12 @@ install(FILES "${PROJECT_SOURCE_DIR}/ui/icons/tovel-256.png" DESTINATION ${TOVEL
 # The command: a relative link, so the installed tree can move (DESTDIR, the
 # package) and the program, which follows /proc/self/exe, still finds its
 # folder. The link is made here and installed as a link.
-file(CREATE_LINK "../${TOVEL_PROGRAM_FOLDER}/tovel" "${_tovel_staging}/bin/tovel" SYMBOLIC)
-install(FILES "${_tovel_staging}/bin/tovel" DESTINATION bin)
+# tovelcheck, the series-file checker, checks the units folder beside itself
+# when given no file, so it lives in the program folder too.
+foreach(_command tovel tovelcheck)
+  file(CREATE_LINK "../${TOVEL_PROGRAM_FOLDER}/${_command}" "${_tovel_staging}/bin/${_command}" SYMBOLIC)
+  install(FILES "${_tovel_staging}/bin/${_command}" DESTINATION bin)
+endforeach()
 
 # The application menu. The entry starts "tovel" from the PATH when the
 # command lands in /usr/bin or /usr/local/bin; any other prefix (~/.local)

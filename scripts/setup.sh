@@ -10,6 +10,7 @@ PACKAGES=(
   libgtest-dev libbenchmark-dev
   fonts-noto-cjk
   desktop-file-utils
+  dpkg-dev strace
 )
 if [[ "${1:-}" == "--with-screenshots" ]]; then
   PACKAGES+=(xvfb xauth imagemagick)

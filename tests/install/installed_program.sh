@@ -6,7 +6,9 @@ expected_files() {
     local src=$1 f
     {
         echo bin/tovel
+        echo bin/tovelcheck
         echo lib/tovel/tovel
+        echo lib/tovel/tovelcheck
         echo lib/tovel/tovel.png
         echo lib/tovel/tovel.svg
         [[ -f $src/readme.txt ]] && echo lib/tovel/readme.txt

@@ -1,1 +1,297 @@
-// placeholder
+#include "settings/frmSet.h"
+
+#include "settings/SettingsValues.h"
+
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPalette>
+#include <QPushButton>
+#include <QRect>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QTextLayout>
+#include <QtMath>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Ends of the digit limit, as the scroll bar shows them: top and bottom.
+constexpr int kTopLimit = 50;
+constexpr int kBottomLimit = 4;
+
+// The height of one line of caption, Japanese characters drawn from a
+// fallback font included (QFontMetrics knows only the primary font).
+int lineHeight(const QWidget *widget, const QString &caption)
+{
+    QTextLayout layout(caption, widget->font());
+    layout.beginLayout();
+    QTextLine line = layout.createLine();
+    line.setLineWidth(1e6);
+    layout.endLayout();
+    return qCeil(line.height());
+}
+
+void growToFit(QWidget *widget, const QString &caption, bool aboutTheMiddle)
+{
+    QRect rect = widget->geometry();
+    const int width = widget->sizeHint().width();
+    if (width > rect.width())
+        rect.setWidth(width);
+    const int extra = lineHeight(widget, caption) - rect.height();
+    if (extra > 0) {
+        if (aboutTheMiddle)
+            rect.translate(0, -(extra / 2));
+        rect.setHeight(rect.height() + extra);
+    }
+    widget->setGeometry(rect);
+}
+
+} // namespace
+
+frmSet::frmSet(const QString &settingsPath, QWidget *owner)
+    : SecondaryWindow(owner), striniAdd(settingsPath)
+{
+    buildControls();
+}
+
+void frmSet::buildControls()
+{
+    setObjectName(u"frmSet"_s);
+    setWindowTitle(u"設定"_s);
+
+    // Positions are designed in twips (1/1440 inch): 15 twips a pixel at 96 dpi.
+    const double dpiX = logicalDpiX();
+    const double dpiY = logicalDpiY();
+    const auto place = [dpiX, dpiY](QWidget *widget, int left, int top, int width, int height) {
+        widget->setGeometry(qRound(left * dpiX / 1440.0), qRound(top * dpiY / 1440.0),
+                            qRound(width * dpiX / 1440.0), qRound(height * dpiY / 1440.0));
+    };
+    const auto label = [&](QWidget *parent, const QString &name, const QString &caption) {
+        auto *widget = new QLabel(caption, parent);
+        widget->setObjectName(name);
+        widget->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        return widget;
+    };
+    const auto option = [&](QWidget *parent, const QString &name, const QString &caption) {
+        auto *widget = new QRadioButton(caption, parent);
+        widget->setObjectName(name);
+        return widget;
+    };
+
+    Frame1 = new QGroupBox(u"結果の表示方法"_s, this);
+    Frame1->setObjectName(u"Frame1"_s);
+    place(Frame1, 60, 60, 4995, 2295);
+    optShowAns[0] = option(Frame1, u"optShowAns_0"_s, u"数字で （そのまま）"_s);
+    place(optShowAns[0], 120, 300, 1755, 180);
+    optShowAns[1] = option(Frame1, u"optShowAns_1"_s, u"数字で （\"，\"で区切る）"_s);
+    place(optShowAns[1], 120, 600, 2055, 180);
+    Label2 = label(Frame1, u"Label2"_s, u"上限桁数 (4 - 50(桁))"_s);
+    place(Label2, 420, 900, 1695, 195);
+    txtPlaceNum = new QLineEdit(u"15"_s, Frame1);
+    txtPlaceNum->setObjectName(u"txtPlaceNum"_s);
+    txtPlaceNum->setMaxLength(2);
+    place(txtPlaceNum, 2280, 840, 495, 285);
+    // The bar's own value runs upwards from its top end; the limit is read
+    // through scrollBarLimit(), so the upper arrow, a click above the handle,
+    // Up and the wheel turned up all raise the limit by one.
+    vscPlaceNum = new QScrollBar(Qt::Vertical, Frame1);
+    vscPlaceNum->setObjectName(u"vscPlaceNum"_s);
+    vscPlaceNum->setRange(kBottomLimit, kTopLimit);
+    vscPlaceNum->setSingleStep(1);
+    vscPlaceNum->setPageStep(1);
+    setScrollBarLimit(15);
+    place(vscPlaceNum, 2760, 840, 255, 285);
+    Label1[1] = label(Frame1, u"Label1_1"_s, u"※桁数が「上限桁数」を超えた場合は、無視します。"_s);
+    place(Label1[1], 420, 1200, 4275, 195);
+    Label1[2] = label(Frame1, u"Label1_2"_s, u"※区切りがふさわしくない場合は、無視します。"_s);
+    place(Label1[2], 420, 1440, 3615, 195);
+    optShowAns[2] = option(Frame1, u"optShowAns_2"_s, u"指数で"_s);
+    place(optShowAns[2], 120, 1740, 855, 180);
+    Label1[0] = label(Frame1, u"Label1_0"_s, u"※指数形式がふさわしくない場合は、無視します。"_s);
+    place(Label1[0], 420, 1980, 3795, 195);
+
+    Frame2 = new QGroupBox(u"メインウィンドウの位置"_s, this);
+    Frame2->setObjectName(u"Frame2"_s);
+    place(Frame2, 60, 2460, 4995, 615);
+    optWinPos[0] = option(Frame2, u"optWinPos_0"_s, u"前回終了時の場所"_s);
+    place(optWinPos[0], 120, 300, 1755, 195);
+    optWinPos[1] = option(Frame2, u"optWinPos_1"_s, u"常に中央"_s);
+    place(optWinPos[1], 2640, 300, 1035, 195);
+
+    Frame3 = new QGroupBox(u"起動時の単位系"_s, this);
+    Frame3->setObjectName(u"Frame3"_s);
+    place(Frame3, 60, 3180, 4995, 615);
+    optUnitSeries[0] = option(Frame3, u"optUnitSeries_0"_s, u"前回終了時の単位系"_s);
+    place(optUnitSeries[0], 120, 300, 1935, 195);
+    optUnitSeries[1] = option(Frame3, u"optUnitSeries_1"_s, u"ランダム"_s);
+    place(optUnitSeries[1], 2640, 300, 975, 195);
+
+    // The etched rule above the buttons: a white line with a grey one under it.
+    const QColor lineColours[2] = {QColor(0xFF, 0xFF, 0xFF), QColor(0x80, 0x80, 0x80)};
+    for (int i = 0; i < 2; ++i) {
+        Line1[size_t(i)] = new QFrame(this);
+        QFrame *line = Line1[size_t(i)];
+        line->setObjectName(u"Line1_%1"_s.arg(i));
+        line->setFrameShape(QFrame::NoFrame);
+        line->setAutoFillBackground(true);
+        QPalette palette = line->palette();
+        palette.setColor(QPalette::Window, lineColours[i]);
+        line->setPalette(palette);
+        place(line, 60, 3900 + 15 * i, 5040 - 60, 15);
+    }
+
+    const auto button = [&](const QString &name, const QString &caption) {
+        auto *widget = new QPushButton(caption, this);
+        widget->setObjectName(name);
+        return widget;
+    };
+    cmdOK = button(u"cmdOK"_s, u"OK"_s);
+    place(cmdOK, 1500, 4020, 1095, 315);
+    cmdCancel = button(u"cmdCancel"_s, u"キャンセル"_s);
+    place(cmdCancel, 2700, 4020, 1095, 315);
+    cmdAppli = button(u"cmdAppli"_s, u"適用(&A)"_s);
+    place(cmdAppli, 3900, 4020, 1095, 315);
+    cmdAppli->setEnabled(false);
+    // Enter anywhere in the dialog stands for OK, as Esc stands for Cancel.
+    cmdOK->setDefault(true);
+
+    // The designed sizes fit a system font of 12 pixels a line. Where the
+    // font in use needs more room for a caption (9-point Noto Sans CJK takes
+    // 18 pixels a line), the label or option grows just enough: labels
+    // downwards and to the right, options about their middle, so every
+    // caption keeps its place.
+    for (QLabel *caption : {Label2, Label1[0], Label1[1], Label1[2]})
+        growToFit(caption, caption->text(), false);
+    for (QRadioButton *caption : {optShowAns[0], optShowAns[1], optShowAns[2], optWinPos[0], optWinPos[1],
+                                  optUnitSeries[0], optUnitSeries[1]})
+        growToFit(caption, caption->text(), true);
+
+    setFixedSize(qRound(5145 * dpiX / 1440.0), qRound(4425 * dpiY / 1440.0));
+
+    for (int i = 0; i < int(optShowAns.size()); ++i) {
+        connect(optShowAns[size_t(i)], &QRadioButton::toggled, this, [this, i](bool checked) {
+            if (checked && !m_loading)
+                optShowAns_Click(i);
+        });
+    }
+    for (int i = 0; i < int(optWinPos.size()); ++i) {
+        connect(optWinPos[size_t(i)], &QRadioButton::toggled, this, [this, i](bool checked) {
+            if (checked && !m_loading)
+                optWinPos_Click(i);
+        });
+    }
+    for (int i = 0; i < int(optUnitSeries.size()); ++i) {
+        connect(optUnitSeries[size_t(i)], &QRadioButton::toggled, this, [this, i](bool checked) {
+            if (checked && !m_loading)
+                optUnitSeries_Click(i);
+        });
+    }
+    // valueChanged and textChanged are emitted when the value or the text
+    // is set from code as well, and only when it differs: the two change
+    // handlers below rely on both, which is how each control follows the
+    // other and why the pair never loops.
+    connect(vscPlaceNum, &QScrollBar::valueChanged, this, &frmSet::vscPlaceNum_Change);
+    connect(txtPlaceNum, &QLineEdit::textChanged, this, &frmSet::txtPlaceNum_Change);
+    connect(cmdOK, &QPushButton::clicked, this, &frmSet::cmdOK_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmSet::cmdCancel_Click);
+    connect(cmdAppli, &QPushButton::clicked, this, &frmSet::cmdAppli_Click);
+}
+
+int frmSet::scrollBarLimit() const
+{
+    return kTopLimit + kBottomLimit - vscPlaceNum->value();
+}
+
+void frmSet::setScrollBarLimit(int limit)
+{
+    vscPlaceNum->setValue(kTopLimit + kBottomLimit - limit);
+}
+
+void frmSet::Form_Load()
+{
+    SetTopMost(this, 1);
+    DisableCloseMenu(this);
+
+    // Selecting the stored options is no choice of the user's: it leaves
+    // Apply disabled. Stored values the controls cannot show read as the
+    // defaults.
+    m_loading = true;
+    intShowAns = ReadSetting(striniAdd, SettingKey::ShowAns);
+    optShowAns[size_t(intShowAns)]->setChecked(true);
+    intPlaceNum = ReadSetting(striniAdd, SettingKey::MaxPlace);
+    setScrollBarLimit(intPlaceNum);
+    txtPlaceNum->setText(QString::number(intPlaceNum));
+    intWinPos = ReadSetting(striniAdd, SettingKey::WinPos);
+    optWinPos[size_t(intWinPos)]->setChecked(true);
+    intUnitSeries = ReadSetting(striniAdd, SettingKey::UnitSeries);
+    optUnitSeries[size_t(intUnitSeries)]->setChecked(true);
+    m_loading = false;
+}
+
+void frmSet::optShowAns_Click(int Index)
+{
+    intShowAns = Index;
+    cmdAppli->setEnabled(true);
+}
+
+void frmSet::vscPlaceNum_Change()
+{
+    // Runs textChanged, and so txtPlaceNum_Change, when the text differs.
+    txtPlaceNum->setText(QString::number(scrollBarLimit()));
+    long long value = 0;
+    if (ParseWholeNumber(txtPlaceNum->text(), kBottomLimit, kTopLimit, &value))
+        intPlaceNum = int(value);
+}
+
+void frmSet::txtPlaceNum_Change()
+{
+    // A whole number outside 4 to 50, and text that is no number at all
+    // (an empty box, say), leave the scroll bar and the limit as they are.
+    long long value = 0;
+    if (!ParseWholeNumber(txtPlaceNum->text(), kBottomLimit, kTopLimit, &value))
+        return;
+    // Runs valueChanged, and so vscPlaceNum_Change, when the value differs.
+    setScrollBarLimit(int(value));
+    intPlaceNum = scrollBarLimit();
+}
+
+void frmSet::optWinPos_Click(int Index)
+{
+    intWinPos = Index;
+    cmdAppli->setEnabled(true);
+}
+
+void frmSet::optUnitSeries_Click(int Index)
+{
+    intUnitSeries = Index;
+    cmdAppli->setEnabled(true);
+}
+
+void frmSet::cmdOK_Click()
+{
+    cmdAppli_Click();
+    unload(QDialog::Accepted);
+}
+
+void frmSet::cmdCancel_Click()
+{
+    unload(QDialog::Rejected);
+}
+
+void frmSet::cmdAppli_Click()
+{
+    // Write failures are ignored: the dialog shows no message.
+    WriteSetting(striniAdd, SettingKey::ShowAns, intShowAns);
+    WriteSetting(striniAdd, SettingKey::MaxPlace, intPlaceNum);
+    WriteSetting(striniAdd, SettingKey::WinPos, intWinPos);
+    WriteSetting(striniAdd, SettingKey::UnitSeries, intUnitSeries);
+    cmdAppli->setEnabled(false);
+}
+
+void frmSet::escapePressed()
+{
+    cmdCancel_Click();
+}

@@ -1,0 +1,72 @@
+#pragma once
+// The settings dialog "設定": result style, digit limit for grouped results,
+// placement of the main window and the series shown at start-up.
+//
+// It works on the settings file itself, not on the main window's fields:
+// Form_Load reads its four keys, Apply and OK write them back, and the main
+// window reads them again once the dialog has closed. Modal, always on top,
+// and closed only by OK or Cancel (Esc acts as Cancel).
+//
+// Use: frmSet dlg(settingsPath, owner); dlg.Form_Load(); dlg.showModal();
+
+#include "settings/modSetForm.h"
+
+#include <QString>
+
+#include <array>
+
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QScrollBar;
+
+class frmSet : public SecondaryWindow {
+    Q_OBJECT
+public:
+    frmSet(const QString &settingsPath, QWidget *owner);
+
+    void Form_Load();
+
+    void optShowAns_Click(int Index);
+    void vscPlaceNum_Change();
+    void txtPlaceNum_Change();
+    void optWinPos_Click(int Index);
+    void optUnitSeries_Click(int Index);
+    void cmdOK_Click();
+    void cmdCancel_Click();
+    void cmdAppli_Click();
+
+protected:
+    void escapePressed() override;
+
+private:
+    void buildControls();
+    // The scroll bar runs from 50 at its top end to 4 at its bottom end.
+    int scrollBarLimit() const;
+    void setScrollBarLimit(int limit);
+
+    QString striniAdd;
+    int intShowAns = 0;
+    int intPlaceNum = 15;
+    int intWinPos = 0;
+    int intUnitSeries = 0;
+    bool m_loading = false;
+
+    QGroupBox *Frame1 = nullptr;
+    QGroupBox *Frame2 = nullptr;
+    QGroupBox *Frame3 = nullptr;
+    std::array<QRadioButton *, 3> optShowAns{};
+    std::array<QRadioButton *, 2> optWinPos{};
+    std::array<QRadioButton *, 2> optUnitSeries{};
+    QLabel *Label2 = nullptr;
+    QLineEdit *txtPlaceNum = nullptr;
+    QScrollBar *vscPlaceNum = nullptr;
+    std::array<QLabel *, 3> Label1{};
+    std::array<QFrame *, 2> Line1{};
+    QPushButton *cmdOK = nullptr;
+    QPushButton *cmdCancel = nullptr;
+    QPushButton *cmdAppli = nullptr;
+};

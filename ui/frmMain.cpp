@@ -6,10 +6,7 @@
 #include "convert/frmAll.h"
 #include "settings/SettingsLocation.h"
 #include "settings/SettingsValues.h"
-#if __has_include("settings/frmSet.h")
 #include "settings/frmSet.h"
-#define TOVEL_HAVE_FRMSET 1
-#endif
 #include "settings/modFileFuncs.h"
 #include "settings/modSetForm.h"
 #include "ui/Help.h"
@@ -477,13 +474,11 @@ void frmMain::readDialogSettings()
 
 void frmMain::Menu_Setting_Click()
 {
-#ifdef TOVEL_HAVE_FRMSET
     {
         frmSet dialog(striniAdd, this);
         dialog.Form_Load();
         dialog.showModal();
     }
-#endif
     // The dialog wrote the file on Apply or OK; take over what it holds.
     readDialogSettings();
 }

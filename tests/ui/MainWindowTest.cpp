@@ -4,6 +4,7 @@
 
 #include "MainWindowFixture.h"
 
+#include <QAbstractButton>
 #include <QClipboard>
 #include <QGroupBox>
 #include <QLabel>
@@ -471,4 +472,58 @@ TEST_F(MainWindowTest, ClosingTheWindowSavesOverAFileWithCommentsKeepingTheRest)
     EXPECT_EQ(iniBytes(), before);  // same values, same bytes
     w.close();
     EXPECT_EQ(services.ends, 1);
+}
+
+TEST_F(MainWindowTest, SettingsDialogChangesGovernTheNextConversionAtOnce)
+{
+    writeStandardSeries();
+    frmMain &w = startShown();
+    valueBox()->setText(u"1234.5"_s);
+    w.ConvertValue();
+    EXPECT_EQ(resultBox()->text(), u"1234.5"_s);
+
+    answerNextModal([](QWidget *modal) {
+        EXPECT_EQ(modal->objectName(), u"frmSet"_s);
+        modal->findChild<QAbstractButton *>(u"optShowAns_1"_s)->click();
+        modal->findChild<QAbstractButton *>(u"optWinPos_1"_s)->click();
+        modal->findChild<QAbstractButton *>(u"cmdOK"_s)->click();
+    });
+    QTest::keyClick(w.windowHandle(), Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(w.showAns(), 1);
+    EXPECT_EQ(w.winPos(), 1);
+    w.ConvertValue();
+    EXPECT_EQ(resultBox()->text(), u"1,234.5"_s);
+
+    // Cancel after an Apply: the applied values are taken over all the same.
+    answerNextModal([](QWidget *modal) {
+        modal->findChild<QAbstractButton *>(u"optShowAns_2"_s)->click();
+        modal->findChild<QAbstractButton *>(u"cmdAppli"_s)->click();
+        modal->findChild<QAbstractButton *>(u"cmdCancel"_s)->click();
+    });
+    action("Menu_Setting")->trigger();
+    EXPECT_EQ(w.showAns(), 2);
+    w.ConvertValue();
+    EXPECT_EQ(resultBox()->text(), u"1.23E+03"_s);
+
+    // The end writes back what the dialog left.
+    action("Menu_End")->trigger();
+    EXPECT_EQ(keyOf(iniBytes(), "ShowAns"), u"2"_s);
+    EXPECT_EQ(keyOf(iniBytes(), "WinPos"), u"1"_s);
+}
+
+TEST_F(MainWindowTest, HelpAndVersionCommandsReachTheirWindows)
+{
+    writeStandardSeries();
+    frmMain &w = startShown();
+    QTest::keyClick(w.windowHandle(), Qt::Key_F1);
+    ASSERT_EQ(services.opened.size(), 1);
+    EXPECT_EQ(services.opened[0], dir.filePath(u"readme.txt"_s));
+
+    QString title;
+    answerNextModal([&title](QWidget *modal) {
+        title = modal->windowTitle();
+        QTest::keyClick(modal, Qt::Key_Escape);
+    });
+    action("Menu_Version")->trigger();
+    EXPECT_EQ(title, u"バージョン情報"_s);
 }

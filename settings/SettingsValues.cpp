@@ -15,7 +15,7 @@ constexpr long long kInt32Min = std::numeric_limits<qint32>::min();
 constexpr long long kInt32Max = std::numeric_limits<qint32>::max();
 
 // In the order of SettingKey.
-const std::array<SettingSpec, 8> kSettings = {{
+const std::array<SettingInfo, 8> kSettings = {{
     {"FormSet", "Front", 0, kInt16Min, kInt16Max},  // non-zero: on top
     {"FormSet", "WinPos", 0, 0, 1},
     {"FormSet", "MainFormTop", 0, kInt32Min, kInt32Max},
@@ -51,7 +51,7 @@ double roundHalfEven(double x)
 
 } // namespace
 
-const SettingSpec &SpecOf(SettingKey key)
+const SettingInfo &InfoOf(SettingKey key)
 {
     return kSettings[size_t(key)];
 }
@@ -130,27 +130,27 @@ bool ParseWholeNumber(const QString &text, long long min, long long max, long lo
 
 int ReadSetting(const QString &path, SettingKey key, int defaultValue, int listCount)
 {
-    const SettingSpec &spec = SpecOf(key);
-    long long max = spec.max;
+    const SettingInfo &info = InfoOf(key);
+    long long max = info.max;
     if (key == SettingKey::LastUnitSeries && listCount >= 0)
         max = std::min<long long>(max, listCount - 1);
-    const QString text = ReadValue(path, QLatin1String(spec.section), QLatin1String(spec.key),
+    const QString text = ReadValue(path, QLatin1String(info.section), QLatin1String(info.key),
                                    QString::number(defaultValue));
     long long value = 0;
-    if (!ParseWholeNumber(text, spec.min, max, &value))
+    if (!ParseWholeNumber(text, info.min, max, &value))
         return defaultValue;
     return int(value);
 }
 
 int ReadSetting(const QString &path, SettingKey key)
 {
-    return ReadSetting(path, key, SpecOf(key).defaultValue);
+    return ReadSetting(path, key, InfoOf(key).defaultValue);
 }
 
 int WriteSetting(const QString &path, SettingKey key, int value)
 {
-    const SettingSpec &spec = SpecOf(key);
-    return WriteValue(path, QLatin1String(spec.section), QLatin1String(spec.key), QString::number(value));
+    const SettingInfo &info = InfoOf(key);
+    return WriteValue(path, QLatin1String(info.section), QLatin1String(info.key), QString::number(value));
 }
 
 QString CoordinateText(double twips)

@@ -11,7 +11,7 @@
 
 enum class SettingKey { Front, WinPos, MainFormTop, MainFormLeft, ShowAns, MaxPlace, UnitSeries, LastUnitSeries };
 
-struct SettingSpec {
+struct SettingInfo {
     const char *section;  // "FormSet" or "CalcSet"
     const char *key;
     int defaultValue;     // for the two coordinates the caller passes the centred default
@@ -19,7 +19,7 @@ struct SettingSpec {
     long long max;
 };
 
-const SettingSpec &SpecOf(SettingKey key);
+const SettingInfo &InfoOf(SettingKey key);
 
 QString SettingsFileName();  // "Tovelset.ini"
 

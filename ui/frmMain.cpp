@@ -510,8 +510,8 @@ void frmMain::SaveSettingsAndEnd()
     WriteSetting(striniAdd, SettingKey::UnitSeries, intUnitSeries);
     WriteSetting(striniAdd, SettingKey::LastUnitSeries, comUnitList->currentIndex());
     WriteSetting(striniAdd, SettingKey::Front, intFront);
-    const SettingSpec &top = SpecOf(SettingKey::MainFormTop);
-    const SettingSpec &left = SpecOf(SettingKey::MainFormLeft);
+    const SettingInfo &top = InfoOf(SettingKey::MainFormTop);
+    const SettingInfo &left = InfoOf(SettingKey::MainFormLeft);
     WriteValue(striniAdd, QString::fromLatin1(top.section), QString::fromLatin1(top.key), CoordinateText(topTwips()));
     WriteValue(striniAdd, QString::fromLatin1(left.section), QString::fromLatin1(left.key), CoordinateText(leftTwips()));
     WriteSetting(striniAdd, SettingKey::WinPos, intWinPos);

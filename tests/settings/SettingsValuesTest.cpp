@@ -54,8 +54,8 @@ protected:
     }
     void store(SettingKey key, const char *text)
     {
-        const SettingSpec &spec = SpecOf(key);
-        ASSERT_EQ(WriteValue(path, spec.section, spec.key, QString::fromLatin1(text)), 1);
+        const SettingInfo &info = InfoOf(key);
+        ASSERT_EQ(WriteValue(path, info.section, info.key, QString::fromLatin1(text)), 1);
     }
 
     QTemporaryDir dir;
@@ -97,7 +97,7 @@ TEST_F(StoredSettings, ValuesOutsideWhatTheirUseAcceptsReadAsTheDefault)
     };
     for (const Case &c : cases) {
         store(c.key, c.stored);
-        EXPECT_EQ(ReadSetting(path, c.key), c.expected) << SpecOf(c.key).key << "=" << c.stored;
+        EXPECT_EQ(ReadSetting(path, c.key), c.expected) << InfoOf(c.key).key << "=" << c.stored;
     }
 }
 

@@ -1,6 +1,7 @@
 #include "settings/frmSet.h"
 
 #include "settings/SettingsValues.h"
+#include "ui/FrameStyle.h"
 
 #include <QFrame>
 #include <QGroupBox>
@@ -83,6 +84,7 @@ void frmSet::buildControls()
 
     Frame1 = new QGroupBox(u"結果の表示方法"_s, this);
     Frame1->setObjectName(u"Frame1"_s);
+    PutCaptionOnFrameLine(Frame1);
     place(Frame1, 60, 60, 4995, 2295);
     optShowAns[0] = option(Frame1, u"optShowAns_0"_s, u"数字で （そのまま）"_s);
     place(optShowAns[0], 120, 300, 1755, 180);
@@ -115,6 +117,7 @@ void frmSet::buildControls()
 
     Frame2 = new QGroupBox(u"メインウィンドウの位置"_s, this);
     Frame2->setObjectName(u"Frame2"_s);
+    PutCaptionOnFrameLine(Frame2);
     place(Frame2, 60, 2460, 4995, 615);
     optWinPos[0] = option(Frame2, u"optWinPos_0"_s, u"前回終了時の場所"_s);
     place(optWinPos[0], 120, 300, 1755, 195);
@@ -123,6 +126,7 @@ void frmSet::buildControls()
 
     Frame3 = new QGroupBox(u"起動時の単位系"_s, this);
     Frame3->setObjectName(u"Frame3"_s);
+    PutCaptionOnFrameLine(Frame3);
     place(Frame3, 60, 3180, 4995, 615);
     optUnitSeries[0] = option(Frame3, u"optUnitSeries_0"_s, u"前回終了時の単位系"_s);
     place(optUnitSeries[0], 120, 300, 1935, 195);

@@ -9,6 +9,7 @@
 #include "settings/frmSet.h"
 #include "settings/modFileFuncs.h"
 #include "settings/modSetForm.h"
+#include "ui/FrameStyle.h"
 #include "ui/Help.h"
 #include "ui/Services.h"
 #include "ui/frmAbout.h"
@@ -120,12 +121,6 @@ void frmMain::buildControls()
         return combo;
     };
 
-    // The frames' captions sit on their top line, so the first row of a frame
-    // starts just below that line, where the layout puts it.
-    const QString frameStyle = u"QGroupBox { border: 1px solid palette(mid); border-radius: 3px;"
-                               u" margin-top: 7px; }"
-                               u"QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
-                               u" left: 6px; padding: 0 2px; top: -1px; }"_s;
     // A frame holds a value box above a unit list, each with its label.
     struct Side {
         QGroupBox *&frame;
@@ -137,7 +132,7 @@ void frmMain::buildControls()
         side.frame = new QGroupBox(caption, client);
         side.frame->setObjectName(name);
         side.frame->setGeometry(twipsRect(60, top, 3375, 855));
-        side.frame->setStyleSheet(frameStyle);
+        PutCaptionOnFrameLine(side.frame);
         makeLabel(valueLabel, side.frame, u"値"_s, twipsRect(180, 240, 195, 195));
         side.box = new QLineEdit(u"0"_s, side.frame);
         side.box->setObjectName(boxName);

@@ -81,11 +81,23 @@ void frmSet::buildControls()
         widget->setObjectName(name);
         return widget;
     };
+    const auto frame = [&](const QString &name, const QString &caption, int top, int height) {
+        auto *widget = new QGroupBox(caption, this);
+        widget->setObjectName(name);
+        PutCaptionOnFrameLine(widget);
+        place(widget, 60, top, 4995, height);
+        return widget;
+    };
+    // A frame of two options side by side, as the placement and start-series choices are.
+    const auto optionPair = [&](QGroupBox *parent, std::array<QRadioButton *, 2> &pair, const QString &name,
+                                const QString &first, int firstWidth, const QString &second, int secondWidth) {
+        pair[0] = option(parent, name + u"_0"_s, first);
+        place(pair[0], 120, 300, firstWidth, 195);
+        pair[1] = option(parent, name + u"_1"_s, second);
+        place(pair[1], 2640, 300, secondWidth, 195);
+    };
 
-    Frame1 = new QGroupBox(u"結果の表示方法"_s, this);
-    Frame1->setObjectName(u"Frame1"_s);
-    PutCaptionOnFrameLine(Frame1);
-    place(Frame1, 60, 60, 4995, 2295);
+    Frame1 = frame(u"Frame1"_s, u"結果の表示方法"_s, 60, 2295);
     optShowAns[0] = option(Frame1, u"optShowAns_0"_s, u"数字で （そのまま）"_s);
     place(optShowAns[0], 120, 300, 1755, 180);
     optShowAns[1] = option(Frame1, u"optShowAns_1"_s, u"数字で （\"，\"で区切る）"_s);
@@ -115,23 +127,11 @@ void frmSet::buildControls()
     Label1[0] = label(Frame1, u"Label1_0"_s, u"※指数形式がふさわしくない場合は、無視します。"_s);
     place(Label1[0], 420, 1980, 3795, 195);
 
-    Frame2 = new QGroupBox(u"メインウィンドウの位置"_s, this);
-    Frame2->setObjectName(u"Frame2"_s);
-    PutCaptionOnFrameLine(Frame2);
-    place(Frame2, 60, 2460, 4995, 615);
-    optWinPos[0] = option(Frame2, u"optWinPos_0"_s, u"前回終了時の場所"_s);
-    place(optWinPos[0], 120, 300, 1755, 195);
-    optWinPos[1] = option(Frame2, u"optWinPos_1"_s, u"常に中央"_s);
-    place(optWinPos[1], 2640, 300, 1035, 195);
+    Frame2 = frame(u"Frame2"_s, u"メインウィンドウの位置"_s, 2460, 615);
+    optionPair(Frame2, optWinPos, u"optWinPos"_s, u"前回終了時の場所"_s, 1755, u"常に中央"_s, 1035);
 
-    Frame3 = new QGroupBox(u"起動時の単位系"_s, this);
-    Frame3->setObjectName(u"Frame3"_s);
-    PutCaptionOnFrameLine(Frame3);
-    place(Frame3, 60, 3180, 4995, 615);
-    optUnitSeries[0] = option(Frame3, u"optUnitSeries_0"_s, u"前回終了時の単位系"_s);
-    place(optUnitSeries[0], 120, 300, 1935, 195);
-    optUnitSeries[1] = option(Frame3, u"optUnitSeries_1"_s, u"ランダム"_s);
-    place(optUnitSeries[1], 2640, 300, 975, 195);
+    Frame3 = frame(u"Frame3"_s, u"起動時の単位系"_s, 3180, 615);
+    optionPair(Frame3, optUnitSeries, u"optUnitSeries"_s, u"前回終了時の単位系"_s, 1935, u"ランダム"_s, 975);
 
     // The etched rule above the buttons: a white line with a grey one under it.
     const QColor lineColours[2] = {QColor(0xFF, 0xFF, 0xFF), QColor(0x80, 0x80, 0x80)};

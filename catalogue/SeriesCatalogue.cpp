@@ -28,6 +28,14 @@ QString ListFiles(const QString &directory, const QString &pattern)
     return names.join(QChar(u'\0'));
 }
 
+QString SeriesNameOfFile(const QString &fileName)
+{
+    // Every ".dat" goes, exactly as written and wherever it stands, in one
+    // pass from left to right: "a.dat.b.dat" is "a.b", "X.DAT" stays.
+    QString name = fileName;
+    return name.remove(QStringLiteral(".dat"), Qt::CaseSensitive);
+}
+
 std::vector<SeriesEntry> BuildSeriesList(const QString &unitsDirectory)
 {
     std::vector<SeriesEntry> series;
@@ -36,12 +44,7 @@ std::vector<SeriesEntry> BuildSeriesList(const QString &unitsDirectory)
         return series;
     const QStringList fileNames = listing.split(QChar(u'\0'));
     series.reserve(static_cast<size_t>(fileNames.size()));
-    for (const QString &fileName : fileNames) {
-        // Every ".dat" goes, exactly as written and wherever it stands, in
-        // one pass from left to right: "a.dat.b.dat" is "a.b", "X.DAT" stays.
-        QString name = fileName;
-        name.remove(QStringLiteral(".dat"), Qt::CaseSensitive);
-        series.push_back(SeriesEntry{name, fileName});
-    }
+    for (const QString &fileName : fileNames)
+        series.push_back(SeriesEntry{SeriesNameOfFile(fileName), fileName});
     return series;
 }

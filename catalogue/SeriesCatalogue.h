@@ -14,6 +14,10 @@
 // Empty when nothing matches or the directory does not exist.
 QString ListFiles(const QString &directory, const QString &pattern);
 
+// The series name of a series file: the file name with every ".dat" removed
+// (letter case kept, so "X.DAT" keeps its whole name).
+QString SeriesNameOfFile(const QString &fileName);
+
 struct SeriesEntry {
     QString name;      // shown in the series list; compared with "進数"
     QString fileName;  // the file as listed, without directory

@@ -197,6 +197,7 @@ bool isLineEnd(char16_t c)
 struct Item {
     QStringView value;  // the text of the item (without quotation marks)
     QStringView raw;    // the item as it stood, quotation marks included
+    int line = 1;       // the line the item starts on, from 1
     bool textAfterQuote = false;
     bool unclosedQuote = false;
 };
@@ -221,12 +222,14 @@ public:
         if (m_pos == m_end)
             return false;
 
+        item.line = m_line;
         const char16_t *start = m_pos;
         if (*m_pos == u'"') {
             const char16_t *open = ++m_pos;
             while (m_pos < m_end && *m_pos != u'"')
                 ++m_pos;
             item.value = QStringView(open, m_pos);
+            m_line += lineEndsIn(open, m_pos);
             if (m_pos == m_end) {
                 item.unclosedQuote = true;
                 item.raw = QStringView(start, m_pos);
@@ -261,6 +264,17 @@ public:
     }
 
 private:
+    // CR LF, LF and CR each end one line.
+    static int lineEndsIn(const char16_t *p, const char16_t *end)
+    {
+        int count = 0;
+        for (; p < end; ++p) {
+            if (*p == u'\n' || (*p == u'\r' && (p + 1 == end || p[1] != u'\n')))
+                ++count;
+        }
+        return count;
+    }
+
     static const char16_t *trimEnd(const char16_t *begin, const char16_t *end)
     {
         while (end > begin && isBlank(end[-1]))
@@ -276,13 +290,17 @@ private:
             ++m_pos;
             if (m_pos < m_end && *m_pos == u'\n')
                 ++m_pos;
+            ++m_line;
         } else {
+            if (*m_pos == u'\n')
+                ++m_line;
             ++m_pos;  // a comma or an LF
         }
     }
 
     const char16_t *m_pos;
     const char16_t *m_end;
+    int m_line = 1;
 };
 
 // ---------------------------------------------------------------------------
@@ -519,20 +537,39 @@ UnitFileContents ParseSeriesText(const QString &text)
     return contents;
 }
 
-UnitFileContents ReadUnitFile(const QString &path)
+std::vector<SeriesItem> ScanSeriesItems(const QString &text)
+{
+    std::vector<SeriesItem> items;
+    ItemReader reader(text);
+    Item item;
+    while (reader.next(item))
+        items.push_back({item.value.toString(), item.raw.startsWith(u'"'), item.line});
+    return items;
+}
+
+bool ReadSeriesFileText(const QString &path, QString *text)
 {
     // Only an ordinary file (or a link to one) is opened: a pipe or a device
     // under a series name would block or never end.
     const QFileInfo info(path);
     if (path.isEmpty() || !info.isFile())
-        return UnitFileContents();
+        return false;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return UnitFileContents();
+        return false;
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
+        return false;
+    *text = DecodeSeriesText(bytes);
+    return true;
+}
+
+UnitFileContents ReadUnitFile(const QString &path)
+{
+    QString text;
+    if (!ReadSeriesFileText(path, &text))
         return UnitFileContents();
-    return ParseSeriesText(DecodeSeriesText(bytes));
+    return ParseSeriesText(text);
 }
 
 qint16 LoadUnitFile(const QString &path, UnitArray &units)

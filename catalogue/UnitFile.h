@@ -47,6 +47,20 @@ struct UnitFileContents {
 
 UnitFileContents ReadUnitFile(const QString &path);
 
+// The decoded text of the series file at path; false when it is not an
+// ordinary file or cannot be read.
+bool ReadSeriesFileText(const QString &path, QString *text);
+
+// One item of a series file as the reader splits the text.
+struct SeriesItem {
+    QString text;   // without quotation marks
+    bool quoted;    // written between double quotation marks
+    int line;       // the line it starts on, from 1
+};
+
+// Every item of the text, in order, read exactly as ParseSeriesText reads them.
+std::vector<SeriesItem> ScanSeriesItems(const QString &text);
+
 // The same reading over text already decoded; opened is set.
 UnitFileContents ParseSeriesText(const QString &text);
 

@@ -149,8 +149,13 @@ int ReadSetting(const QString &path, SettingKey key)
 
 int WriteSetting(const QString &path, SettingKey key, int value)
 {
+    return WriteSettingText(path, key, QString::number(value));
+}
+
+int WriteSettingText(const QString &path, SettingKey key, const QString &text)
+{
     const SettingInfo &info = InfoOf(key);
-    return WriteValue(path, QLatin1String(info.section), QLatin1String(info.key), QString::number(value));
+    return WriteValue(path, QLatin1String(info.section), QLatin1String(info.key), text);
 }
 
 QString CoordinateText(double twips)

@@ -41,6 +41,8 @@ int ReadSetting(const QString &path, SettingKey key);
 
 // Writes key as decimal text; non-zero on success.
 int WriteSetting(const QString &path, SettingKey key, int value);
+// Writes key as the text given (the coordinates' CoordinateText).
+int WriteSettingText(const QString &path, SettingKey key, const QString &text);
 
 // A window coordinate in twips as written to the file: the decimal text of a
 // single-precision number, a whole number without a decimal point.

@@ -233,8 +233,8 @@ void frmMain::buildMenus()
 bool frmMain::buildSeriesList()
 {
     QString dir = m_programDir;
-    const QString unitsDir = JoinPath(dir, u"units/"_s);
-    m_series = BuildSeriesList(unitsDir);
+    m_unitsDir = JoinPath(dir, u"units/"_s);
+    m_series = BuildSeriesList(m_unitsDir);
     if (m_series.empty()) {
         m_services.messageBox(this, u"データファイルが読み込めません。"_s, Services::Error, u"error!!"_s);
         m_ended = true;
@@ -324,9 +324,7 @@ void frmMain::comUnitList_Click()
         comBeforeConvUnit->clear();
         comAfterConvUnit->clear();
 
-        QString dir = m_programDir;
-        const QString path = JoinPath(dir, u"units/"_s) + m_series[size_t(index)].fileName;
-        const int last = LoadUnitFile(path, Units);
+        const int last = LoadUnitFile(m_unitsDir + m_series[size_t(index)].fileName, Units);
 
         comBeforeConvUnit->setVisible(false);
         comAfterConvUnit->setVisible(false);
@@ -505,10 +503,8 @@ void frmMain::SaveSettingsAndEnd()
     WriteSetting(striniAdd, SettingKey::UnitSeries, intUnitSeries);
     WriteSetting(striniAdd, SettingKey::LastUnitSeries, comUnitList->currentIndex());
     WriteSetting(striniAdd, SettingKey::Front, intFront);
-    const SettingInfo &top = InfoOf(SettingKey::MainFormTop);
-    const SettingInfo &left = InfoOf(SettingKey::MainFormLeft);
-    WriteValue(striniAdd, QString::fromLatin1(top.section), QString::fromLatin1(top.key), CoordinateText(topTwips()));
-    WriteValue(striniAdd, QString::fromLatin1(left.section), QString::fromLatin1(left.key), CoordinateText(leftTwips()));
+    WriteSettingText(striniAdd, SettingKey::MainFormTop, CoordinateText(topTwips()));
+    WriteSettingText(striniAdd, SettingKey::MainFormLeft, CoordinateText(leftTwips()));
     WriteSetting(striniAdd, SettingKey::WinPos, intWinPos);
     m_services.endProgram();
 }

@@ -90,6 +90,7 @@ private:
     QObject *m_keyPreview = nullptr;
     std::mt19937_64 m_random;
     QString m_programDir;
+    QString m_unitsDir;  // the units folder, ending in "/"
     std::vector<SeriesEntry> m_series;
     bool m_topMost = false;
     bool m_ended = false;

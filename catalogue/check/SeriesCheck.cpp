@@ -1,11 +1,12 @@
-// The series-file checker. The records come from the program's own reader;
-// a light scan of the decoded text adds what the records cannot tell: the
-// line of each item, whether a name was quoted, and how many items stand on
-// a line (an unquoted name with a comma puts six items on a record's line).
+// The series-file checker. The records and the items come from the program's
+// own reader; the items tell what the records cannot: the line of each item,
+// whether a name was quoted, and how many items stand on a line (an unquoted
+// name with a comma puts six items on a record's line).
 #include "catalogue/check/SeriesCheck.h"
 
 #include "catalogue/SeriesCatalogue.h"
 #include "catalogue/UnitFile.h"
+#include "convert/Conversion.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,74 +18,18 @@
 
 namespace {
 
-const QString kNumberBaseSeries = QStringLiteral("進数");
-
-struct ScannedItem {
-    QString text;
-    bool quoted = false;
-    int line = 1;
+// An item of the file with its place among the items of its line.
+struct ScannedItem : SeriesItem {
     int indexInLine = 0;  // 0 for the first item of its line
     int itemsInLine = 0;  // items starting on the same line
 };
 
-bool IsLineEnd(QChar c) { return c == QLatin1Char('\r') || c == QLatin1Char('\n'); }
-
-// Splits decoded text into items the way the reader does: a comma or a line
-// end separates items, an empty line is one empty item, a quoted item runs to
-// the next quotation mark. A comma right before a line end separates only once.
+// The file's items as the reader splits them, numbered within their lines.
 std::vector<ScannedItem> ScanItems(const QString &text)
 {
     std::vector<ScannedItem> items;
-    const qsizetype n = text.size();
-    qsizetype pos = 0;
-    int line = 1;
-    bool atLineStart = true;
-
-    auto skipLineEnd = [&]() {
-        if (text[pos] == QLatin1Char('\r') && pos + 1 < n && text[pos + 1] == QLatin1Char('\n'))
-            ++pos;
-        ++pos;
-        ++line;
-        atLineStart = true;
-    };
-
-    while (pos < n) {
-        ScannedItem item;
-        item.line = line;
-        if (atLineStart && IsLineEnd(text[pos])) {
-            items.push_back(item);  // an empty line
-            skipLineEnd();
-            continue;
-        }
-        atLineStart = false;
-        while (pos < n && text[pos] == QLatin1Char(' '))
-            ++pos;
-        if (pos < n && text[pos] == QLatin1Char('"')) {
-            item.quoted = true;
-            const qsizetype close = text.indexOf(QLatin1Char('"'), pos + 1);
-            const qsizetype end = close < 0 ? n : close;
-            item.text = text.mid(pos + 1, end - pos - 1);
-            line += int(item.text.count(QLatin1Char('\n')));
-            pos = close < 0 ? n : close + 1;
-            while (pos < n && text[pos] != QLatin1Char(',') && !IsLineEnd(text[pos]))
-                ++pos;  // whatever follows the closing mark is not read
-        } else {
-            const qsizetype start = pos;
-            while (pos < n && text[pos] != QLatin1Char(',') && !IsLineEnd(text[pos]))
-                ++pos;
-            item.text = text.mid(start, pos - start);
-        }
-        items.push_back(item);
-        if (pos < n && text[pos] == QLatin1Char(',')) {
-            ++pos;
-            if (pos < n && IsLineEnd(text[pos]))
-                skipLineEnd();
-        } else if (pos < n) {
-            skipLineEnd();
-        }
-    }
-
-    // Number the items of each line.
+    for (SeriesItem &item : ScanSeriesItems(text))
+        items.push_back({std::move(item)});
     for (size_t i = 0; i < items.size();) {
         size_t j = i;
         while (j < items.size() && items[j].line == items[i].line)
@@ -117,20 +62,19 @@ QString NumberText(double v)
 class FileChecker {
 public:
     FileChecker(const QString &path, const QString &seriesName)
-        : path_(path), numberBase_(seriesName == kNumberBaseSeries)
+        : path_(path), numberBase_(IsNumberBaseSeries(seriesName))
     {
     }
 
     std::vector<CheckFinding> run()
     {
-        contents_ = ReadUnitFile(path_);
-        if (!contents_.opened) {
+        QString text;
+        if (!ReadSeriesFileText(path_, &text)) {
             add(FindingKind::FileUnreadable, 0, -1, QStringLiteral("ファイルを開けません。"));
             return findings_;
         }
-        QFile file(path_);
-        if (file.open(QIODevice::ReadOnly))
-            items_ = ScanItems(DecodeSeriesText(file.readAll()));
+        contents_ = ParseSeriesText(text);
+        items_ = ScanItems(text);
 
         if (!checkCount())
             return findings_;
@@ -386,12 +330,6 @@ QString Usage()
 }
 
 } // namespace
-
-QString SeriesNameOfFile(const QString &fileName)
-{
-    QString name = fileName;
-    return name.remove(QStringLiteral(".dat"));
-}
 
 std::vector<CheckFinding> CheckSeriesFile(const QString &path, const QString &seriesName)
 {

@@ -9,13 +9,12 @@
 
 #include "catalogue/check/CheckFinding.h"
 
+#include "catalogue/SeriesCatalogue.h"  // SeriesNameOfFile
+
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
 #include <vector>
-
-// The series name the program shows for a file name: every ".dat" removed.
-QString SeriesNameOfFile(const QString &fileName);
 
 // Findings for one series file; seriesName decides whether it is the
 // number-base series ("進数").

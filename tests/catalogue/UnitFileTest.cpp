@@ -391,4 +391,32 @@ TEST(ReadUnitFile, MissingFileIsNotOpened)
     EXPECT_TRUE(r.units.empty());
 }
 
+// The checker places its findings by these items: they must be the very
+// items the loader reads, with the line each starts on.
+TEST(ScanSeriesItems, SplitsLikeTheLoaderAndKnowsTheLines)
+{
+    const QString text = QStringLiteral("2,\r\n\"a,b\" ,1\n\"c\r\nd\",2\r\r\n\tx");
+    struct Want {
+        const char *text;
+        bool quoted;
+        int line;
+    };
+    const Want want[] = {{"2", false, 1}, {"", false, 1}, {"a,b", true, 2}, {"1", false, 2},
+                         {"c\r\nd", true, 3}, {"2", false, 4}, {"", false, 5}, {"x", false, 6}};
+    const std::vector<SeriesItem> items = ScanSeriesItems(text);
+    ASSERT_EQ(items.size(), std::size(want));
+    for (size_t i = 0; i < items.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(items[i].text, QString::fromUtf8(want[i].text));
+        EXPECT_EQ(items[i].quoted, want[i].quoted);
+        EXPECT_EQ(items[i].line, want[i].line);
+    }
+    // The loader reads the same items: the empty one after "2," is the name.
+    const UnitFileContents r = ParseSeriesText(text);
+    ASSERT_EQ(r.units.size(), 2u);
+    EXPECT_EQ(r.units[0].UnitName, QString());
+    EXPECT_EQ(r.units[0].Factor, 0.0);  // "a,b" is no number
+    EXPECT_EQ(r.units[0].Offset, 1.0);
+}
+
 }  // namespace

@@ -48,3 +48,13 @@ std::vector<SeriesEntry> BuildSeriesList(const QString &unitsDirectory)
         series.push_back(SeriesEntry{SeriesNameOfFile(fileName), fileName});
     return series;
 }
+
+QString NumberBaseSeriesName()
+{
+    return QStringLiteral("進数");
+}
+
+bool IsNumberBaseSeries(const QString &seriesName)
+{
+    return seriesName == NumberBaseSeriesName();
+}

@@ -18,6 +18,10 @@ QString ListFiles(const QString &directory, const QString &pattern);
 // (letter case kept, so "X.DAT" keeps its whole name).
 QString SeriesNameOfFile(const QString &fileName);
 
+// The name of the number-base series, whose units are radices.
+QString NumberBaseSeriesName();
+bool IsNumberBaseSeries(const QString &seriesName);
+
 struct SeriesEntry {
     QString name;      // shown in the series list; compared with "進数"
     QString fileName;  // the file as listed, without directory

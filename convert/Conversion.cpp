@@ -120,16 +120,6 @@ const UnitRecord &UnitAt(const UnitArray &units, int pos)
 
 }  // namespace
 
-QString NumberBaseSeriesName()
-{
-    return QStringLiteral("進数");
-}
-
-bool IsNumberBaseSeries(const QString &seriesName)
-{
-    return seriesName == NumberBaseSeriesName();
-}
-
 ConversionOutcome ConvertRequest(const ConversionRequest &request, const UnitArray &units)
 {
     ConversionOutcome outcome;

@@ -7,14 +7,11 @@
 // runs or the result line is built from the shown source value and the texts
 // the window displays.
 
+#include "catalogue/SeriesCatalogue.h"  // IsNumberBaseSeries
 #include "catalogue/UnitRecord.h"
 #include "convert/ConversionFailure.h"
 
 #include <QString>
-
-// The name of the number-base series, whose units are radices.
-QString NumberBaseSeriesName();
-bool IsNumberBaseSeries(const QString &seriesName);
 
 struct ConversionRequest {
     QString typedText;    // the value box as typed

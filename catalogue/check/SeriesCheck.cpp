@@ -6,7 +6,6 @@
 
 #include "catalogue/SeriesCatalogue.h"
 #include "catalogue/UnitFile.h"
-#include "convert/Conversion.h"
 
 #include <QDir>
 #include <QFile>

@@ -125,7 +125,9 @@ std::string Str(const mpq_class &q)
 // A unit by its definition: a reading v of the unit is the quantity
 // v * size + zero in the series' reference unit (metre, square metre, cubic
 // metre, kilogram, kelvin, second, metre per second, pascal, joule, watt,
-// newton, degree of arc, bit).
+// newton, degree of arc, bit; kilogram per cubic metre, metre per second
+// squared, newton metre, cubic metre per second, hertz, lux, kilometre per
+// litre, sievert, bit per second, the ratio 1).
 struct UnitDef {
     QString name;
     mpq_class size;
@@ -146,6 +148,7 @@ std::vector<SeriesDef> Definitions()
     const mpq_class mile = 63360 * inch;
     const mpq_class shaku = Q("10/33");            // 尺 = 10/33 m
     const mpq_class tsubo = Q("400/121");          // 坪 = 400/121 m²
+    const mpq_class shaku2 = shaku * shaku;
     const mpq_class sho = Q("2401/1331") / 1000;   // 升 = 2401/1331 L
     const mpq_class kan = Q("15/4");               // 貫 = 15/4 kg
     const mpq_class pound = Q("0.45359237");
@@ -196,10 +199,15 @@ std::vector<SeriesDef> Definitions()
           {QStringLiteral("エーカー"), 4840 * yard * yard},
           {QStringLiteral("平方マイル"), mile * mile},
           {QStringLiteral("坪"), tsubo},
+          {QStringLiteral("畳"), Q("1.62")},
+          {QStringLiteral("江戸間畳"), Q("5.8") * Q("2.9") * shaku2},
+          {QStringLiteral("京間畳"), Q("6.3") * Q("3.15") * shaku2},
+          {QStringLiteral("中京間畳"), tsubo / 2},      // 6 尺 × 3 尺, half a 坪
+          {QStringLiteral("団地間畳"), Q("5.6") * Q("2.8") * shaku2},
           {QStringLiteral("畝"), 30 * tsubo},
           {QStringLiteral("反"), 300 * tsubo},
           {QStringLiteral("町"), 3000 * tsubo}},
-         {"1"}},
+         {"1", "6"}},
         {QStringLiteral("体積"),
          {{QStringLiteral("立方メートル"), 1},
           {QStringLiteral("立方センチメートル"), Q("1e-6")},
@@ -286,6 +294,7 @@ std::vector<SeriesDef> Definitions()
           {QStringLiteral("トル"), Q("101325/760")},
           {QStringLiteral("重量キログラム毎平方センチメートル"), gn * 10000},
           {QStringLiteral("水柱メートル"), gn * 1000},
+          {QStringLiteral("水柱ミリメートル"), gn},
           {QStringLiteral("重量ポンド毎平方インチ"), pound * gn / (inch * inch)}},
          {"1"}},
         {QStringLiteral("エネルギー"),
@@ -331,6 +340,7 @@ std::vector<SeriesDef> Definitions()
           {QStringLiteral("度"), 1},
           {QStringLiteral("分"), Q("1/60")},
           {QStringLiteral("秒"), Q("1/3600")},
+          {QStringLiteral("直角"), 90},
           {QStringLiteral("回転"), 360},
           {QStringLiteral("グラード"), Q("0.9")}},
          {"1"}},
@@ -351,6 +361,96 @@ std::vector<SeriesDef> Definitions()
           {QStringLiteral("テビバイト"), mpq_class(8 * 1024) * 1024 * 1024 * 1024},
           {QStringLiteral("ペビバイト"), mpq_class(8 * 1024) * 1024 * 1024 * 1024 * 1024}},
          {"1"}},
+        {QStringLiteral("密度"),
+         {{QStringLiteral("キログラム毎立方メートル"), 1},
+          {QStringLiteral("グラム毎立方センチメートル"), Q("1e-3") / Q("1e-6")},
+          {QStringLiteral("グラム毎リットル"), Q("1e-3") / Q("1e-3")},
+          {QStringLiteral("キログラム毎リットル"), 1 / Q("1e-3")},
+          {QStringLiteral("グラム毎ミリリットル"), Q("1e-3") / Q("1e-6")},
+          {QStringLiteral("ポンド毎立方フィート"), pound / (foot * foot * foot)},
+          {QStringLiteral("ポンド毎立方インチ"), pound / (inch * inch * inch)},
+          {QStringLiteral("ポンド毎米ガロン"), pound / usGallon}},
+         {"1"}},
+        {QStringLiteral("加速度"),
+         {{QStringLiteral("メートル毎秒毎秒"), 1},
+          {QStringLiteral("センチメートル毎秒毎秒"), Q("0.01")},
+          {QStringLiteral("ガル"), Q("0.01")},
+          {QStringLiteral("ミリガル"), Q("1e-5")},
+          {QStringLiteral("標準重力加速度"), gn},
+          {QStringLiteral("フィート毎秒毎秒"), foot},
+          {QStringLiteral("キロメートル毎時毎秒"), Q("1000/3600")}},
+         {"1"}},
+        {QStringLiteral("トルク"),
+         {{QStringLiteral("ニュートンメートル"), 1},
+          {QStringLiteral("キロニュートンメートル"), 1000},
+          {QStringLiteral("ニュートンセンチメートル"), Q("0.01")},
+          {QStringLiteral("重量キログラムメートル"), gn},
+          {QStringLiteral("重量キログラムセンチメートル"), gn / 100},
+          {QStringLiteral("重量ポンドフィート"), pound * gn * foot},
+          {QStringLiteral("重量ポンドインチ"), pound * gn * inch},
+          {QStringLiteral("ダインセンチメートル"), Q("1e-5") * Q("0.01")}},
+         {"1"}},
+        {QStringLiteral("流量"),
+         {{QStringLiteral("立方メートル毎秒"), 1},
+          {QStringLiteral("立方メートル毎分"), Q("1/60")},
+          {QStringLiteral("立方メートル毎時"), Q("1/3600")},
+          {QStringLiteral("リットル毎秒"), Q("1e-3")},
+          {QStringLiteral("リットル毎分"), Q("1e-3") / 60},
+          {QStringLiteral("リットル毎時"), Q("1e-3") / 3600},
+          {QStringLiteral("米ガロン毎分"), usGallon / 60},
+          {QStringLiteral("英ガロン毎分"), ukGallon / 60},
+          {QStringLiteral("立方フィート毎分"), foot * foot * foot / 60}},
+         {"1"}},
+        {QStringLiteral("周波数"),
+         {{QStringLiteral("ヘルツ"), 1},
+          {QStringLiteral("キロヘルツ"), Q("1e3")},
+          {QStringLiteral("メガヘルツ"), Q("1e6")},
+          {QStringLiteral("ギガヘルツ"), Q("1e9")},
+          {QStringLiteral("毎分回転数"), Q("1/60")},
+          {QStringLiteral("回転毎秒"), 1},
+          {QStringLiteral("ラジアン毎秒"), 1 / (2 * pi)}},
+         {"1"}},
+        {QStringLiteral("照度"),
+         {{QStringLiteral("ルクス"), 1},
+          {QStringLiteral("キロルクス"), 1000},
+          {QStringLiteral("フォト"), 1 / Q("1e-4")},
+          {QStringLiteral("フートキャンドル"), 1 / (foot * foot)}},
+         {"1"}},
+        {QStringLiteral("燃費"),
+         {{QStringLiteral("キロメートル毎リットル"), 1},
+          {QStringLiteral("メートル毎リットル"), Q("1e-3")},
+          {QStringLiteral("マイル毎米ガロン"), (mile / 1000) / (usGallon * 1000)},
+          {QStringLiteral("マイル毎英ガロン"), (mile / 1000) / (ukGallon * 1000)}},
+         {"1", "30"}},
+        {QStringLiteral("線量"),
+         {{QStringLiteral("シーベルト"), 1},
+          {QStringLiteral("ミリシーベルト"), Q("1e-3")},
+          {QStringLiteral("マイクロシーベルト"), Q("1e-6")},
+          {QStringLiteral("ナノシーベルト"), Q("1e-9")},
+          {QStringLiteral("レム"), Q("0.01")},
+          {QStringLiteral("ミリレム"), Q("0.01") / 1000}},
+         {"1", "100"}},
+        {QStringLiteral("データ転送速度"),
+         {{QStringLiteral("ビット毎秒"), 1},
+          {QStringLiteral("キロビット毎秒"), Q("1e3")},
+          {QStringLiteral("メガビット毎秒"), Q("1e6")},
+          {QStringLiteral("ギガビット毎秒"), Q("1e9")},
+          {QStringLiteral("バイト毎秒"), 8},
+          {QStringLiteral("キロバイト毎秒"), 8 * Q("1e3")},
+          {QStringLiteral("メガバイト毎秒"), 8 * Q("1e6")},
+          {QStringLiteral("ギガバイト毎秒"), 8 * Q("1e9")}},
+         {"1"}},
+        {QStringLiteral("割合"),
+         {{QStringLiteral("比"), 1},
+          {QStringLiteral("パーセント"), Q("1/100")},
+          {QStringLiteral("パーミル"), Q("1/1000")},
+          {QStringLiteral("ppm"), Q("1e-6")},
+          {QStringLiteral("ppb"), Q("1e-9")},
+          {QStringLiteral("割"), Q("1/10")},
+          {QStringLiteral("分"), Q("1/100")},
+          {QStringLiteral("厘"), Q("1/1000")},
+          {QStringLiteral("毛"), Q("1/10000")}},
+         {"1", "3.5"}},
     };
 }
 
@@ -369,6 +469,9 @@ const KnownInexact kKnownInexact[] = {
     // the double nearest to it rounds the other way.
     {"長さ", "キロメートル", "海里", "1", "0.539956803455723"},           // 0.53995680345572354...
     {"長さ", "光年", "ヤード", "1", "1.03463806568032E+16"},               // 10346380656803149.6...
+    {"面積", "平方メートル", "平方マイル", "6", "2.31661295125467E-06"},    // 2.3166129512546750835...E-06
+    {"面積", "畳", "平方フィート", "6", "104.625209250418"},               // 104.62520925041850083...
+    {"面積", "団地間畳", "平方マイル", "1", "5.55930380711253E-07"},       // 5.5593038071125352...E-07
     {"体積", "立方センチメートル", "石", "1", "5.54352353186173E-06"},     // 5.5435235318617249...E-06
     {"体積", "ミリリットル", "石", "1", "5.54352353186173E-06"},
     {"体積", "立方フィート", "米液量オンス", "1", "957.506493506493"},      // 957.50649350649350649...
@@ -378,6 +481,7 @@ const KnownInexact kKnownInexact[] = {
     {"時間", "秒", "ユリウス年", "1", "3.16880878140289E-08"},             // 3.16880878140289502...E-08
     {"時間", "マイクロ秒", "ユリウス年", "1", "3.16880878140289E-14"},
     {"エネルギー", "重量キログラムメートル", "キロカロリー", "1", "0.00234384560229445"},  // ...2294455066...
+    {"流量", "リットル毎時", "立方フィート毎分", "1", "0.000588577778691476"},  // ...7786914765041...
     {"仕事率", "仏馬力", "キロカロリー毎時", "1", "632.839388145316"},      // 632.83938814531548...
     // Through the base セルシウス度, ランキン度 and ケルビン meet by
     // subtracting and adding offsets near 491.67 and 273.15, and the last
@@ -420,7 +524,7 @@ ConversionOutcome Convert(const QString &series, const UnitArray &units, int fro
     return ConvertRequest(request, units);
 }
 
-TEST(ShippedUnits, TheFolderHoldsTheFourteenSeries)
+TEST(ShippedUnits, TheFolderHoldsTheTwentyFourSeries)
 {
     QSet<QString> listed;
     for (const SeriesEntry &e : BuildSeriesList(UnitsDir()))
@@ -428,7 +532,7 @@ TEST(ShippedUnits, TheFolderHoldsTheFourteenSeries)
     QSet<QString> expected{QStringLiteral("進数")};
     for (const SeriesDef &s : Definitions())
         expected.insert(s.name);
-    EXPECT_EQ(expected.size(), 14);
+    EXPECT_EQ(expected.size(), 24);
     EXPECT_EQ(listed, expected);
 }
 
@@ -636,6 +740,24 @@ const SpotCheck kSpotChecks[] = {
     {"データ量", "1", "キビバイト", "バイト", "1024"},
     {"データ量", "1", "キロバイト", "ビット", "8000"},
     {"データ量", "1", "ギビバイト", "ギガバイト", "1.073741824"},
+    {"面積", "6", "畳", "平方メートル", "9.72"},
+    {"面積", "6", "江戸間畳", "平方メートル", "9.26721763085399"},   // 10092/1089
+    {"面積", "6", "京間畳", "平方メートル", "10.9338842975207"},     // 11907/1089
+    {"面積", "6", "中京間畳", "平方メートル", "9.91735537190083"},   // 1200/121
+    {"面積", "6", "団地間畳", "平方メートル", "8.63911845730028"},   // 9408/1089
+    {"面積", "2", "中京間畳", "坪", "1"},
+    {"圧力", "1", "水柱ミリメートル", "パスカル", "9.80665"},
+    {"角度", "1", "直角", "度", "90"},
+    {"加速度", "1", "標準重力加速度", "ガル", "980.665"},
+    {"トルク", "1", "重量キログラムメートル", "ニュートンメートル", "9.80665"},
+    {"トルク", "1", "重量ポンドフィート", "ニュートンメートル", "1.3558179483314"},
+    {"周波数", "3000", "毎分回転数", "ヘルツ", "50"},
+    {"照度", "1", "フートキャンドル", "ルクス", "10.7639104167097"},
+    {"燃費", "30", "マイル毎米ガロン", "キロメートル毎リットル", "12.7543112229082"},
+    {"線量", "100", "マイクロシーベルト", "ミリレム", "10"},
+    {"データ転送速度", "100", "メガビット毎秒", "メガバイト毎秒", "12.5"},
+    {"割合", "3.5", "割", "パーセント", "35"},
+    {"割合", "35", "分", "割", "3.5"},
     {"進数", "ff", "16進数", "2進数", "11111111"},
     {"進数", "z", "36進数", "10進数", "35"},
 };

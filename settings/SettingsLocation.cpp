@@ -9,8 +9,6 @@
 
 namespace {
 
-const QString kSettingsName = QStringLiteral("Tovelset.ini");
-
 // True when a new file can be made in the folder. The settings writer makes
 // a temporary file there and renames it over the settings file, so this is
 // exactly what a save needs. Tried for real, not judged from the permission
@@ -26,24 +24,36 @@ bool FolderIsWritable(const QString &directory)
 
 } // namespace
 
+QString SettingsFileName()
+{
+    return QStringLiteral("Tovelset.ini");
+}
+
 QString SettingsFilePath(const QString &programDirectory, const QString &userConfigDirectory)
 {
     QString programDir = programDirectory;
-    const QString beside = JoinPath(programDir, kSettingsName);
     if (FolderIsWritable(programDirectory) || userConfigDirectory.isEmpty())
-        return beside;
-
+        return JoinPath(programDir, SettingsFileName());
     // A program folder the user cannot write (a system-wide install): the
     // settings live in the user's own configuration folder instead, so they
     // are not lost silently at every end.
-    QDir().mkpath(userConfigDirectory);
     QString configDir = userConfigDirectory;
-    const QString own = JoinPath(configDir, kSettingsName);
+    return JoinPath(configDir, SettingsFileName());
+}
 
+QString PrepareSettingsFile(const QString &programDirectory, const QString &userConfigDirectory)
+{
+    QString programDir = programDirectory;
+    const QString beside = JoinPath(programDir, SettingsFileName());
+    const QString path = SettingsFilePath(programDirectory, userConfigDirectory);
+    if (path == beside)
+        return path;
+
+    QDir().mkpath(userConfigDirectory);
     // A settings file placed beside the program by whoever installed it is
     // the starting point of the user's own copy.
-    if (!QFileInfo::exists(own) && QFileInfo(beside).isFile() && QFile::copy(beside, own))
-        QFile::setPermissions(own, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup
-                                       | QFile::ReadOther);
-    return own;
+    if (!QFileInfo::exists(path) && QFileInfo(beside).isFile() && QFile::copy(beside, path))
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup
+                                        | QFile::ReadOther);
+    return path;
 }

@@ -56,11 +56,6 @@ const SettingInfo &InfoOf(SettingKey key)
     return kSettings[size_t(key)];
 }
 
-QString SettingsFileName()
-{
-    return QStringLiteral("Tovelset.ini");
-}
-
 bool ParseWholeNumber(const QString &text, long long min, long long max, long long *value)
 {
     // Accepted: [blanks] [+|-] digits [. digits] [(e|E) [+|-] digits] [blanks],

@@ -21,8 +21,6 @@ struct SettingInfo {
 
 const SettingInfo &InfoOf(SettingKey key);
 
-QString SettingsFileName();  // "Tovelset.ini"
-
 // Converts a stored text like the platform's text-to-number conversion:
 // blanks (space, tab) around the number allowed, an optional sign, decimal
 // digits with an optional "." fraction and an optional exponent ("1e1" is

@@ -1,5 +1,6 @@
 #include "ui/frmAbout.h"
 
+#include "settings/forms/FormLook.h"
 #include "ui/Services.h"
 
 #include <QEvent>
@@ -12,6 +13,9 @@
 #include <QPushButton>
 #include <QtGlobal>
 
+#ifndef TOVEL_VERSION
+#error "TOVEL_VERSION must be defined by the build"
+#endif
 #ifndef TOVEL_AUTHOR_MAIL
 #error "TOVEL_AUTHOR_MAIL must be defined by the build"
 #endif
@@ -49,21 +53,17 @@ frmAbout::frmAbout(Services &services, QWidget *owner)
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("バージョン情報"));
 
-    const double tpp = services.twipsPerPixel() > 0 ? services.twipsPerPixel() : 15.0;
-    auto px = [tpp](int twips) { return qRound(twips / tpp); };
-    auto place = [&px](QWidget *w, const Box &b) { w->setGeometry(px(b.left), px(b.top), px(b.width), px(b.height)); };
-    const int clientWidth = px(kClientWidth);
-    setFixedSize(clientWidth, px(kClientHeight));
+    const TwipsLayout layout(this);
+    auto place = [&layout](QWidget *w, const Box &b) { layout.place(w, b.left, b.top, b.width, b.height); };
+    const int clientWidth = layout.x(kClientWidth);
+    setFixedSize(layout.size(kClientWidth, kClientHeight));
 
     // A label keeps its designed place; where the system font needs more room
     // than the design gave, it grows to the right (within the window) and
     // downwards just enough for its text.
     auto placeLabel = [&](QLabel *label, const Box &b) {
         place(label, b);
-        const QSize need = label->sizeHint();
-        const int width = qMin(qMax(label->width(), need.width()), clientWidth - label->x());
-        const int height = qMax(label->height(), need.height());
-        label->resize(width, height);
+        GrowToFitCaption(label, label->text(), Grow::DownAndRight, clientWidth);
     };
 
     Image1 = new QLabel(this);
@@ -73,7 +73,7 @@ frmAbout::frmAbout(Services &services, QWidget *owner)
         Image1->setPixmap(icon);
     place(Image1, kImage1);
 
-    Label3 = new QLabel(QStringLiteral("Tovel v2.00\n    いろいろな単位の換算ツール"), this);
+    Label3 = new QLabel(QStringLiteral("Tovel v" TOVEL_VERSION "\n    いろいろな単位の換算ツール"), this);
     Label3->setObjectName(QStringLiteral("Label3"));
     Label3->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     placeLabel(Label3, kLabel3);
@@ -118,19 +118,11 @@ frmAbout::frmAbout(Services &services, QWidget *owner)
     // The separator lines take no mouse input: the pointer over them is over
     // the bare window surface.
     auto makeLine = [&](const char *name, int top, const QColor &colour) {
-        auto *line = new QFrame(this);
-        line->setObjectName(QString::fromLatin1(name));
-        line->setFrameShape(QFrame::NoFrame);
-        line->setAutoFillBackground(true);
-        QPalette palette = line->palette();
-        palette.setColor(QPalette::Window, colour);
-        line->setPalette(palette);
-        line->setAttribute(Qt::WA_TransparentForMouseEvents);
-        line->setGeometry(px(kLineLeft), px(top), px(kLineRight) - px(kLineLeft) + 1, 1);
-        return line;
+        return MakeRuleLine(this, QString::fromLatin1(name), colour,
+                            QRect(layout.x(kLineLeft), layout.y(top), layout.x(kLineRight) - layout.x(kLineLeft) + 1, 1));
     };
-    Line1_0 = makeLine("Line1_0", kLine0Top, QColor(0xFF, 0xFF, 0xFF));
-    Line1_1 = makeLine("Line1_1", kLine1Top, QColor(0x80, 0x80, 0x80));
+    Line1_0 = makeLine("Line1_0", kLine0Top, RuleLightColour());
+    Line1_1 = makeLine("Line1_1", kLine1Top, RuleShadowColour());
 
     cmdOK = new QPushButton(QStringLiteral("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));

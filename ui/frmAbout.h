@@ -8,7 +8,7 @@
 // are blue, turn purple once the pointer has passed over them, and turn
 // blue again when the pointer moves over the bare window surface.
 
-#include "settings/modSetForm.h"
+#include "settings/forms/SecondaryWindow.h"
 
 #include <QColor>
 

@@ -3,13 +3,13 @@
 #include "catalogue/UnitFile.h"
 #include "convert/Conversion.h"
 #include "convert/EntryFilter.h"
-#include "convert/frmAll.h"
+#include "convert/forms/frmAll.h"
 #include "settings/SettingsLocation.h"
 #include "settings/SettingsValues.h"
-#include "settings/frmSet.h"
+#include "settings/forms/frmSet.h"
 #include "settings/modFileFuncs.h"
-#include "settings/modSetForm.h"
-#include "ui/FrameStyle.h"
+#include "settings/forms/modSetForm.h"
+#include "settings/forms/FormLook.h"
 #include "ui/Help.h"
 #include "ui/Services.h"
 #include "ui/frmAbout.h"
@@ -70,8 +70,9 @@ frmMain::frmMain(Services &services, quint64 randomSeed, QWidget *parent)
     buildMenus();
 
     // The window is fixed in size: client area 3510 x 2355 twips below the menu bar.
-    centralWidget()->setFixedSize(pixels(3510), pixels(2355));
-    setFixedSize(pixels(3510), pixels(2355) + menuBar()->sizeHint().height());
+    const QSize client = TwipsLayout(this).size(3510, 2355);
+    centralWidget()->setFixedSize(client);
+    setFixedSize(client.width(), client.height() + menuBar()->sizeHint().height());
 
     // Enter is seen by the window before the focused control.
     m_keyPreview = new KeyPreview(this);
@@ -93,16 +94,15 @@ int frmMain::pixels(int tw) const
     return qRound(tw / m_services.twipsPerPixel());
 }
 
-QRect frmMain::twipsRect(int left, int top, int width, int height) const
-{
-    return QRect(pixels(left), pixels(top), pixels(width), pixels(height));
-}
-
 void frmMain::buildControls()
 {
     auto *client = new QWidget(this);
     client->setObjectName(u"client"_s);
     setCentralWidget(client);
+    const TwipsLayout layout(this);
+    const auto twipsRect = [&layout](int left, int top, int width, int height) {
+        return layout.rect(left, top, width, height);
+    };
 
     auto makeLabel = [&](int index, QWidget *container, const QString &text, QRect geometry) {
         auto *label = new QLabel(text, container);
@@ -257,7 +257,7 @@ bool frmMain::Form_Load()
     if (!buildSeriesList())
         return false;
     intSeriesIndex = kNoSeriesLoaded;
-    striniAdd = SettingsFilePath(m_programDir, m_services.userConfigDirectory());
+    striniAdd = PrepareSettingsFile(m_programDir, m_services.userConfigDirectory());
 
     intFront = ReadSetting(striniAdd, SettingKey::Front);
     Menu_Front->setChecked(intFront == 0);

@@ -84,7 +84,6 @@ private:
     bool filterValueBoxKey(QEvent *event);
     int twips(int pixels) const;
     int pixels(int twips) const;
-    QRect twipsRect(int left, int top, int width, int height) const;
 
     Services &m_services;
     QObject *m_keyPreview = nullptr;

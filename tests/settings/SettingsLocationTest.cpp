@@ -94,13 +94,13 @@ std::string ChecksForReadOnlyFolder(const QString &programDir, const QString &co
 {
     const QStringList before = Entries(programDir);
     const QString expected = configDir + QStringLiteral("/Tovelset.ini");
-    const QString path = SettingsFilePath(programDir, configDir);
+    const QString path = PrepareSettingsFile(programDir, configDir);
     CHECK_OR_RETURN(path == expected);
     CHECK_OR_RETURN(QFileInfo(configDir).isDir());
     CHECK_OR_RETURN(WriteValue(path, QStringLiteral("CalcSet"), QStringLiteral("MaxPlace"),
                                QStringLiteral("27"))
                     != 0);
-    const QString again = SettingsFilePath(programDir, configDir);
+    const QString again = PrepareSettingsFile(programDir, configDir);
     CHECK_OR_RETURN(again == expected);
     CHECK_OR_RETURN(ReadValue(again, QStringLiteral("CalcSet"), QStringLiteral("MaxPlace"),
                               QStringLiteral("15"))
@@ -126,7 +126,7 @@ TEST(SettingsLocation, WritableProgramFolderKeepsTheSettingsBesideTheProgram)
     const QString configDir = root.filePath(QStringLiteral("config/tovel"));
     ASSERT_TRUE(QDir().mkpath(programDir));
 
-    EXPECT_EQ(SettingsFilePath(programDir, configDir), programDir + QStringLiteral("/Tovelset.ini"));
+    EXPECT_EQ(PrepareSettingsFile(programDir, configDir), programDir + QStringLiteral("/Tovelset.ini"));
     EXPECT_TRUE(Entries(programDir).isEmpty()) << "the writability probe was left behind";
     EXPECT_FALSE(QFileInfo::exists(configDir)) << "the configuration folder was made for nothing";
     // A folder that ends in "/" gets no second one.
@@ -182,13 +182,13 @@ TEST(SettingsLocation, SettingsInstalledBesideAReadOnlyProgramStartTheUsersOwnCo
     QFile::setPermissions(beside, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
 
     ExpectHeld(WithReadOnlyFolder(programDir, [&]() -> std::string {
-        const QString path = SettingsFilePath(programDir, configDir);
+        const QString path = PrepareSettingsFile(programDir, configDir);
         CHECK_OR_RETURN(path == configDir + QStringLiteral("/Tovelset.ini"));
         CHECK_OR_RETURN(ReadValue(path, QStringLiteral("CalcSet"), QStringLiteral("ShowAns"), QStringLiteral("0"))
                         == QStringLiteral("2"));
         // The user's copy is the user's: written, and not replaced again.
         CHECK_OR_RETURN(WriteValue(path, QStringLiteral("CalcSet"), QStringLiteral("ShowAns"), QStringLiteral("1")) != 0);
-        CHECK_OR_RETURN(SettingsFilePath(programDir, configDir) == path);
+        CHECK_OR_RETURN(PrepareSettingsFile(programDir, configDir) == path);
         CHECK_OR_RETURN(ReadValue(path, QStringLiteral("CalcSet"), QStringLiteral("ShowAns"), QStringLiteral("0"))
                         == QStringLiteral("1"));
         CHECK_OR_RETURN(ReadValue(beside, QStringLiteral("CalcSet"), QStringLiteral("ShowAns"), QStringLiteral("0"))

@@ -1,7 +1,7 @@
-#include "settings/frmSet.h"
+#include "settings/forms/frmSet.h"
 
 #include "settings/SettingsValues.h"
-#include "ui/FrameStyle.h"
+#include "settings/forms/FormLook.h"
 
 #include <QFrame>
 #include <QGroupBox>
@@ -12,8 +12,6 @@
 #include <QRect>
 #include <QRadioButton>
 #include <QScrollBar>
-#include <QTextLayout>
-#include <QtMath>
 
 using namespace Qt::StringLiterals;
 
@@ -22,33 +20,6 @@ namespace {
 // Ends of the digit limit, as the scroll bar shows them: top and bottom.
 constexpr int kTopLimit = 50;
 constexpr int kBottomLimit = 4;
-
-// The height of one line of caption, Japanese characters drawn from a
-// fallback font included (QFontMetrics knows only the primary font).
-int lineHeight(const QWidget *widget, const QString &caption)
-{
-    QTextLayout layout(caption, widget->font());
-    layout.beginLayout();
-    QTextLine line = layout.createLine();
-    line.setLineWidth(1e6);
-    layout.endLayout();
-    return qCeil(line.height());
-}
-
-void growToFit(QWidget *widget, const QString &caption, bool aboutTheMiddle)
-{
-    QRect rect = widget->geometry();
-    const int width = widget->sizeHint().width();
-    if (width > rect.width())
-        rect.setWidth(width);
-    const int extra = lineHeight(widget, caption) - rect.height();
-    if (extra > 0) {
-        if (aboutTheMiddle)
-            rect.translate(0, -(extra / 2));
-        rect.setHeight(rect.height() + extra);
-    }
-    widget->setGeometry(rect);
-}
 
 } // namespace
 
@@ -63,12 +34,9 @@ void frmSet::buildControls()
     setObjectName(u"frmSet"_s);
     setWindowTitle(u"設定"_s);
 
-    // Positions are designed in twips (1/1440 inch): 15 twips a pixel at 96 dpi.
-    const double dpiX = logicalDpiX();
-    const double dpiY = logicalDpiY();
-    const auto place = [dpiX, dpiY](QWidget *widget, int left, int top, int width, int height) {
-        widget->setGeometry(qRound(left * dpiX / 1440.0), qRound(top * dpiY / 1440.0),
-                            qRound(width * dpiX / 1440.0), qRound(height * dpiY / 1440.0));
+    const TwipsLayout layout(this);
+    const auto place = [&layout](QWidget *widget, int left, int top, int width, int height) {
+        layout.place(widget, left, top, width, height);
     };
     const auto label = [&](QWidget *parent, const QString &name, const QString &caption) {
         auto *widget = new QLabel(caption, parent);
@@ -134,18 +102,10 @@ void frmSet::buildControls()
     optionPair(Frame3, optUnitSeries, u"optUnitSeries"_s, u"前回終了時の単位系"_s, 1935, u"ランダム"_s, 975);
 
     // The etched rule above the buttons: a white line with a grey one under it.
-    const QColor lineColours[2] = {QColor(0xFF, 0xFF, 0xFF), QColor(0x80, 0x80, 0x80)};
-    for (int i = 0; i < 2; ++i) {
-        Line1[size_t(i)] = new QFrame(this);
-        QFrame *line = Line1[size_t(i)];
-        line->setObjectName(u"Line1_%1"_s.arg(i));
-        line->setFrameShape(QFrame::NoFrame);
-        line->setAutoFillBackground(true);
-        QPalette palette = line->palette();
-        palette.setColor(QPalette::Window, lineColours[i]);
-        line->setPalette(palette);
-        place(line, 60, 3900 + 15 * i, 5040 - 60, 15);
-    }
+    const QColor lineColours[2] = {RuleLightColour(), RuleShadowColour()};
+    for (int i = 0; i < 2; ++i)
+        Line1[size_t(i)] = MakeRuleLine(this, u"Line1_%1"_s.arg(i), lineColours[i],
+                                        layout.rect(60, 3900 + 15 * i, 5040 - 60, 15));
 
     const auto button = [&](const QString &name, const QString &caption) {
         auto *widget = new QPushButton(caption, this);
@@ -168,12 +128,12 @@ void frmSet::buildControls()
     // downwards and to the right, options about their middle, so every
     // caption keeps its place.
     for (QLabel *caption : {Label2, Label1[0], Label1[1], Label1[2]})
-        growToFit(caption, caption->text(), false);
+        GrowToFitCaption(caption, caption->text(), Grow::DownAndRight);
     for (QRadioButton *caption : {optShowAns[0], optShowAns[1], optShowAns[2], optWinPos[0], optWinPos[1],
                                   optUnitSeries[0], optUnitSeries[1]})
-        growToFit(caption, caption->text(), true);
+        GrowToFitCaption(caption, caption->text(), Grow::AboutTheMiddle);
 
-    setFixedSize(qRound(5145 * dpiX / 1440.0), qRound(4425 * dpiY / 1440.0));
+    setFixedSize(layout.size(5145, 4425));
 
     for (int i = 0; i < int(optShowAns.size()); ++i) {
         connect(optShowAns[size_t(i)], &QRadioButton::toggled, this, [this, i](bool checked) {

@@ -1,4 +1,4 @@
-#include "settings/modSetForm.h"
+#include "settings/forms/modSetForm.h"
 
 #include <QCloseEvent>
 #include <QEvent>
@@ -65,26 +65,4 @@ int DisableCloseMenu(QWidget *window)
 bool IsCloseMenuDisabled(const QWidget *window)
 {
     return window && window->property(kCloseDisabled).toBool();
-}
-
-SecondaryWindow::SecondaryWindow(QWidget *owner)
-    : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
-{
-    setAttribute(Qt::WA_DeleteOnClose, false);
-    setSizeGripEnabled(false);
-}
-
-int SecondaryWindow::showModal()
-{
-    return exec();
-}
-
-void SecondaryWindow::unload(int result)
-{
-    done(result);
-}
-
-void SecondaryWindow::reject()
-{
-    escapePressed();
 }

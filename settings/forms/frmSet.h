@@ -9,7 +9,7 @@
 //
 // Use: frmSet dlg(settingsPath, owner); dlg.Form_Load(); dlg.showModal();
 
-#include "settings/modSetForm.h"
+#include "settings/forms/SecondaryWindow.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 // The settings dialog driven like a user would: what it shows on opening,
 // the mirrored digit limit, the Apply button, and what OK, Apply, Cancel
 // and Esc leave in the settings file.
-#include "settings/frmSet.h"
+#include "settings/forms/frmSet.h"
 #include "settings/modFileFuncs.h"
 
 #include <QFile>

@@ -1,16 +1,11 @@
-#include "convert/frmAll.h"
+#include "convert/forms/frmAll.h"
+
+#include "settings/forms/FormLook.h"
 
 #include <QPlainTextEdit>
 #include <QPushButton>
 
 using namespace Qt::Literals::StringLiterals;
-
-namespace {
-
-// Layout in twips at 15 twips a pixel.
-constexpr int px(int twips) { return (twips + 7) / 15; }
-
-} // namespace
 
 frmAll::frmAll(const QString &lastResult, QWidget *owner)
     : SecondaryWindow(owner), m_lastResult(lastResult)
@@ -18,14 +13,15 @@ frmAll::frmAll(const QString &lastResult, QWidget *owner)
     setObjectName(u"frmAll"_s);
     setWindowTitle(u"一括変換結果"_s);
 
+    const TwipsLayout layout(this);
     cmdClose = new QPushButton(u"OK"_s, this);
     cmdClose->setObjectName(u"cmdClose"_s);
-    cmdClose->setGeometry(px(2700), px(3900), px(1215), px(375));
+    layout.place(cmdClose, 2700, 3900, 1215, 375);
     cmdClose->setDefault(true);
 
     txtAllAns = new QPlainTextEdit(this);
     txtAllAns->setObjectName(u"txtAllAns"_s);
-    txtAllAns->setGeometry(px(60), px(60), px(6375), px(3735));
+    layout.place(txtAllAns, 60, 60, 6375, 3735);
     txtAllAns->setReadOnly(true);
     txtAllAns->setLineWrapMode(QPlainTextEdit::NoWrap);
     txtAllAns->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -36,7 +32,7 @@ frmAll::frmAll(const QString &lastResult, QWidget *owner)
     setTabOrder(cmdClose, txtAllAns);
     cmdClose->setFocus();
 
-    setFixedSize(px(6465), px(4380));
+    setFixedSize(layout.size(6465, 4380));
     connect(cmdClose, &QPushButton::clicked, this, &frmAll::cmdClose_Click);
 }
 

@@ -1,0 +1,23 @@
+#include "settings/forms/SecondaryWindow.h"
+
+SecondaryWindow::SecondaryWindow(QWidget *owner)
+    : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
+{
+    setAttribute(Qt::WA_DeleteOnClose, false);
+    setSizeGripEnabled(false);
+}
+
+int SecondaryWindow::showModal()
+{
+    return exec();
+}
+
+void SecondaryWindow::unload(int result)
+{
+    done(result);
+}
+
+void SecondaryWindow::reject()
+{
+    escapePressed();
+}

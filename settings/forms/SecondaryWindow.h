@@ -1,0 +1,26 @@
+#pragma once
+// The secondary windows (all-units result, settings, About): always on top
+// while loaded, no close button, the window manager's close request refused,
+// and Esc routed to the window's own Cancel or OK button instead of closing
+// the dialog behind their back.
+
+#include "settings/forms/modSetForm.h"
+
+#include <QDialog>
+
+class SecondaryWindow : public QDialog {
+    Q_OBJECT
+public:
+    explicit SecondaryWindow(QWidget *owner);
+
+    // Shows the window modally over its owner; returns when it is unloaded.
+    int showModal();
+
+protected:
+    // The window's own way out, run by Esc: its Cancel or OK button.
+    virtual void escapePressed() = 0;
+    // Closes the window; only the window's own buttons call it.
+    void unload(int result = QDialog::Accepted);
+
+    void reject() override;  // Esc: escapePressed()
+};

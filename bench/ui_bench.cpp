@@ -20,8 +20,8 @@ namespace {
 class QuietServices : public Services {
 public:
     explicit QuietServices(QString dir) : m_dir(std::move(dir)) {}
-    void messageBox(QWidget *, const QString &, int, const QString &) override { ++boxes; }
-    void messageBeep(int) override {}
+    void messageBox(QWidget *, const QString &, Style, const QString &) override { ++boxes; }
+    void messageBeep(Style) override {}
     bool setClipboardText(const QString &) override { return true; }
     bool openDocument(const QString &) override { return true; }
     QString programDirectory() const override { return m_dir; }

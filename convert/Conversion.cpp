@@ -7,7 +7,7 @@
 
 namespace {
 
-enum class Style { Plain, Grouped, Scientific };
+using Style = ResultStyle;
 
 [[noreturn]] void Fail(FailureKind kind)
 {
@@ -15,11 +15,11 @@ enum class Style { Plain, Grouped, Scientific };
 }
 
 // The style the settings ask for, if the target unit permits it.
-Style StyleFor(const UnitRecord &target, int showAns)
+Style StyleFor(const UnitRecord &target, Style wanted)
 {
-    if (target.SeparatorOK == 1 && showAns == 1)
+    if (target.SeparatorOK == 1 && wanted == Style::Grouped)
         return Style::Grouped;
-    if (target.ExponentOK == 1 && showAns == 2)
+    if (target.ExponentOK == 1 && wanted == Style::Scientific)
         return Style::Scientific;
     return Style::Plain;
 }
@@ -52,7 +52,7 @@ QString SameUnitResult(const ConversionRequest &request, const UnitRecord &targe
 {
     if (numberBase)
         return request.typedText;
-    switch (StyleFor(target, request.showAns)) {
+    switch (StyleFor(target, request.style)) {
     case Style::Grouped:
         return GroupedTyped(request.typedText, request.placeNum);
     case Style::Scientific:
@@ -100,7 +100,7 @@ QString LinearResultText(const ConversionRequest &request, const UnitRecord &sou
     // writes it. They format r itself: the same digits, and no detour
     // through a text that may not read back (r near the largest double
     // rounds beyond it at 15 digits).
-    switch (StyleFor(target, request.showAns)) {
+    switch (StyleFor(target, request.style)) {
     case Style::Grouped:
         return WithoutFinalPoint(InGroupedRange(r, request.placeNum) ? GroupedText(r) : PlainText(r));
     case Style::Scientific:
@@ -119,6 +119,15 @@ const UnitRecord &UnitAt(const UnitArray &units, int pos)
 }
 
 }  // namespace
+
+ResultStyle ResultStyleOf(int showAns)
+{
+    switch (showAns) {
+    case 1: return ResultStyle::Grouped;
+    case 2: return ResultStyle::Scientific;
+    default: return ResultStyle::Plain;
+    }
+}
 
 ConversionOutcome ConvertRequest(const ConversionRequest &request, const UnitArray &units)
 {
@@ -140,7 +149,7 @@ ConversionOutcome ConvertRequest(const ConversionRequest &request, const UnitArr
 
         // The source value of the result line; the test uses the target
         // unit's flag, in every series.
-        outcome.shownSource = StyleFor(target, request.showAns) == Style::Grouped
+        outcome.shownSource = StyleFor(target, request.style) == Style::Grouped
                                   ? GroupedTyped(request.typedText, request.placeNum)
                                   : request.typedText;
     } catch (const ConversionFailure &failure) {

@@ -13,12 +13,20 @@
 
 #include <QString>
 
+// How results are shown, as the user chose it. The target unit may still
+// refuse the grouped or scientific style; the plain style is then used.
+enum class ResultStyle { Plain, Grouped, Scientific };
+
+// The stored setting (0 plain, 1 grouped, 2 scientific) as a style; any other
+// number shows results plain.
+ResultStyle ResultStyleOf(int showAns);
+
 struct ConversionRequest {
     QString typedText;    // the value box as typed
     int sourcePos = -1;   // list position of the source unit, -1 for none
     int targetPos = -1;   // list position of the target unit, -1 for none
     QString seriesName;   // the text of the series list
-    int showAns = 0;      // result style: 0 plain, 1 grouped, 2 scientific; others act as 0
+    ResultStyle style = ResultStyle::Plain;
     int placeNum = 15;    // digit limit of the grouped style
 };
 

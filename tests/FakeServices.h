@@ -16,19 +16,19 @@ class FakeServices : public Services {
 public:
     struct Box {
         QString text;
-        int style;
+        Services::Style style;
         QString title;
     };
 
     explicit FakeServices(QString programDir = QString()) : programDir(std::move(programDir)) {}
 
-    void messageBox(QWidget *, const QString &text, int style, const QString &title) override
+    void messageBox(QWidget *, const QString &text, Style style, const QString &title) override
     {
         boxes.push_back({text, style, title});
         if (onMessageBox)
             onMessageBox(boxes.back());
     }
-    void messageBeep(int type) override { beeps.push_back(type); }
+    void messageBeep(Style type) override { beeps.push_back(type); }
     bool setClipboardText(const QString &text) override
     {
         clipboardWrites.push_back(text);

@@ -14,7 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-void QtServices::messageBox(QWidget *owner, const QString &text, int style, const QString &title)
+void QtServices::messageBox(QWidget *owner, const QString &text, Style style, const QString &title)
 {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     switch (style) {
@@ -28,7 +28,7 @@ void QtServices::messageBox(QWidget *owner, const QString &text, int style, cons
     box.exec();
 }
 
-void QtServices::messageBeep(int)
+void QtServices::messageBeep(Style)
 {
     QApplication::beep();
 }

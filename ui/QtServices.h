@@ -7,8 +7,8 @@
 
 class QtServices : public Services {
 public:
-    void messageBox(QWidget *owner, const QString &text, int style, const QString &title) override;
-    void messageBeep(int type) override;
+    void messageBox(QWidget *owner, const QString &text, Style style, const QString &title) override;
+    void messageBeep(Style type) override;
     bool setClipboardText(const QString &text) override;
     bool openDocument(const QString &pathOrUrl) override;
     QString programDirectory() const override;

@@ -18,9 +18,9 @@ public:
     virtual ~Services() = default;
 
     // Modal message box; returns when the user has closed it.
-    virtual void messageBox(QWidget *owner, const QString &text, int style, const QString &title) = 0;
+    virtual void messageBox(QWidget *owner, const QString &text, Style style, const QString &title) = 0;
     // The system's sound for a message of that style (64: information).
-    virtual void messageBeep(int type) = 0;
+    virtual void messageBeep(Style type) = 0;
     // Empties the clipboard and puts text on it as plain text. False on failure.
     virtual bool setClipboardText(const QString &text) = 0;
     // Opens a local file (absolute path) or a URL with the desktop's handler.

@@ -377,7 +377,7 @@ void frmMain::ConvertValue()
     request.sourcePos = comBeforeConvUnit->currentIndex();
     request.targetPos = comAfterConvUnit->currentIndex();
     request.seriesName = comUnitList->currentText();
-    request.showAns = intShowAns;
+    request.style = ResultStyleOf(intShowAns);
     request.placeNum = intPlaceNum;
     const ConversionOutcome outcome = ConvertRequest(request, Units);
 

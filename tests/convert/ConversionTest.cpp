@@ -158,7 +158,7 @@ TEST_P(ConvertRequestTest, GivesTheExpectedOutcome)
     request.sourcePos = c.source;
     request.targetPos = c.target;
     request.seriesName = c.series == NumberBase ? u"進数"_s : u"長さ"_s;
-    request.showAns = c.showAns;
+    request.style = ResultStyleOf(c.showAns);
     request.placeNum = c.placeNum;
 
     const ConversionOutcome out =

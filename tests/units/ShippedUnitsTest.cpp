@@ -520,7 +520,7 @@ ConversionOutcome Convert(const QString &series, const UnitArray &units, int fro
     request.sourcePos = from;
     request.targetPos = to;
     request.seriesName = series;
-    request.showAns = 0;
+    request.style = ResultStyle::Plain;
     return ConvertRequest(request, units);
 }
 

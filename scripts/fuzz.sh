@@ -8,6 +8,12 @@
 # fuzz/fuzz_*.cpp. Each target keeps its corpus in build/fuzz/corpus/TARGET
 # and also reads the seeds in fuzz/corpus/TARGET when that folder exists.
 # Crash inputs land in build/fuzz/artifacts/TARGET/.
+#
+# FUZZ_RUNS=N also stops each target after N executions (whichever of the
+# two limits comes first). FUZZ_NO_BUILD=1 runs the programs already built,
+# so that several targets can run side by side after one build.
+# FUZZ_BUILD_DIR puts the build (and corpora and crash inputs) elsewhere
+# than build/fuzz.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -20,6 +26,8 @@ if ! command -v "$compiler" >/dev/null; then
     exit 1
 fi
 
+build=${FUZZ_BUILD_DIR:-build/fuzz}
+
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
     for source in fuzz/fuzz_*.cpp; do
@@ -27,11 +35,18 @@ if [ ${#targets[@]} -eq 0 ]; then
     done
 fi
 
-cmake -S . -B build/fuzz -G Ninja \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_CXX_COMPILER="$compiler" \
-    -DTOVEL_FUZZ=ON -DTOVEL_TESTS=OFF -DTOVEL_BENCH=OFF -DTOVEL_SANITIZE=OFF
-cmake --build build/fuzz -j2 --target "${targets[@]}"
+if [ "${FUZZ_NO_BUILD:-0}" != 1 ]; then
+    cmake -S . -B "$build" -G Ninja \
+        -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+        -DCMAKE_CXX_COMPILER="$compiler" \
+        -DTOVEL_FUZZ=ON -DTOVEL_TESTS=OFF -DTOVEL_BENCH=OFF -DTOVEL_SANITIZE=OFF
+    cmake --build "$build" -j2 --target "${targets[@]}"
+fi
+
+limits=(-max_total_time="$seconds")
+if [ -n "${FUZZ_RUNS:-}" ]; then
+    limits+=(-runs="$FUZZ_RUNS")
+fi
 
 export LC_ALL=C.UTF-8
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
@@ -39,15 +54,15 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 
 status=0
 for target in "${targets[@]}"; do
-    corpus=build/fuzz/corpus/$target
-    artifacts=build/fuzz/artifacts/$target
+    corpus=$build/corpus/$target
+    artifacts=$build/artifacts/$target
     mkdir -p "$corpus" "$artifacts"
     seeds=()
     if [ -d "fuzz/corpus/$target" ]; then
         seeds+=("fuzz/corpus/$target")
     fi
     echo "== $target: $seconds s"
-    if ! "build/fuzz/fuzz/$target" -max_total_time="$seconds" -print_final_stats=1 \
+    if ! "$build/fuzz/$target" "${limits[@]}" -print_final_stats=1 \
             -artifact_prefix="$artifacts/" "$corpus" "${seeds[@]}"; then
         echo "== $target: FAILED (see $artifacts)" >&2
         status=1

@@ -1,0 +1,98 @@
+// The settings reader on arbitrary files: looking a key up must neither crash
+// nor hand back what a value cannot be (longer than the longest value, a NUL
+// byte, a value where the file holds no "=" at all), and reading the file
+// from disk must give what looking up its bytes gives.
+#include "settings/ProfileFile.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QString>
+
+#include <algorithm>
+#include <cstdint>
+#include <iterator>
+#include <optional>
+#include <cstdlib>
+#include <unistd.h>
+
+namespace {
+
+void Check(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+
+// One file per fuzzing process, rewritten for every input.
+const QString &scratchPath()
+{
+    static const QString path = [] {
+        QByteArray pattern = QFile::encodeName(QDir::tempPath()) + "/tovel_fuzz_settings_XXXXXX";
+        const int fd = ::mkstemp(pattern.data());
+        if (fd < 0)
+            std::abort();
+        ::close(fd);
+        const QString name = QFile::decodeName(pattern);
+        std::atexit([] { QFile::remove(scratchPath()); });
+        return name;
+    }();
+    return path;
+}
+
+// The sections and keys the program reads, so that the fuzzer reaches the
+// lines that match as often as the ones that do not.
+struct Known {
+    const char *section;
+    const char *key;
+};
+const Known kKnown[] = {
+    {"FormSet", "Front"},   {"FormSet", "WinPos"},     {"FormSet", "MainFormTop"},
+    {"FormSet", "MainFormLeft"}, {"CalcSet", "ShowAns"}, {"CalcSet", "MaxPlace"},
+    {"CalcSet", "UnitSeries"}, {"CalcSet", "LastUnitSeries"},
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    if (size < 2)
+        return 0;
+    // Two bytes choose the section and the key: a known pair (high bit set)
+    // or that many bytes taken from the input (up to 15 each).
+    const uint8_t a = data[0];
+    const uint8_t b = data[1];
+    data += 2;
+    size -= 2;
+    QByteArray section, key;
+    if (a & 0x80) {
+        const Known &known = kKnown[(a & 0x7F) % std::size(kKnown)];
+        section = known.section;
+        key = known.key;
+    } else {
+        const size_t sectionLength = std::min<size_t>(a & 0x0F, size);
+        section = QByteArray(reinterpret_cast<const char *>(data), qsizetype(sectionLength));
+        data += sectionLength;
+        size -= sectionLength;
+        const size_t keyLength = std::min<size_t>(b & 0x0F, size);
+        key = QByteArray(reinterpret_cast<const char *>(data), qsizetype(keyLength));
+        data += keyLength;
+        size -= keyLength;
+    }
+    const QByteArray contents(reinterpret_cast<const char *>(data), qsizetype(size));
+
+    const std::optional<QByteArray> value = ProfileFile::lookUp(contents, section, key);
+    if (value) {
+        Check(value->size() <= ProfileFile::MaxValueBytes);
+        Check(!value->contains('\0'));
+        Check(contents.contains('='));
+    }
+
+    QFile file(scratchPath());
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return 0;
+    file.write(contents);
+    file.close();
+    Check(ProfileFile::read(scratchPath(), section, key) == value);
+    return 0;
+}

@@ -11,6 +11,7 @@
 #include "settings/forms/modSetForm.h"
 #include "settings/forms/FormLook.h"
 #include "ui/Help.h"
+#include "ui/KeyFilters.h"
 #include "ui/Services.h"
 #include "ui/frmAbout.h"
 
@@ -40,21 +41,6 @@ const QString kTitlePrefix = u"Tovel - "_s;
 
 } // namespace
 
-// Sees every key of the application before its receiver, so the main window
-// can act on Enter before the focused control does.
-class KeyPreview : public QObject {
-public:
-    explicit KeyPreview(frmMain *window) : QObject(window), m_window(window) {}
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        m_window->previewKey(watched, event);
-        return false;  // the key goes on to its receiver
-    }
-
-private:
-    frmMain *m_window;
-};
-
 frmMain::frmMain(Services &services, quint64 randomSeed, QWidget *parent)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                               | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
@@ -75,7 +61,12 @@ frmMain::frmMain(Services &services, quint64 randomSeed, QWidget *parent)
     setFixedSize(client.width(), client.height() + menuBar()->sizeHint().height());
 
     // Enter is seen by the window before the focused control.
-    m_keyPreview = new KeyPreview(this);
+    m_keyPreview = new EnterPreview(this, [this](bool withShift) {
+        if (withShift)
+            ConvertToAllUnits();
+        else
+            ConvertValue();
+    });
     qApp->installEventFilter(m_keyPreview);
 }
 
@@ -137,7 +128,6 @@ void frmMain::buildControls()
         side.box = new QLineEdit(u"0"_s, side.frame);
         side.box->setObjectName(boxName);
         side.box->setGeometry(twipsRect(780, 180, 2205, 270));
-        side.box->installEventFilter(this);
         makeLabel(unitLabel, side.frame, u"単位"_s, twipsRect(180, 540, 375, 195));
         side.units = makeCombo(unitsName, side.frame, twipsRect(780, 480, 2460, 300));
     };
@@ -146,6 +136,10 @@ void frmMain::buildControls()
     makeSide({frmAfterConvert, txtAfterConv, comAfterConvUnit}, u"frmAfterConvert"_s, u"変換後"_s, 1020, 4,
              u"txtAfterConv"_s, 3, u"comAfterConvUnit"_s);
     txtAfterConv->setReadOnly(true);
+    txtAfterConv->installEventFilter(this);
+    txtBeforeConv->installEventFilter(new ValueBoxFilter(txtBeforeConv, [this](unsigned code) {
+        return AcceptsTypedChar(code, isNumberBaseSeries(), comBeforeConvUnit->currentIndex());
+    }));
     // Keys reach the value box as plain characters: an input method left on
     // would send full-width digits that the filter has to discard.
     txtBeforeConv->setAttribute(Qt::WA_InputMethodEnabled, false);
@@ -522,30 +516,8 @@ void frmMain::closeEvent(QCloseEvent *event)
 
 // ------------------------------------------------------------------- keys
 
-void frmMain::previewKey(QObject *watched, QEvent *event)
-{
-    // Enter anywhere in this window converts, before the focused control sees
-    // the key. The key is seen again for each parent the control passes it
-    // to: act only on its first delivery, to the focus widget. Ctrl and Alt
-    // do not matter; Shift converts into every unit.
-    if (event->type() != QEvent::KeyPress || !watched->isWidgetType() || QApplication::activeModalWidget())
-        return;
-    auto *receiver = static_cast<QWidget *>(watched);
-    if (receiver->window() != this || receiver != focusWidget())
-        return;
-    auto *key = static_cast<QKeyEvent *>(event);
-    if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter)
-        return;
-    if (key->modifiers() & Qt::ShiftModifier)
-        ConvertToAllUnits();
-    else
-        ConvertValue();
-}
-
 bool frmMain::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == txtBeforeConv)
-        return filterValueBoxKey(event);
     if (watched == txtAfterConv && event->type() == QEvent::ShortcutOverride) {
         // Ctrl+C copies the last result while that command is available; the
         // read-only box copies its selection only otherwise.
@@ -556,52 +528,4 @@ bool frmMain::eventFilter(QObject *watched, QEvent *event)
         }
     }
     return QMainWindow::eventFilter(watched, event);
-}
-
-bool frmMain::filterValueBoxKey(QEvent *event)
-{
-    if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride)
-        return false;
-    auto *key = static_cast<QKeyEvent *>(event);
-    const Qt::KeyboardModifiers mods = key->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier);
-    const bool control = mods & (Qt::ControlModifier | Qt::MetaModifier);
-
-    if (event->type() == QEvent::ShortcutOverride) {
-        // The box would claim Ctrl+V, Ctrl+X, Ctrl+C, Ctrl+Z ... for its own
-        // editing. Refuse them: the window's shortcuts get them, and what is
-        // left arrives as a control character that the filter discards.
-        if (control && key->key() >= Qt::Key_A && key->key() <= Qt::Key_Z) {
-            event->ignore();
-            return true;
-        }
-        return false;
-    }
-
-    // Keys that type no character keep their editing function.
-    switch (key->key()) {
-    case Qt::Key_Left: case Qt::Key_Right: case Qt::Key_Up: case Qt::Key_Down:
-    case Qt::Key_Home: case Qt::Key_End: case Qt::Key_Delete: case Qt::Key_Insert:
-    case Qt::Key_Tab: case Qt::Key_Backtab: case Qt::Key_PageUp: case Qt::Key_PageDown:
-        if (!control)
-            return false;
-        break;
-    default:
-        break;
-    }
-
-    unsigned code = 0;
-    if (key->key() == Qt::Key_Backspace && !control) {
-        code = 8;
-    } else if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-        code = 13;
-    } else if (control && key->key() >= Qt::Key_A && key->key() <= Qt::Key_Z) {
-        code = unsigned(key->key() - Qt::Key_A + 1);  // Ctrl+A is 1 ... Ctrl+Z is 26
-    } else if (!key->text().isEmpty()) {
-        code = key->text().at(0).unicode();
-    } else {
-        return false;  // a modifier alone, a function key: nothing typed
-    }
-    if (AcceptsTypedChar(code, isNumberBaseSeries(), comBeforeConvUnit->currentIndex()))
-        return false;
-    return true;  // discarded before it reaches the box
 }

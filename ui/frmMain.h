@@ -61,7 +61,6 @@ public:
     int front() const { return intFront; }
     int unitSeries() const { return intUnitSeries; }
     int seriesIndex() const { return intSeriesIndex; }
-    const QString &settingsPath() const { return striniAdd; }
     bool isTopMost() const { return m_topMost; }
 
     // Window position and size in twips (outer frame).
@@ -73,15 +72,12 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    friend class KeyPreview;
-    void previewKey(QObject *watched, QEvent *event);
     void buildControls();
     void buildMenus();
     bool buildSeriesList();
     void readDialogSettings();
     void placeWindow();
     bool isNumberBaseSeries() const;
-    bool filterValueBoxKey(QEvent *event);
     int twips(int pixels) const;
     int pixels(int twips) const;
 

@@ -3,6 +3,7 @@
 
 #include "MainWindowFixture.h"
 #include "convert/EntryFilter.h"
+#include "ui/KeyFilters.h"
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -42,6 +43,33 @@ TEST(EntryFilter, AcceptsExactlyTheCharactersOfTheSourceUnit)
 }
 
 class ValueBoxTest : public MainWindowFixture {};
+
+TEST(EntryFilter, KeysBecomeTheCharactersTheFilterJudges)
+{
+    const struct {
+        const char *what;
+        int key;
+        Qt::KeyboardModifiers modifiers;
+        QString text;
+        int code;
+    } cases[] = {
+        {"digit", Qt::Key_5, Qt::NoModifier, u"5"_s, '5'},
+        {"Backspace", Qt::Key_Backspace, Qt::NoModifier, u"\b"_s, 8},
+        {"Ctrl+Backspace types nothing", Qt::Key_Backspace, Qt::ControlModifier, QString(), -1},
+        {"Enter", Qt::Key_Return, Qt::NoModifier, u"\r"_s, 13},
+        {"keypad Enter", Qt::Key_Enter, Qt::NoModifier, u"\r"_s, 13},
+        {"Ctrl+V from the keyboard (text \\x16)", Qt::Key_V, Qt::ControlModifier, u"\x16"_s, 22},
+        {"Ctrl+V from a test (text v)", Qt::Key_V, Qt::ControlModifier, u"v"_s, 22},
+        {"Meta+A on a Mac-like layout", Qt::Key_A, Qt::MetaModifier, u"a"_s, 1},
+        {"Left keeps its editing function", Qt::Key_Left, Qt::NoModifier, QString(), -1},
+        {"Tab moves the focus", Qt::Key_Tab, Qt::NoModifier, u"\t"_s, -1},
+        {"Ctrl+Tab is judged", Qt::Key_Tab, Qt::ControlModifier, u"\t"_s, '\t'},
+        {"Shift alone", Qt::Key_Shift, Qt::ShiftModifier, QString(), -1},
+        {"full-width digit", Qt::Key_unknown, Qt::NoModifier, u"５"_s, 0xFF15},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(TypedCharCode(c.key, c.modifiers, c.text), c.code) << c.what;
+}
 
 TEST_F(ValueBoxTest, TypingPassesThroughTheFilter)
 {

@@ -7,12 +7,20 @@
 enum class FindingKind {
     NoSeriesFiles,     // a folder without any "*.dat" file
     FileUnreadable,    // the file does not open
+    NotASeriesFile,    // a folder, pipe, device or broken link named "*.dat": the program skips it
+    FileNameNotText,   // a file name whose bytes are not text: the program cannot open it
+    InvalidBytes,      // bytes that do not decode: shown as U+FFFD
+    NulByte,           // a NUL byte in the text
+    ControlCharacter,  // another control character in the text (escape sequences, say)
     CountUnreadable,   // the first item is not a count from 0 to 32767
     EmptySeries,       // the count is 0: the series has no unit
     CountTooLarge,     // fewer records than the count: blank units at the end
     ExtraItems,        // items after the last counted record are never read
     NotANumber,        // a number field did not read as a number (it becomes 0)
     OutOfRange,        // a number field beyond the range of its type
+    ValueOverflow,     // factors and offsets whose conversions overflow a double
+    UnclosedQuote,     // a double quotation mark without its closing mark
+    TextAfterQuote,    // text between a closing quotation mark and the next comma
     ZeroFactor,        // factor 0: converting into this unit fails
     BadFlag,           // a flag other than 0 or 1
     EmptyName,         // a unit without a name
@@ -31,6 +39,16 @@ struct CheckFinding {
     QString unitName;  // the unit's name as read, when unit >= 0
     QString message;
 
-    // "file:line: 単位 n「name」: message", the form tovelcheck prints.
+    // "file:line: 単位 n「name」: message", the form tovelcheck prints, with
+    // every control character shown as an escape (see VisibleText).
     QString text() const;
 };
+
+// The text with every character that could steer a terminal or reorder what
+// it shows written as a visible escape: C0 and C1 controls and DEL as \xHH,
+// bidirectional controls, line and paragraph separators and lone surrogates
+// as \uHHHH.
+QString VisibleText(const QString &text);
+
+// Whether VisibleText escapes c.
+bool IsEscapedCharacter(QChar c);

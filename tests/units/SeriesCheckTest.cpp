@@ -1,13 +1,24 @@
 // The series-file checker: each kind of fault planted in a small file is
-// found at its unit and line, sound files give no finding, and the command's
-// exit codes and help.
+// found at its unit and line, sound files give no finding, what the program
+// skips in a folder is named, no control character from a file reaches the
+// output, and the command's exit codes and help.
 #include "catalogue/check/SeriesCheck.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringEncoder>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <string_view>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace std::string_view_literals;
 
 namespace {
 
@@ -30,13 +41,25 @@ std::string Describe(const std::vector<CheckFinding> &findings)
     return out;
 }
 
+// Writes the bytes as they are, "\n" as CR LF.
+void WriteBytes(const QString &path, std::string_view content)
+{
+    QByteArray bytes(content.data(), qsizetype(content.size()));
+    bytes.replace("\n", "\r\n");
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
 struct Planted {
     const char *label;
     const char *fileName;
-    const char *content;  // "\n" becomes CR LF
+    std::string_view content;  // "\n" becomes CR LF
     FindingKind kind;
     int unit;  // from 0; -1 for the whole file
     int line;
+    size_t findings = 1;  // the planted one and what follows from it
+    bool bytes = false;   // content written as bytes, not encoded to CP932
 };
 
 const Planted kPlanted[] = {
@@ -74,6 +97,28 @@ const Planted kPlanted[] = {
      FindingKind::RadixNotWhole, 1, 3},
     {"radix below two", "進数.dat", "1\n\"1進数\",1,0,0,0\n",
      FindingKind::RadixOutOfRange, 0, 2},
+    {"NUL byte in a name", "長さ.dat", "2\n\"a\",1,0,1,1\n\"b\0c\",2,0,1,1\n"sv,
+     FindingKind::NulByte, 1, 3},
+    {"byte that is no character", "長さ.dat", "2\n\"a\",1,0,1,1\n\"\x82\xA0\x82\",2,0,1,1\n",
+     FindingKind::InvalidBytes, 1, 3, 1, true},
+    {"escape sequence in a name", "長さ.dat", "1\n\"a\x1B]0;title\x07\",1,0,1,1\n",
+     FindingKind::ControlCharacter, 0, 2},
+    {"factor too large for a double", "長さ.dat", "2\n\"a\",1,0,1,1\n\"b\",1.8e308,0,1,1\n",
+     FindingKind::OutOfRange, 1, 3},
+    {"factors whose ratio overflows", "長さ.dat", "2\n\"a\",1e200,0,1,1\n\"b\",1e-200,0,1,1\n",
+     FindingKind::ValueOverflow, 1, 3},
+    {"offset times factor overflows", "温度.dat", "1\n\"a\",1e300,-1e300,1,1\n",
+     FindingKind::ValueOverflow, 0, 2},
+    {"unclosed quote in the last field", "長さ.dat", "2\n\"a\",1,0,1,1\n\"b\",2,0,1,\"1\n",
+     FindingKind::UnclosedQuote, 1, 3},
+    {"unclosed quote opens a record", "長さ.dat", "2\n\"a\",1,0,1,1\n\"b,2,0,1,1\n",
+     FindingKind::UnclosedQuote, 1, 3, 2},  // and the count is short of a record
+    {"unclosed quote after the last record", "長さ.dat", "1\n\"a\",1,0,1,1\n\n\"b",
+     FindingKind::UnclosedQuote, -1, 4, 2},  // and the items after the count
+    {"unclosed quote on the count", "長さ.dat", "\"1\n",
+     FindingKind::UnclosedQuote, -1, 1, 2},  // and the count is short of a record
+    {"text after a closing quote", "長さ.dat", "1\n\"a\"b,1,0,1,1\n",
+     FindingKind::TextAfterQuote, 0, 2},
 };
 
 TEST(SeriesCheck, FindsEachPlantedFaultAtItsUnitAndLine)
@@ -84,16 +129,155 @@ TEST(SeriesCheck, FindsEachPlantedFaultAtItsUnitAndLine)
         ASSERT_TRUE(dir.isValid());
         const QString fileName = QString::fromUtf8(p.fileName);
         const QString path = dir.filePath(fileName);
-        WriteCp932(path, QString::fromUtf8(p.content).replace(QStringLiteral("\n"), QStringLiteral("\r\n")));
+        if (p.bytes) {
+            WriteBytes(path, p.content);
+        } else {
+            WriteCp932(path, QString::fromUtf8(p.content.data(), qsizetype(p.content.size()))
+                                 .replace(QStringLiteral("\n"), QStringLiteral("\r\n")));
+        }
 
         const std::vector<CheckFinding> findings = CheckUnitsFolder(dir.path());
-        ASSERT_EQ(findings.size(), 1u) << Describe(findings);
-        const CheckFinding &f = findings[0];
-        EXPECT_EQ(f.kind, p.kind) << Describe(findings);
+        ASSERT_EQ(findings.size(), p.findings) << Describe(findings);
+        const auto found = std::find_if(findings.begin(), findings.end(),
+                                        [&](const CheckFinding &f) { return f.kind == p.kind; });
+        ASSERT_NE(found, findings.end()) << Describe(findings);
+        const CheckFinding &f = *found;
         EXPECT_EQ(f.unit, p.unit) << Describe(findings);
         EXPECT_EQ(f.line, p.line) << Describe(findings);
         EXPECT_EQ(f.file, path);
         EXPECT_FALSE(f.message.isEmpty());
+    }
+}
+
+// Control characters planted in a unit name (a UTF-8 file with its mark, so
+// that any character can be written) and in the file name: each is found,
+// and the printed finding shows it as an escape and holds none itself.
+TEST(SeriesCheck, ControlCharactersAreFoundAndPrintedAsEscapes)
+{
+    struct Row {
+        char16_t c;
+        const char *escape;
+        bool inName;      // planted in the unit name
+        bool inFileName;  // planted in the file name
+    };
+    const Row rows[] = {
+        {u'\x1B', "\\x1B", true, true},   // escape: colours, titles, erasing lines
+        {u'\x07', "\\x07", true, true},   // bell, ends a title sequence
+        {u'\x08', "\\x08", true, true},   // backspace
+        {u'\x0B', "\\x0B", true, true},   // vertical tab
+        {u'\x7F', "\\x7F", true, true},   // delete
+        {u'\x9B', "\\x9B", true, true},   // C1 control sequence introducer
+        {u'\u202E', "\\u202E", true, true},  // right-to-left override
+        {u'\u2028', "\\u2028", true, true},  // line separator
+        {u'\r', "\\x0D", false, true},    // a line end in a name returns the cursor
+        {u'\n', "\\x0A", false, true},    // or starts a forged line
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.escape);
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        const QString c(QChar(row.c));
+        const QString fileName = row.inFileName ? QStringLiteral("x%1y.dat").arg(c) : QStringLiteral("x.dat");
+        const QString name = row.inName ? QStringLiteral("a%1b").arg(c) : QStringLiteral("ab");
+        QFile file(dir.filePath(fileName));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("\xEF\xBB\xBF" "1\r\n\"" + name.toUtf8() + "\",1,0,1,1\r\n");
+        file.close();
+
+        const std::vector<CheckFinding> findings = CheckUnitsFolder(dir.path());
+        ASSERT_EQ(findings.size(), size_t(row.inName) + size_t(row.inFileName)) << Describe(findings);
+        for (const CheckFinding &f : findings) {
+            EXPECT_EQ(f.kind, FindingKind::ControlCharacter);
+            const QString printed = f.text();
+            EXPECT_TRUE(printed.contains(QLatin1String(row.escape))) << printed.toStdString();
+            EXPECT_FALSE(std::any_of(printed.begin(), printed.end(), IsEscapedCharacter)) << printed.toStdString();
+        }
+        if (row.inName) {
+            EXPECT_EQ(findings.back().unit, 0);
+            EXPECT_EQ(findings.back().line, 2);
+        }
+    }
+}
+
+// A crafted file cannot print a line of its own: whatever the names hold,
+// each line of the output is one finding or the summary.
+TEST(TovelCheckCommand, OutputHoldsNoControlCharacterFromAFile)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString forged = QStringLiteral("\x1B]0;title\x07\x1B[2K\r問題は見つかりませんでした (1 ファイル)。\x1B[8m");
+    WriteCp932(dir.filePath(QStringLiteral("長さ%1.dat").arg(forged)),
+               QStringLiteral("2\r\n\"%1\",1,0,1,1\r\n\"b\",0,0,1,1\r\n").arg(forged));
+    QString out, err;
+    QTextStream outStream(&out), errStream(&err);
+    EXPECT_EQ(RunTovelCheck({dir.path()}, QString(), outStream, errStream), 1);
+    // The file name, the name on each of its lines, the zero factor, the summary.
+    const QStringList lines = out.split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_GE(lines.size(), 4) << out.toStdString();
+    for (const QString &line : lines)
+        EXPECT_FALSE(std::any_of(line.begin(), line.end(), IsEscapedCharacter)) << line.toStdString();
+    for (qsizetype i = 0; i + 1 < lines.size(); ++i)
+        EXPECT_TRUE(lines[i].startsWith(dir.path())) << lines[i].toStdString();
+    EXPECT_TRUE(lines.last().startsWith(QStringLiteral("%1 件の問題").arg(lines.size() - 1))) << out.toStdString();
+}
+
+// What stands in the units folder under a "*.dat" name but is no series
+// file the program can load: the program leaves it out of the list (or
+// lists a name it cannot open), the checker names it beside a sound file.
+TEST(SeriesCheck, NamesWhatTheSeriesListSkips)
+{
+    struct Row {
+        const char *label;
+        QByteArray name;  // file name bytes
+        std::function<bool(const QByteArray &path)> make;
+        FindingKind kind;
+    };
+    // By its bytes: a name that is not text cannot pass through a QString.
+    const auto writeFile = [](const QByteArray &path) {
+        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+        const char content[] = "1\r\n\"a\",1,0,1,1\r\n";
+        const bool written = fd >= 0 && ::write(fd, content, sizeof content - 1) == ssize_t(sizeof content - 1);
+        return ::close(fd) == 0 && written;
+    };
+    const Row rows[] = {
+        {"folder", "f.dat", [](const QByteArray &p) { return ::mkdir(p.constData(), 0700) == 0; },
+         FindingKind::NotASeriesFile},
+        {"named pipe", "p.dat", [](const QByteArray &p) { return ::mkfifo(p.constData(), 0600) == 0; },
+         FindingKind::NotASeriesFile},
+        {"dangling link", "d.dat", [](const QByteArray &p) { return ::symlink("missing", p.constData()) == 0; },
+         FindingKind::NotASeriesFile},
+        {"looping link", "l.dat", [](const QByteArray &p) { return ::symlink("l.dat", p.constData()) == 0; },
+         FindingKind::NotASeriesFile},
+        {"name that is not text", "n\xFF\xFE.dat", writeFile, FindingKind::FileNameNotText},
+        {"upper-case ending", "F.DAT", [](const QByteArray &p) { return ::mkdir(p.constData(), 0700) == 0; },
+         FindingKind::NotASeriesFile},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.label);
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        WriteCp932(dir.filePath(QStringLiteral("長さ.dat")), QStringLiteral("1\r\n\"m\",1,0,1,1\r\n"));
+        // Links point inside the folder: work there.
+        const QByteArray folder = QFile::encodeName(dir.path());
+        ASSERT_TRUE(row.make(folder + '/' + row.name));
+
+        const std::vector<CheckFinding> findings = CheckUnitsFolder(dir.path());
+        ASSERT_EQ(findings.size(), 1u) << Describe(findings);
+        EXPECT_EQ(findings[0].kind, row.kind);
+        EXPECT_EQ(findings[0].unit, -1);
+        EXPECT_TRUE(findings[0].file.startsWith(dir.path())) << Describe(findings);
+        const QString printed = findings[0].text();
+        EXPECT_FALSE(std::any_of(printed.begin(), printed.end(), IsEscapedCharacter));
+
+        // Named on the command line, the same (a folder is checked as one).
+        if (row.kind == FindingKind::NotASeriesFile && !QFileInfo(dir.filePath(row.name)).isDir()) {
+            const std::vector<CheckFinding> direct = CheckPaths({QFile::decodeName(folder + '/' + row.name)});
+            ASSERT_EQ(direct.size(), 1u) << Describe(direct);
+            EXPECT_EQ(direct[0].kind, row.kind) << Describe(direct);
+        }
+        // QTemporaryDir removes by QString names, which miss a name that is not text.
+        const QByteArray planted = folder + '/' + row.name;
+        EXPECT_TRUE(::unlink(planted.constData()) == 0 || ::rmdir(planted.constData()) == 0);
     }
 }
 

@@ -1,23 +1,21 @@
 #include "settings/ProfileFile.h"
 
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
+#include "settings/ProfileStore.h"
 
-#include <vector>
+#include <cstring>
 
 namespace {
 
 const QByteArray kLineEnd = QByteArrayLiteral("\r\n");
 
-// One line of the file: bytes [start, end) including its LF, if any;
+// One line of the file: bytes [start, end) including its line end, if any;
 // [textStart, textEnd) is the line with its blanks and line end trimmed.
 struct Line {
     qsizetype start;
     qsizetype end;
     qsizetype textStart;
     qsizetype textEnd;
-    bool hasLineFeed;
+    bool hasLineEnd;
 };
 
 bool isBlank(char c)
@@ -27,7 +25,7 @@ bool isBlank(char c)
 
 // The first byte of a double-byte character in code page 932. Its second
 // byte may be any of 0x40 to 0xFC, "]" and ASCII letters included, so
-// scans for "]" and "=" and letter-case folding skip it.
+// letter-case folding and the search for a "]" inside a line skip it.
 bool isLeadByte(char c)
 {
     const auto b = static_cast<unsigned char>(c);
@@ -68,99 +66,114 @@ QByteArray trimmed(const QByteArray &bytes)
     return bytes.mid(from, to - from);
 }
 
-std::vector<Line> splitLines(const QByteArray &contents)
+// Where the first line starts: a UTF-8 byte order mark is no part of its text.
+qsizetype firstLineStart(const QByteArray &contents)
 {
-    std::vector<Line> lines;
-    qsizetype pos = 0;
-    // A UTF-8 byte order mark is no part of the first line's text.
-    if (contents.startsWith("\xEF\xBB\xBF"))
-        pos = 3;
-    qsizetype lineStart = 0;
-    const qsizetype size = contents.size();
-    while (pos < size) {
-        qsizetype lf = contents.indexOf('\n', pos);
-        const bool hasLineFeed = lf >= 0;
-        const qsizetype end = hasLineFeed ? lf + 1 : size;
-        qsizetype textStart = pos;
-        qsizetype textEnd = hasLineFeed ? lf : size;
-        // Blanks are all below 0x40, so they are never the second byte of a
-        // double-byte character and trimming from the right is safe.
-        while (textStart < textEnd && isBlank(contents[textStart]))
-            ++textStart;
-        while (textEnd > textStart && isBlank(contents[textEnd - 1]))
-            --textEnd;
-        lines.push_back({lineStart, end, textStart, textEnd, hasLineFeed});
-        pos = end;
-        lineStart = end;
-    }
-    return lines;
+    return contents.startsWith("\xEF\xBB\xBF") ? 3 : 0;
 }
 
-// The section name of a "[name]" line (trimmed), or nothing for other lines.
+// The line that starts at pos (pos < size). CR, LF and CRLF each end a
+// line; neither CR nor LF is ever the second byte of a double-byte
+// character, so the search needs no knowledge of the encoding. One pass
+// over the line's bytes: reading a file is linear in its size.
+Line lineAt(const QByteArray &contents, qsizetype pos, qsizetype lineStart)
+{
+    const char *data = contents.constData();
+    const qsizetype size = contents.size();
+    qsizetype textEnd = pos;
+    while (textEnd < size && data[textEnd] != '\r' && data[textEnd] != '\n')
+        ++textEnd;
+    qsizetype end = textEnd;
+    if (end < size) {
+        end += (data[end] == '\r' && end + 1 < size && data[end + 1] == '\n') ? 2 : 1;
+    }
+    qsizetype textStart = pos;
+    // Blanks are all below 0x40, so they are never the second byte of a
+    // double-byte character and trimming from the right is safe.
+    while (textStart < textEnd && isBlank(data[textStart]))
+        ++textStart;
+    const qsizetype lineEnd = textEnd;
+    while (textEnd > textStart && isBlank(data[textEnd - 1]))
+        --textEnd;
+    return {lineStart, end, textStart, textEnd, end > lineEnd};
+}
+
+// The section name of a section line (trimmed), or nothing for other lines.
+// A line that starts with "[" and ends with "]" is a section line whatever
+// bytes lie between, so a header saved in another encoding (UTF-8 by a text
+// editor, say) still ends the section before it. In a line that goes on
+// after its "]" (a comment, say), the name ends at the last "]" that is not
+// the second byte of a double-byte character.
 std::optional<QByteArray> sectionName(const QByteArray &contents, const Line &line)
 {
     if (line.textStart >= line.textEnd || contents[line.textStart] != '[')
         return std::nullopt;
     qsizetype closing = -1;
-    for (qsizetype i = line.textStart + 1; i < line.textEnd; ++i) {
-        if (isLeadByte(contents[i])) {
-            ++i;
-            continue;
+    if (line.textEnd - line.textStart >= 2 && contents[line.textEnd - 1] == ']') {
+        closing = line.textEnd - 1;
+    } else {
+        for (qsizetype i = line.textStart + 1; i < line.textEnd; ++i) {
+            if (isLeadByte(contents[i])) {
+                ++i;
+                continue;
+            }
+            if (contents[i] == ']')
+                closing = i;
         }
-        if (contents[i] == ']')
-            closing = i;
     }
     if (closing < 0)
         return std::nullopt;
     return trimmed(contents.mid(line.textStart + 1, closing - line.textStart - 1));
 }
 
-// Position of the "=" of a key line, or -1.
+// Position of the "=" of a key line, or -1. "=" (0x3D) is never the second
+// byte of a double-byte character in code page 932 nor part of a multi-byte
+// character in UTF-8, so the first "=" byte is the one.
 qsizetype equalsSign(const QByteArray &contents, const Line &line)
 {
-    for (qsizetype i = line.textStart; i < line.textEnd; ++i) {
-        if (isLeadByte(contents[i])) {
-            ++i;
-            continue;
-        }
-        if (contents[i] == '=')
-            return i;
-    }
-    return -1;
+    const char *data = contents.constData();
+    const void *at = std::memchr(data + line.textStart, '=', size_t(line.textEnd - line.textStart));
+    return at ? static_cast<const char *>(at) - data : -1;
 }
 
 struct Location {
-    qsizetype sectionLine = -1;    // header line of the first matching section
-    qsizetype lastTextLine = -1;   // last non-blank line of that section (the header at least)
-    qsizetype keyLine = -1;        // the first matching key line in it
+    bool sectionFound = false;     // the first matching section
+    Line lastTextLine{};           // last non-blank line of that section (the header at least)
+    bool keyFound = false;         // the first matching key line in it
+    Line keyLine{};
     qsizetype keyNameStart = 0;    // the key's name as spelled in the file
     qsizetype keyNameLength = 0;
     qsizetype valueStart = 0;      // the value, trimmed
     qsizetype valueEnd = 0;
 };
 
-Location locate(const QByteArray &contents, const std::vector<Line> &lines, const QByteArray &section,
-                const QByteArray &key)
+// One pass over the lines, none of them kept: time linear in the file's
+// size, memory independent of its number of lines.
+Location locate(const QByteArray &contents, const QByteArray &section, const QByteArray &key)
 {
     Location found;
     const QByteArray wantedSection = trimmed(section);
     const QByteArray wantedKey = trimmed(key);
-    for (qsizetype i = 0; i < qsizetype(lines.size()); ++i) {
-        const Line &line = lines[size_t(i)];
+    qsizetype pos = firstLineStart(contents);
+    qsizetype lineStart = 0;
+    while (pos < contents.size()) {
+        const Line line = lineAt(contents, pos, lineStart);
+        pos = line.end;
+        lineStart = line.end;
         if (const auto name = sectionName(contents, line)) {
-            if (found.sectionLine >= 0)
+            if (found.sectionFound)
                 break;  // the end of the matching section
             if (sameName(name->constData(), name->size(), wantedSection)) {
-                found.sectionLine = i;
-                found.lastTextLine = i;
+                found.sectionFound = true;
+                found.lastTextLine = line;
             }
             continue;
         }
-        if (found.sectionLine < 0)
+        if (!found.sectionFound)
             continue;
         if (line.textStart < line.textEnd)
-            found.lastTextLine = i;
-        if (found.keyLine >= 0)
+            found.lastTextLine = line;
+        if (found.keyFound)
             continue;
         const qsizetype equals = equalsSign(contents, line);
         if (equals < 0)
@@ -173,7 +186,8 @@ Location locate(const QByteArray &contents, const std::vector<Line> &lines, cons
         qsizetype valueStart = equals + 1;
         while (valueStart < line.textEnd && isBlank(contents[valueStart]))
             ++valueStart;
-        found.keyLine = i;
+        found.keyFound = true;
+        found.keyLine = line;
         found.keyNameStart = line.textStart;
         found.keyNameLength = nameEnd - line.textStart;
         found.valueStart = valueStart;
@@ -207,9 +221,8 @@ bool hasLineBreakOrNul(const QByteArray &bytes)
 std::optional<QByteArray> ProfileFile::lookUp(const QByteArray &contents, const QByteArray &section,
                                               const QByteArray &key)
 {
-    const std::vector<Line> lines = splitLines(contents);
-    const Location found = locate(contents, lines, section, key);
-    if (found.keyLine < 0)
+    const Location found = locate(contents, section, key);
+    if (!found.keyFound)
         return std::nullopt;
     QByteArray value = contents.mid(found.valueStart, found.valueEnd - found.valueStart);
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
@@ -223,23 +236,22 @@ std::optional<QByteArray> ProfileFile::lookUp(const QByteArray &contents, const 
 QByteArray ProfileFile::withValue(const QByteArray &contents, const QByteArray &section,
                                   const QByteArray &key, const QByteArray &value)
 {
-    const std::vector<Line> lines = splitLines(contents);
-    const Location found = locate(contents, lines, section, key);
+    const Location found = locate(contents, section, key);
     QByteArray result = contents;
-    if (found.keyLine >= 0) {
-        const Line &line = lines[size_t(found.keyLine)];
+    if (found.keyFound) {
+        const Line &line = found.keyLine;
         const QByteArray replacement =
             contents.mid(found.keyNameStart, found.keyNameLength) + '=' + value + kLineEnd;
         result.replace(line.start, line.end - line.start, replacement);
         return result;
     }
     const QByteArray keyLine = trimmed(key) + '=' + value + kLineEnd;
-    if (found.sectionLine >= 0) {
-        const Line &after = lines[size_t(found.lastTextLine)];
-        result.insert(after.end, after.hasLineFeed ? keyLine : kLineEnd + keyLine);
+    if (found.sectionFound) {
+        const Line &after = found.lastTextLine;
+        result.insert(after.end, after.hasLineEnd ? keyLine : kLineEnd + keyLine);
         return result;
     }
-    if (!result.isEmpty() && !result.endsWith('\n'))
+    if (!result.isEmpty() && !result.endsWith('\n') && !result.endsWith('\r'))
         result += kLineEnd;
     result += '[' + trimmed(section) + ']' + kLineEnd + keyLine;
     return result;
@@ -260,46 +272,8 @@ bool ProfileFile::isWritableValue(const QByteArray &value)
 std::optional<QByteArray> ProfileFile::read(const QString &path, const QByteArray &section,
                                             const QByteArray &key)
 {
-    QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const QByteArray contents = file.readAll();
-    if (file.error() != QFileDevice::NoError)
+    QByteArray contents;
+    if (ProfileStore::loadBytes(path, &contents) != ProfileStore::Load::Read)
         return std::nullopt;
     return lookUp(contents, section, key);
-}
-
-bool ProfileFile::write(const QString &path, const QByteArray &section, const QByteArray &key,
-                        const QByteArray &value)
-{
-    if (path.isEmpty() || !isWritableName(section) || !isWritableName(key) || !isWritableValue(value))
-        return false;
-
-    QByteArray contents;
-    const QFileInfo info(path);
-    if (info.exists()) {
-        // A file marked read-only stays as it is, as it would on Windows;
-        // a file that cannot be read would lose its other lines.
-        if (!info.isFile() || !info.isWritable())
-            return false;
-        QFile existing(path);
-        if (!existing.open(QIODevice::ReadOnly))
-            return false;
-        contents = existing.readAll();
-        if (existing.error() != QFileDevice::NoError)
-            return false;
-    }
-
-    const QByteArray updated = withValue(contents, section, key, value);
-    // QSaveFile writes a temporary file in the same folder and renames it
-    // over the settings file on commit; until then the old file is intact.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(updated) != updated.size()) {
-        file.cancelWriting();
-        file.commit();
-        return false;
-    }
-    return file.commit();
 }

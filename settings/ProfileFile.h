@@ -4,16 +4,20 @@
 // functions read and write it, so that a "Tovelset.ini" moved between this
 // program and its Windows sibling reads the same on both sides.
 //
-// The file is handled as bytes (code page 932 in practice). Only the line of
-// the key being written changes; every other byte of the file, comments,
-// blank lines and LF-only line ends included, is kept as it was.
+// The format is handled as bytes (code page 932 in practice; ProfileStore
+// deals with files and their encodings). Only the line of the key being
+// written changes; every other byte, comments, blank lines and LF-only or
+// CR-only line ends included, is kept as it was.
 //
 // Reading:
-// - Lines end at LF; a CR before the LF belongs to the line end.
+// - CR, LF and CRLF each end a line.
 // - Blanks (space, tab, CR, VT, FF and Ctrl+Z) are trimmed around each line,
 //   around a section name inside its brackets, around a key name and around
 //   a value.
-// - A section line starts with "[" and ends at the last "]" of the line.
+// - A line that starts with "[" and ends with "]" is a section line, whatever
+//   bytes lie between; in a "[" line that goes on after its "]", the name
+//   ends at the last "]" that is not the second byte of a double-byte
+//   character.
 // - A key line holds "="; a line without one is no key (a comment, say).
 // - Section and key names match without regard to ASCII letter case; the
 //   first matching section and, inside it, the first matching key count.
@@ -27,8 +31,9 @@
 // - A missing key goes right after the last non-blank line of its section,
 //   a missing section (with its key) at the end of the file; lines written
 //   end in CRLF.
-// - The new file is written to a temporary file beside the settings file
-//   and renamed over it; on any failure the file stays as it was.
+//
+// Time is linear in the size of the contents, and no more memory than a
+// copy of them is used, however many lines they hold.
 
 #include <QByteArray>
 #include <QString>
@@ -55,12 +60,9 @@ public:
     static bool isWritableName(const QByteArray &name);
     static bool isWritableValue(const QByteArray &value);
 
-    // lookUp on the file at path; nothing when the file cannot be read.
+    // lookUp on the bytes of the file at path, as they are (no decoding);
+    // nothing when the file is missing or not one a settings file can be
+    // (see ProfileStore::loadBytes).
     static std::optional<QByteArray> read(const QString &path, const QByteArray &section,
                                           const QByteArray &key);
-
-    // withValue on the file at path (a missing file counts as empty), written
-    // atomically. False, with the file unchanged, when anything fails.
-    static bool write(const QString &path, const QByteArray &section, const QByteArray &key,
-                      const QByteArray &value);
 };

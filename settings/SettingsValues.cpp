@@ -153,6 +153,17 @@ int WriteSettingText(const QString &path, SettingKey key, const QString &text)
     return WriteValue(path, QLatin1String(info.section), QLatin1String(info.key), text);
 }
 
+int WriteSettings(const QString &path, const std::vector<SettingText> &values)
+{
+    std::vector<ProfileStore::Change> changes;
+    changes.reserve(values.size());
+    for (const SettingText &value : values) {
+        const SettingInfo &info = InfoOf(value.key);
+        changes.push_back({QLatin1String(info.section), QLatin1String(info.key), value.text});
+    }
+    return WriteValues(path, changes);
+}
+
 QString CoordinateText(double twips)
 {
     const float single = static_cast<float>(twips);

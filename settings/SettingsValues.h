@@ -9,6 +9,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <vector>
+
 enum class SettingKey { Front, WinPos, MainFormTop, MainFormLeft, ShowAns, MaxPlace, UnitSeries, LastUnitSeries };
 
 struct SettingInfo {
@@ -41,6 +43,15 @@ int ReadSetting(const QString &path, SettingKey key);
 int WriteSetting(const QString &path, SettingKey key, int value);
 // Writes key as the text given (the coordinates' CoordinateText).
 int WriteSettingText(const QString &path, SettingKey key, const QString &text);
+
+// Writes several keys as one change of the file (the end of the program, the
+// settings dialog's Apply): another program saving at the same time sees
+// and leaves either all of them or none. Non-zero on success.
+struct SettingText {
+    SettingKey key;
+    QString text;
+};
+int WriteSettings(const QString &path, const std::vector<SettingText> &values);
 
 // A window coordinate in twips as written to the file: the decimal text of a
 // single-precision number, a whole number without a decimal point.

@@ -5,12 +5,15 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <functional>
 #include <optional>
 
 namespace {
@@ -52,6 +55,8 @@ TEST_P(LookUp, FindsTheValueAsWindowsReadsIt)
 }
 
 const QByteArray kDoubleByteCloseBracket("\x83\x5D");  // "ゾ": second byte is "]"
+// "設定" in UTF-8: read as code page 932, its last byte would swallow a "]" or "=".
+const QByteArray kUtf8Settei("\xE8\xA8\xAD\xE5\xAE\x9A");
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, LookUp,
@@ -84,7 +89,18 @@ INSTANTIATE_TEST_SUITE_P(
                    "[" + kDoubleByteCloseBracket + "]\r\nk=1\r\n", kDoubleByteCloseBracket, "k", QByteArray("1")},
         LookUpCase{"letterAsSecondByteNotFolded", "[S]\r\n\x83\x41=1\r\n", "S", "\x83\x61", std::nullopt},
         LookUpCase{"doubleByteValueKept", "[S]\r\nk=\x93\xFA\x96\x7B\r\n", "S", "k",
-                   QByteArray("\x93\xFA\x96\x7B")}),
+                   QByteArray("\x93\xFA\x96\x7B")},
+        LookUpCase{"utf8HeaderEndsTheSectionBefore", "[FormSet]\r\nFront=-1\r\n[" + kUtf8Settei + "]\r\nWinPos=1\r\n",
+                   "FormSet", "WinPos", std::nullopt},
+        LookUpCase{"utf8HeaderIsASection", "[A]\r\nk=1\r\n[" + kUtf8Settei + "]\r\nk=2\r\n", kUtf8Settei, "k",
+                   QByteArray("2")},
+        LookUpCase{"utf8KeyName", "[S]\r\n" + kUtf8Settei + "=3\r\n", "S", kUtf8Settei, QByteArray("3")},
+        LookUpCase{"headerWithCommentAfterIt", "[S] ; note\r\nk=1\r\n", "S", "k", QByteArray("1")},
+        LookUpCase{"crOnly", "[A]\rx=1\r[CalcSet]\rShowAns=2\r", "CalcSet", "ShowAns", QByteArray("2")},
+        LookUpCase{"crOnlyKeyInOtherSection", "[CalcSet]\rx=1\r[A]\rShowAns=2\r", "CalcSet", "ShowAns",
+                   std::nullopt},
+        LookUpCase{"mixedLineEnds", "[A]\r\nx=1\r[CalcSet]\n\r\rShowAns=2", "CalcSet", "ShowAns",
+                   QByteArray("2")}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(ProfileFileLookUp, ValuesAreCutTo511BytesNeverInsideADoubleByteCharacter)
@@ -143,7 +159,13 @@ INSTANTIATE_TEST_SUITE_P(
         WithValueCase{"onlyFirstMatchingSectionChanges", "[S]\r\nk=1\r\n[S]\r\nk=2\r\n", "S", "k", "3",
                       "[S]\r\nk=3\r\n[S]\r\nk=2\r\n"},
         WithValueCase{"unknownBytesKept", "\xFF\x80 junk\r\n[S]\r\nk=\x93\xFA\r\nx=\x81\r\n", "S", "k", "1",
-                      "\xFF\x80 junk\r\n[S]\r\nk=1\r\nx=\x81\r\n"}),
+                      "\xFF\x80 junk\r\n[S]\r\nk=1\r\nx=\x81\r\n"},
+        WithValueCase{"missingKeyStaysOutOfAUtf8Section", "[FormSet]\r\nFront=-1\r\n[" + kUtf8Settei + "]\r\nx=1\r\n",
+                      "FormSet", "WinPos", "1",
+                      "[FormSet]\r\nFront=-1\r\nWinPos=1\r\n[" + kUtf8Settei + "]\r\nx=1\r\n"},
+        WithValueCase{"crOnlyReplaced", "[S]\rk=0\rj=1\r", "S", "k", "5", "[S]\rk=5\r\nj=1\r"},
+        WithValueCase{"crOnlyMissingKey", "[S]\rj=1\r\r[T]\r", "S", "k", "5", "[S]\rj=1\rk=5\r\n\r[T]\r"},
+        WithValueCase{"crOnlyMissingSection", "[A]\ra=1\r", "B", "k", "9", "[A]\ra=1\r[B]\r\nk=9\r\n"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 class ProfileFileOnDisk : public ::testing::Test {
@@ -276,6 +298,87 @@ TEST_F(ProfileFileOnDisk, AReadOnlyFolderOrFileIsLeftAlone)
     ASSERT_TRUE(QFile::setPermissions(dir.path(), folder));
     EXPECT_EQ(readAll(path), before);
     EXPECT_EQ(folderEntries(), QStringList{"Tovelset.ini"});
+}
+
+// Whatever sits at the settings path that is not a regular file of sane
+// size reads as missing (without blocking on a pipe or reading a device
+// without end) and is never written or replaced.
+TEST_F(ProfileFileOnDisk, OnlyARegularFileOfSaneSizeIsReadOrWritten)
+{
+    struct Case {
+        const char *name;
+        std::function<void(const QString &)> make;
+    };
+    const QByteArray oversized = "[CalcSet]\r\nShowAns=2\r\n" + QByteArray(ProfileStore::MaxFileBytes, '\n');
+    const Case cases[] = {
+        {"namedPipe", [](const QString &p) { ASSERT_EQ(mkfifo(QFile::encodeName(p).constData(), 0644), 0); }},
+        {"linkToDevZero", [](const QString &p) { ASSERT_TRUE(QFile::link("/dev/zero", p)); }},
+        {"linkToDevNull", [](const QString &p) { ASSERT_TRUE(QFile::link("/dev/null", p)); }},
+        {"danglingLink", [](const QString &p) { ASSERT_TRUE(QFile::link(p + ".nowhere", p)); }},
+        {"folder", [](const QString &p) { ASSERT_TRUE(QDir().mkdir(p)); }},
+        {"oneByteTooLarge", [&](const QString &p) { writeAll(p, oversized); }},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir here;
+        const QString at = here.filePath("Tovelset.ini");
+        c.make(at);
+        const QFileInfo before(at);
+        EXPECT_EQ(ReadValue(at, "CalcSet", "ShowAns", "dflt"), "dflt");
+        EXPECT_EQ(WriteValue(at, "CalcSet", "ShowAns", "1"), 0);
+        const QFileInfo after(at);
+        EXPECT_EQ(after.isSymLink(), before.isSymLink());
+        EXPECT_EQ(after.isDir(), before.isDir());
+        EXPECT_EQ(after.size(), before.size());
+        EXPECT_EQ(QDir(here.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+                  QStringList{"Tovelset.ini"});
+    }
+    // The largest file still read: a value at its very end is found.
+    const QByteArray largest = QByteArray(ProfileStore::MaxFileBytes - 22, ';') + "\r\n[CalcSet]\r\nShowAns=2";
+    ASSERT_EQ(largest.size(), ProfileStore::MaxFileBytes);
+    writeAll(path, largest);
+    EXPECT_EQ(ReadValue(path, "CalcSet", "ShowAns", "0"), "2");
+}
+
+// A file with a UTF-16 byte order mark is read in UTF-16 and written back in
+// UTF-16 with the same mark and every other character kept; a file that
+// would not survive that (half a character, an unpaired surrogate) is read
+// as well as it goes and left untouched.
+TEST_F(ProfileFileOnDisk, UnicodeFilesAreReadAndWrittenInUtf16)
+{
+    const QString text = QString::fromUtf8("; 設定ファイル \xF0\x9F\x98\x80\r\n[CalcSet]\r\nShowAns=2\r\n[設定]\r\n単位=メートル\r\n");
+    const QString expected = QString::fromUtf8(
+        "; 設定ファイル \xF0\x9F\x98\x80\r\n[CalcSet]\r\nShowAns=1\r\nMaxPlace=20\r\n[設定]\r\n単位=メートル\r\n"
+        "[FormSet]\r\nFront=-1\r\n");
+    for (const auto encoding : {QStringConverter::Utf16LE, QStringConverter::Utf16BE}) {
+        SCOPED_TRACE(encoding == QStringConverter::Utf16LE ? "little endian" : "big endian");
+        QStringEncoder encoder(encoding, QStringConverter::Flag::WriteBom);
+        writeAll(path, encoder.encode(text));
+        EXPECT_EQ(ReadValue(path, "CalcSet", "ShowAns", "0"), "2");
+        EXPECT_EQ(ReadValue(path, QString::fromUtf8("設定"), QString::fromUtf8("単位"), "?"),
+                  QString::fromUtf8("メートル"));
+        EXPECT_EQ(WriteValues(path, {{"CalcSet", "ShowAns", "1"}, {"CalcSet", "MaxPlace", "20"},
+                                     {"FormSet", "Front", "-1"}}),
+                  1);
+        QStringEncoder again(encoding, QStringConverter::Flag::WriteBom);
+        EXPECT_EQ(readAll(path), QByteArray(again.encode(expected)));
+    }
+
+    struct Broken {
+        const char *name;
+        QByteArray bytes;
+    };
+    const Broken broken[] = {
+        {"oddLength", QByteArray("\xFF\xFE[\0S\0]\0\r\0\n\0k\0=\0001\0\r\0\n\0x", 23)},
+        {"unpairedSurrogate", QByteArray("\xFF\xFE[\0S\0]\0\r\0\n\0k\0=\0001\0\r\0\n\0\x00\xD8", 24)},
+    };
+    for (const Broken &b : broken) {
+        SCOPED_TRACE(b.name);
+        writeAll(path, b.bytes);
+        EXPECT_EQ(ReadValue(path, "S", "k", "0"), "1");
+        EXPECT_EQ(WriteValue(path, "S", "k", "2"), 0);
+        EXPECT_EQ(readAll(path), b.bytes);
+    }
 }
 
 TEST(JoinPath, AddsOneSlashAndUpdatesTheCallersFolder)

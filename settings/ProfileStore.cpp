@@ -1,0 +1,415 @@
+#include "settings/ProfileStore.h"
+
+#include "settings/ProfileFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+#include <cerrno>
+#include <ctime>
+#include <thread>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace ProfileStore {
+namespace {
+
+// The encodings a settings file can come in. A file without a UTF-16 byte
+// order mark is code page 932 bytes, like its Windows sibling's.
+enum class Encoding { CodePage, Utf16LE, Utf16BE };
+
+constexpr const char kCodePage[] = "CP932";
+
+// A settings file in the form the format functions work on: the bytes of a
+// code page 932 file as they are, or a UTF-16 file's text as UTF-8 without
+// its byte order mark.
+struct Document {
+    QByteArray bytes;
+    Encoding encoding = Encoding::CodePage;
+    bool writable = true;  // false: a UTF-16 file that would not read back as it was
+};
+
+// Closes a descriptor when it goes out of scope.
+class Descriptor {
+public:
+    explicit Descriptor(int fd = -1) : m_fd(fd) {}
+    ~Descriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+bool writeAll(int fd, const QByteArray &bytes)
+{
+    const char *data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, data, size_t(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        left -= n;
+    }
+    return true;
+}
+
+Document decode(const QByteArray &raw)
+{
+    Document doc;
+    const bool littleEndian = raw.startsWith("\xFF\xFE");
+    if (!littleEndian && !raw.startsWith("\xFE\xFF")) {
+        doc.bytes = raw;
+        return doc;
+    }
+    doc.encoding = littleEndian ? Encoding::Utf16LE : Encoding::Utf16BE;
+    const auto utf16 = littleEndian ? QStringConverter::Utf16LE : QStringConverter::Utf16BE;
+    const QByteArray body = raw.mid(2);
+    // The mark is taken off above; a second one would be text.
+    QStringDecoder decoder(utf16, QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+    const QString text = decoder.decode(body);
+    doc.bytes = text.toUtf8();
+    // Odd lengths and unpaired surrogates do not survive the trip through
+    // UTF-8: such a file is read as well as it goes and never written.
+    QStringEncoder encoder(utf16, QStringConverter::Flag::Stateless);
+    const QByteArray again = encoder.encode(QString::fromUtf8(doc.bytes));
+    doc.writable = !decoder.hasError() && !encoder.hasError() && again == body;
+    return doc;
+}
+
+std::optional<QByteArray> encodeText(const QString &text, Encoding encoding)
+{
+    if (encoding != Encoding::CodePage)
+        return text.toUtf8();
+    QStringEncoder encoder(kCodePage);
+    QByteArray bytes = encoder.encode(text);
+    if (encoder.hasError())
+        return std::nullopt;  // not held by code page 932: not written with "?" in its place
+    return bytes;
+}
+
+QString decodeText(const QByteArray &bytes, Encoding encoding)
+{
+    if (encoding != Encoding::CodePage)
+        return QString::fromUtf8(bytes);
+    QStringDecoder decoder(kCodePage);
+    return decoder.decode(bytes);
+}
+
+QByteArray encodeFile(const QByteArray &bytes, Encoding encoding)
+{
+    if (encoding == Encoding::CodePage)
+        return bytes;
+    const bool littleEndian = encoding == Encoding::Utf16LE;
+    QStringEncoder encoder(littleEndian ? QStringConverter::Utf16LE : QStringConverter::Utf16BE,
+                           QStringConverter::Flag::Stateless);
+    return QByteArray(littleEndian ? "\xFF\xFE" : "\xFE\xFF") + QByteArray(encoder.encode(QString::fromUtf8(bytes)));
+}
+
+// The lock beside the settings file, held while it is open. The lock file
+// is removed again before the lock is let go, so it is seen only while a
+// save runs (or after a killed one, until the next save); a program that
+// waited on a lock file that was removed meanwhile takes the new one.
+class SaveLock {
+public:
+    explicit SaveLock(QByteArray path) : m_path(std::move(path))
+    {
+        const auto deadline = std::chrono::steady_clock::now() + LockWait;
+        while (!tryTake()) {
+            if (m_failed || std::chrono::steady_clock::now() >= deadline)
+                return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    }
+    ~SaveLock()
+    {
+        if (m_fd < 0)
+            return;
+        ::unlink(m_path.constData());
+        ::close(m_fd);  // lets the lock go
+    }
+    SaveLock(const SaveLock &) = delete;
+    SaveLock &operator=(const SaveLock &) = delete;
+
+    // False when the lock could not be had within LockWait, or at all (a
+    // folder that cannot be written cannot take a new settings file either).
+    bool held() const { return m_fd >= 0; }
+
+private:
+    bool tryTake()
+    {
+        const int fd = ::open(m_path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
+        if (fd < 0) {
+            m_failed = true;
+            return false;
+        }
+        struct stat opened {};
+        struct stat named {};
+        if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+            ::close(fd);
+            m_failed = true;
+            return false;
+        }
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            if (errno != EWOULDBLOCK && errno != EINTR)
+                m_failed = true;
+            ::close(fd);
+            return false;
+        }
+        // The holder before us may have removed the file after we opened
+        // it: then the lock is on a file no one else will see; try again.
+        if (::stat(m_path.constData(), &named) != 0 || named.st_ino != opened.st_ino
+            || named.st_dev != opened.st_dev) {
+            ::close(fd);
+            return false;
+        }
+        m_fd = fd;
+        return true;
+    }
+
+    QByteArray m_path;
+    int m_fd = -1;
+    bool m_failed = false;
+};
+
+// A temporary name beside the file: "<name>.XXXXXX", six letters or digits.
+QByteArray temporaryName(const QByteArray &target)
+{
+    static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    QByteArray name = target + '.';
+    for (int i = 0; i < 6; ++i)
+        name += kChars[QRandomGenerator::global()->bounded(int(sizeof kChars - 1))];
+    return name;
+}
+
+bool isTemporaryNameOf(const QByteArray &entry, const QByteArray &fileName)
+{
+    if (entry.size() != fileName.size() + 7 || !entry.startsWith(fileName) || entry[fileName.size()] != '.')
+        return false;
+    for (qsizetype i = fileName.size() + 1; i < entry.size(); ++i) {
+        const char c = entry[i];
+        if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')))
+            return false;
+    }
+    return true;
+}
+
+// Writes bytes to a new file beside target and renames it over target.
+// Where the file system allows, the new file has no name until it is
+// complete (O_TMPFILE), so a program killed while writing leaves nothing
+// behind; otherwise it is written under a temporary name.
+bool replaceFile(const QByteArray &target, const QByteArray &folder, const QByteArray &bytes,
+                 std::optional<mode_t> mode)
+{
+    QByteArray temporary;
+    bool named = false;
+    int opened = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (opened < 0) {
+        for (int attempt = 0; attempt < 100 && opened < 0; ++attempt) {
+            temporary = temporaryName(target);
+            opened = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+            if (opened < 0 && errno != EEXIST)
+                return false;
+        }
+        if (opened < 0)
+            return false;
+        named = true;
+    }
+    Descriptor fd(opened);
+    const auto fail = [&] {
+        if (named)
+            ::unlink(temporary.constData());
+        return false;
+    };
+    if (!writeAll(fd.get(), bytes))
+        return fail();
+    if (mode && ::fchmod(fd.get(), *mode) != 0)
+        return fail();
+    if (::fsync(fd.get()) != 0)
+        return fail();
+    if (!named) {
+        // Give the complete file a temporary name, then rename it.
+        const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd.get());
+        for (int attempt = 0; attempt < 100 && !named; ++attempt) {
+            temporary = temporaryName(target);
+            if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, temporary.constData(), AT_SYMLINK_FOLLOW) == 0)
+                named = true;
+            else if (errno != EEXIST)
+                return false;
+        }
+        if (!named)
+            return false;
+    }
+    if (::rename(temporary.constData(), target.constData()) != 0)
+        return fail();
+    // The rename itself on disk, so a power cut after the end keeps it.
+    Descriptor dir(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() >= 0)
+        ::fsync(dir.get());
+    return true;
+}
+
+} // namespace
+
+Load loadBytes(const QString &path, QByteArray *bytes)
+{
+    bytes->clear();
+    if (path.isEmpty())
+        return Load::Missing;
+    const QByteArray name = QFile::encodeName(path);
+    // Judged before opening: opening a pipe or a device can block or act.
+    struct stat st {};
+    if (::stat(name.constData(), &st) != 0)
+        return (errno == ENOENT || errno == ENOTDIR) ? Load::Missing : Load::Refused;
+    if (!S_ISREG(st.st_mode) || st.st_size > MaxFileBytes)
+        return Load::Refused;
+    Descriptor fd(::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (fd.get() < 0)
+        return errno == ENOENT ? Load::Missing : Load::Refused;
+    // And again on what was opened: the path may have changed in between.
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > MaxFileBytes)
+        return Load::Refused;
+    QByteArray contents(qsizetype(st.st_size) + 1, Qt::Uninitialized);
+    qsizetype got = 0;
+    for (;;) {
+        if (got == contents.size()) {
+            if (got > MaxFileBytes)
+                return Load::Refused;  // grew while being read
+            contents.resize(std::min<qsizetype>(got * 2 + 1, MaxFileBytes + 1));
+        }
+        const ssize_t n = ::read(fd.get(), contents.data() + got, size_t(contents.size() - got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return Load::Refused;
+        if (n == 0)
+            break;
+        got += n;
+    }
+    contents.truncate(got);
+    *bytes = std::move(contents);
+    return Load::Read;
+}
+
+std::optional<QString> readValue(const QString &path, const QString &section, const QString &key)
+{
+    QByteArray raw;
+    if (loadBytes(path, &raw) != Load::Read)
+        return std::nullopt;
+    const Document doc = decode(raw);
+    const auto sectionBytes = encodeText(section, doc.encoding);
+    const auto keyBytes = encodeText(key, doc.encoding);
+    if (!sectionBytes || !keyBytes)
+        return std::nullopt;
+    const auto value = ProfileFile::lookUp(doc.bytes, *sectionBytes, *keyBytes);
+    if (!value)
+        return std::nullopt;
+    return decodeText(*value, doc.encoding);
+}
+
+bool save(const QString &path, const std::vector<Change> &changes)
+{
+    if (path.isEmpty())
+        return false;
+    // A link to a settings file elsewhere is followed: the file it names is
+    // replaced, the link stays. A link to nothing is not ours to fill.
+    QString targetPath = path;
+    const QFileInfo info(path);
+    if (info.isSymLink()) {
+        targetPath = info.canonicalFilePath();
+        if (targetPath.isEmpty())
+            return false;
+    }
+    const QFileInfo target(targetPath);
+    const QByteArray targetName = QFile::encodeName(targetPath);
+    const QByteArray folder = QFile::encodeName(target.absolutePath());
+
+    const SaveLock lock(targetName + ".lock");
+    if (!lock.held())
+        return false;
+    removeStaleTemporaries(targetPath, StaleAge);
+
+    QByteArray raw;
+    std::optional<mode_t> mode;
+    switch (loadBytes(targetPath, &raw)) {
+    case Load::Refused:
+        return false;
+    case Load::Missing:
+        break;
+    case Load::Read: {
+        // A file marked read-only stays as it is, as it would on Windows.
+        if (::access(targetName.constData(), W_OK) != 0)
+            return false;
+        struct stat st {};
+        if (::stat(targetName.constData(), &st) != 0)
+            return false;
+        mode = st.st_mode & 07777;
+        break;
+    }
+    }
+    const bool existed = mode.has_value();
+    Document doc = decode(raw);
+    if (!doc.writable)
+        return false;
+
+    QByteArray updated = doc.bytes;
+    for (const Change &change : changes) {
+        const auto section = encodeText(change.section, doc.encoding);
+        const auto key = encodeText(change.key, doc.encoding);
+        const auto value = encodeText(change.value, doc.encoding);
+        if (!section || !key || !value || !ProfileFile::isWritableName(*section)
+            || !ProfileFile::isWritableName(*key) || !ProfileFile::isWritableValue(*value))
+            return false;
+        updated = ProfileFile::withValue(updated, *section, *key, *value);
+    }
+    if (existed && updated == doc.bytes)
+        return true;  // nothing to change
+    const QByteArray bytes = encodeFile(updated, doc.encoding);
+    if (bytes.size() > MaxFileBytes)
+        return false;  // would not be read back
+    return replaceFile(targetName, folder, bytes, mode);
+}
+
+int removeStaleTemporaries(const QString &path, std::chrono::seconds age)
+{
+    const QFileInfo info(path);
+    const QByteArray fileName = QFile::encodeName(info.fileName());
+    const QByteArray folder = QFile::encodeName(info.absolutePath());
+    DIR *dir = ::opendir(folder.constData());
+    if (!dir)
+        return 0;
+    const time_t now = ::time(nullptr);
+    int removed = 0;
+    while (const dirent *entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (!isTemporaryNameOf(name, fileName))
+            continue;
+        struct stat st {};
+        if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;
+        if (!S_ISREG(st.st_mode) || st.st_uid != ::geteuid() || now - st.st_mtime < age.count())
+            continue;
+        if (::unlinkat(::dirfd(dir), entry->d_name, 0) == 0)
+            ++removed;
+    }
+    ::closedir(dir);
+    return removed;
+}
+
+} // namespace ProfileStore

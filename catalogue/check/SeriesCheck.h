@@ -2,7 +2,9 @@
 // Checking series files for what would surprise a user of the program: the
 // files are read with the program's own reader (ReadUnitFile) and every
 // record is looked at for counts, numbers, flags, names and, in the
-// number-base series, the order of the radices.
+// number-base series, the order of the radices; the text for bytes that are
+// no characters, NUL and control characters and unclosed quotes; a units
+// folder for what the series list skips or cannot load.
 //
 // tovelcheck is RunTovelCheck over the command line; the tests call the
 // functions directly.
@@ -25,7 +27,8 @@ std::vector<CheckFinding> CheckSeriesFile(const QString &path, const QString &se
 std::vector<CheckFinding> CheckUnitsFolder(const QString &folder);
 
 // Findings for folders and files given by path (a folder is checked as a
-// units folder, a file as one series named after it).
+// units folder, a file as one series named after it, anything else is
+// named for what it is).
 std::vector<CheckFinding> CheckPaths(const QStringList &paths);
 
 // The command: arguments without the program name. With no path it checks

@@ -492,14 +492,18 @@ void frmMain::SaveSettingsAndEnd()
     if (m_ended)
         return;
     m_ended = true;
-    WriteSetting(striniAdd, SettingKey::ShowAns, intShowAns);
-    WriteSetting(striniAdd, SettingKey::MaxPlace, intPlaceNum);
-    WriteSetting(striniAdd, SettingKey::UnitSeries, intUnitSeries);
-    WriteSetting(striniAdd, SettingKey::LastUnitSeries, comUnitList->currentIndex());
-    WriteSetting(striniAdd, SettingKey::Front, intFront);
-    WriteSettingText(striniAdd, SettingKey::MainFormTop, CoordinateText(topTwips()));
-    WriteSettingText(striniAdd, SettingKey::MainFormLeft, CoordinateText(leftTwips()));
-    WriteSetting(striniAdd, SettingKey::WinPos, intWinPos);
+    // One change of the file: another copy of the program ending at the
+    // same moment leaves either all of these keys or none.
+    WriteSettings(striniAdd, {
+        {SettingKey::ShowAns, QString::number(intShowAns)},
+        {SettingKey::MaxPlace, QString::number(intPlaceNum)},
+        {SettingKey::UnitSeries, QString::number(intUnitSeries)},
+        {SettingKey::LastUnitSeries, QString::number(comUnitList->currentIndex())},
+        {SettingKey::Front, QString::number(intFront)},
+        {SettingKey::MainFormTop, CoordinateText(topTwips())},
+        {SettingKey::MainFormLeft, CoordinateText(leftTwips())},
+        {SettingKey::WinPos, QString::number(intWinPos)},
+    });
     m_services.endProgram();
 }
 

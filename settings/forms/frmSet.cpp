@@ -248,10 +248,12 @@ void frmSet::cmdCancel_Click()
 void frmSet::cmdAppli_Click()
 {
     // Write failures are ignored: the dialog shows no message.
-    WriteSetting(striniAdd, SettingKey::ShowAns, intShowAns);
-    WriteSetting(striniAdd, SettingKey::MaxPlace, intPlaceNum);
-    WriteSetting(striniAdd, SettingKey::WinPos, intWinPos);
-    WriteSetting(striniAdd, SettingKey::UnitSeries, intUnitSeries);
+    WriteSettings(striniAdd, {
+        {SettingKey::ShowAns, QString::number(intShowAns)},
+        {SettingKey::MaxPlace, QString::number(intPlaceNum)},
+        {SettingKey::WinPos, QString::number(intWinPos)},
+        {SettingKey::UnitSeries, QString::number(intUnitSeries)},
+    });
     cmdAppli->setEnabled(false);
 }
 

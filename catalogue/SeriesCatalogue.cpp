@@ -46,6 +46,18 @@ std::vector<SeriesEntry> BuildSeriesList(const QString &unitsDirectory)
     series.reserve(static_cast<size_t>(fileNames.size()));
     for (const QString &fileName : fileNames)
         series.push_back(SeriesEntry{SeriesNameOfFile(fileName), fileName});
+
+    // The list shows series names, so it is sorted by them: "長さ" before
+    // "長さ (英)", which the file names would put the other way round (" "
+    // sorts before "."). Letter case is ignored, then decides, then the file
+    // name: a list position must mean the same series at every start.
+    std::stable_sort(series.begin(), series.end(), [](const SeriesEntry &a, const SeriesEntry &b) {
+        if (const int folded = QString::compare(a.name, b.name, Qt::CaseInsensitive))
+            return folded < 0;
+        if (const int exact = QString::compare(a.name, b.name, Qt::CaseSensitive))
+            return exact < 0;
+        return QString::compare(a.fileName, b.fileName, Qt::CaseSensitive) < 0;
+    });
     return series;
 }
 

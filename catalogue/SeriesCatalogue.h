@@ -27,5 +27,6 @@ struct SeriesEntry {
     QString fileName;  // the file as listed, without directory
 };
 
-// The series of unitsDirectory in list order; empty when there is none.
+// The series of unitsDirectory in list order: by series name, letter case
+// ignored (then by letter case, then by file name); empty when there is none.
 std::vector<SeriesEntry> BuildSeriesList(const QString &unitsDirectory);

@@ -106,9 +106,9 @@ TEST_F(SeriesCatalogueTest, SeriesNamesLoseEveryExactDat)
         const char *fileName;
     };
     const std::vector<Want> want = {
-        {"a.dat", "a.d.datat.dat"},  // one pass from the left, as a text replacement does
         {"A", "A.dat"},
         {"a.b", "a.dat.b.dat"},
+        {"a.dat", "a.d.datat.dat"},  // one pass from the left, as a text replacement does
         {"b", "b.dat"},
         {"c.DAT", "c.DAT"},
         {"link", "link.dat"},
@@ -121,6 +121,43 @@ TEST_F(SeriesCatalogueTest, SeriesNamesLoseEveryExactDat)
         SCOPED_TRACE(want[i].fileName);
         EXPECT_EQ(series[i].name, QString::fromUtf8(want[i].name));
         EXPECT_EQ(series[i].fileName, QString::fromUtf8(want[i].fileName));
+    }
+}
+
+TEST_F(SeriesCatalogueTest, SeriesAreSortedByNameWithoutRegardToCase)
+{
+    // Each row: the series in list order, with the file it comes from. In
+    // these the file names sort the other way round, since " ", "-" and "+"
+    // come before "." of ".dat".
+    struct Want {
+        const char *name;
+        const char *fileName;
+    };
+    const std::vector<std::vector<Want>> rows = {
+        {{"長さ", "長さ.dat"}, {"長さ (英)", "長さ (英).dat"}},
+        {{"温度", "温度.dat"}, {"温度-旧", "温度-旧.dat"}},
+        {{"a", "a.dat"}, {"a b", "a b.dat"}, {"a+", "a+.dat"}, {"a-b", "a-b.dat"}, {"ab", "ab.dat"}},
+        {{"A", "A.dat"}, {"a", "a.dat"}, {"b", "b.dat"}, {"B b", "B b.dat"}, {"Ｂ", "Ｂ.dat"}},
+        // Two files with one series name keep the order of their file names.
+        {{"x", "x.dat"}, {"x", "x.dat.dat"}, {"X y", "X y.dat"}},
+        {{"エネルギー", "エネルギー.dat"}, {"進数", "進数.dat"}, {"長さ", "長さ.dat"},
+         {"長さ (英)", "長さ (英).dat"}},
+    };
+    for (const std::vector<Want> &want : rows) {
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        // Written in reverse, so that no order of creation can pass for sorting.
+        for (auto it = want.rbegin(); it != want.rend(); ++it) {
+            QFile f(dir.filePath(QString::fromUtf8(it->fileName)));
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        }
+        const std::vector<SeriesEntry> series = BuildSeriesList(dir.path());
+        ASSERT_EQ(series.size(), want.size());
+        for (size_t i = 0; i < want.size(); ++i) {
+            SCOPED_TRACE(want[i].fileName);
+            EXPECT_EQ(series[i].name, QString::fromUtf8(want[i].name));
+            EXPECT_EQ(series[i].fileName, QString::fromUtf8(want[i].fileName));
+        }
     }
 }
 

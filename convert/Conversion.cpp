@@ -26,7 +26,7 @@ Style StyleFor(const UnitRecord &target, Style wanted)
 
 bool InGroupedRange(double value, int placeNum)
 {
-    return value >= 1.0 && value < std::pow(10.0, placeNum);
+    return value >= 1.0 && BelowPowerOfTen(value, placeNum);
 }
 
 QString WithoutFinalPoint(const QString &text)

@@ -386,6 +386,17 @@ QString GroupedText(const QString &text)
     return r.status == ReadStatus::Ok ? GroupedText(r.value) : text;
 }
 
+bool BelowPowerOfTen(double value, int n)
+{
+    if (std::isnan(value) || value == HUGE_VAL)
+        return false;
+    if (value <= 0.0)
+        return true;
+    // The rounded value is d.ddd x 10^exponent with a first digit of 1 to 9,
+    // so it lies in [10^exponent, 10^(exponent + 1)).
+    return ToDecimal(value).exponent < n;
+}
+
 QString ScientificText(double value)
 {
     if (!std::isfinite(value))

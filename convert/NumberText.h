@@ -61,6 +61,13 @@ QString PlainText(double value);
 QString GroupedText(double value);
 QString GroupedText(const QString &text);
 
+// Whether the value, rounded to 15 significant digits as the styles write
+// it, is below 10 raised to n, compared exactly: 1E+23 is not below 10^23
+// (a double power of ten may be off by one unit in the last place, and
+// 999999999999999.9 is written "1,000,000,000,000,000." with 16 digits, so
+// is not below 10^15 either). NaN and +Infinity are not below any power.
+bool BelowPowerOfTen(double value, int n);
+
 // The pattern "0.00E+00": 1234.5 gives "1.23E+03", 0 gives "0.00E+00",
 // 1E+100 gives "1.00E+100". The text overload reads its argument like
 // ReadNumber and returns a text that does not read as a number unchanged.

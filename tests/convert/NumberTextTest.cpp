@@ -213,6 +213,51 @@ TEST(GroupedText, GroupsTheIntegerPartAndAlwaysWritesThePoint)
     EXPECT_EQ(GroupedText(DBL_MAX).size(), 309 + 102 + 1);
 }
 
+// The digit limit of the grouped style: a value is grouped only while it is
+// below 10 raised to the limit, so the grouped text has at most that many
+// digits before the point.
+TEST(BelowPowerOfTen, ComparesTheWrittenValueWithAnExactPowerOfTen)
+{
+    struct Case {
+        double value;
+        int n;
+        bool below;
+    };
+    const Case cases[] = {
+        {1e23, 23, false},  // std::pow(10, 23) is 1.0000000000000001e23, above it
+        {1e22, 23, true},
+        {1e15, 15, false},
+        {999999999999999.0, 15, true},
+        {999999999999999.9, 15, false},  // written 1,000,000,000,000,000.
+        {9999.99999999999, 4, true},
+        {9999.9999999999995, 4, false},  // written 10,000.
+        {1.0, 0, false},
+        {0.5, 0, true},
+        {-1e300, 4, true},
+        {0.0, 4, true},
+        {DBL_MAX, 308, false},
+        {DBL_MAX, 309, true},
+        {HUGE_VAL, 50, false},
+        {std::nan(""), 50, false},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(BelowPowerOfTen(c.value, c.n), c.below) << c.value << " " << c.n;
+
+    // Near every power of ten a digit limit can take, the answer agrees with
+    // the number of digits the grouped text writes before its point.
+    for (int n = 4; n <= 50; ++n) {
+        const double power = ReadNumber(u"1e"_s + QString::number(n));
+        double v = power;
+        for (int step = 0; step < 4; ++step)
+            v = std::nextafter(v, 0.0);
+        for (int step = 0; step < 8; ++step, v = std::nextafter(v, HUGE_VAL)) {
+            const QString grouped = GroupedText(v);
+            const qsizetype digits = grouped.left(grouped.indexOf(u'.')).remove(u',').size();
+            EXPECT_EQ(BelowPowerOfTen(v, n), digits <= n) << n << " " << grouped.toStdString();
+        }
+    }
+}
+
 TEST(ScientificText, RoundsTheThirdDigitHalfAwayFromZero)
 {
     const StyleCase cases[] = {

@@ -486,6 +486,7 @@ QString ToRadixTextExact(const mpz_class &value, int radix)
     return QString::fromLatin1(buf.data(), static_cast<qsizetype>(std::strlen(buf.data())));
 }
 
+// Not a digit string of the radix: refused, not read as 0, so no slip passes as 0. Blanks around: ignored (pastes).
 mpz_class FromRadixTextExact(QStringView text, int radix)
 {
     mpz_class result;

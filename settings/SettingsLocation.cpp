@@ -1,5 +1,6 @@
 #include "settings/SettingsLocation.h"
 
+#include "settings/ProfileStore.h"
 #include "settings/modFileFuncs.h"
 
 #include <QDir>
@@ -22,6 +23,22 @@ bool FolderIsWritable(const QString &directory)
     return probe.open(); // removed again when probe goes
 }
 
+// True when the folder can be written, or does not exist yet and could be
+// made: its nearest existing ancestor can be written.
+bool FolderCanBeMadeOrWritten(const QString &directory)
+{
+    if (directory.isEmpty())
+        return false;
+    QString existing = QDir::cleanPath(QDir(directory).absolutePath());
+    while (!QFileInfo::exists(existing)) {
+        const QString parent = QFileInfo(existing).absolutePath();
+        if (parent == existing)
+            return false;
+        existing = parent;
+    }
+    return FolderIsWritable(existing);
+}
+
 } // namespace
 
 QString SettingsFileName()
@@ -32,13 +49,19 @@ QString SettingsFileName()
 QString SettingsFilePath(const QString &programDirectory, const QString &userConfigDirectory)
 {
     QString programDir = programDirectory;
+    const QString beside = JoinPath(programDir, SettingsFileName());
     if (FolderIsWritable(programDirectory) || userConfigDirectory.isEmpty())
-        return JoinPath(programDir, SettingsFileName());
+        return beside;
     // A program folder the user cannot write (a system-wide install): the
     // settings live in the user's own configuration folder instead, so they
     // are not lost silently at every end.
     QString configDir = userConfigDirectory;
-    return JoinPath(configDir, SettingsFileName());
+    const QString own = JoinPath(configDir, SettingsFileName());
+    if (QFileInfo::exists(own) || FolderCanBeMadeOrWritten(userConfigDirectory))
+        return own;
+    // Neither folder can be written (a read-only home, say): the settings
+    // installed beside the program are read, and no save writes anything.
+    return beside;
 }
 
 QString PrepareSettingsFile(const QString &programDirectory, const QString &userConfigDirectory)
@@ -49,11 +72,21 @@ QString PrepareSettingsFile(const QString &programDirectory, const QString &user
     if (path == beside)
         return path;
 
-    QDir().mkpath(userConfigDirectory);
+    if (!QDir().mkpath(userConfigDirectory) && !QFileInfo::exists(path))
+        return beside;  // the folder cannot be made after all: read what was installed
     // A settings file placed beside the program by whoever installed it is
-    // the starting point of the user's own copy.
-    if (!QFileInfo::exists(path) && QFileInfo(beside).isFile() && QFile::copy(beside, path))
-        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup
-                                        | QFile::ReadOther);
+    // the starting point of the user's own copy, if it is one a settings
+    // file can be (regular, of sane size).
+    QByteArray installed;
+    if (!QFileInfo::exists(path) && ProfileStore::loadBytes(beside, &installed) == ProfileStore::Load::Read) {
+        QFile copy(path);
+        if (copy.open(QIODevice::NewOnly)) {
+            copy.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+            if (copy.write(installed) != installed.size()) {
+                copy.close();
+                copy.remove();
+            }
+        }
+    }
     return path;
 }

@@ -1,7 +1,8 @@
 #pragma once
 // Where the settings file lives: beside the program, or, when the program
 // folder cannot be written (a system-wide install), in the user's
-// configuration folder.
+// configuration folder. When neither can be written, the file beside the
+// program is still read, and saves write nothing.
 
 #include <QString>
 

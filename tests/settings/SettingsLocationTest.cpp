@@ -196,3 +196,31 @@ TEST(SettingsLocation, SettingsInstalledBesideAReadOnlyProgramStartTheUsersOwnCo
         return {};
     }));
 }
+
+// Neither the program folder nor the configuration folder can be written (a
+// read-only home, a live system): the settings installed beside the program
+// are read, the program starts normally, and nothing at all is written.
+TEST(SettingsLocation, ReadOnlySettingsBesideAReadOnlyProgramAreReadAndNothingIsWritten)
+{
+    QTemporaryDir root;
+    ASSERT_TRUE(root.isValid());
+    const QString programDir = root.filePath(QStringLiteral("program"));
+    const QString configDir = root.filePath(QStringLiteral("home/.config/tovel"));
+    ASSERT_TRUE(QDir().mkpath(programDir));
+    ASSERT_TRUE(QDir().mkpath(root.filePath(QStringLiteral("home"))));
+    const QString beside = programDir + QStringLiteral("/Tovelset.ini");
+    ASSERT_NE(WriteValue(beside, QStringLiteral("CalcSet"), QStringLiteral("ShowAns"), QStringLiteral("2")), 0);
+
+    ExpectHeld(WithReadOnlyFolder(root.path(), [&]() -> std::string {
+        const QStringList before = Entries(programDir);
+        CHECK_OR_RETURN(SettingsFilePath(programDir, configDir) == beside);
+        const QString path = PrepareSettingsFile(programDir, configDir);
+        CHECK_OR_RETURN(path == beside);
+        CHECK_OR_RETURN(ReadValue(path, QStringLiteral("CalcSet"), QStringLiteral("ShowAns"), QStringLiteral("0"))
+                        == QStringLiteral("2"));
+        CHECK_OR_RETURN(WriteValue(path, QStringLiteral("CalcSet"), QStringLiteral("ShowAns"), QStringLiteral("1")) == 0);
+        CHECK_OR_RETURN(Entries(programDir) == before);
+        CHECK_OR_RETURN(Entries(root.filePath(QStringLiteral("home"))).isEmpty());
+        return {};
+    }));
+}

@@ -2,184 +2,14 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QStringDecoder>
-#include <QSysInfo>
 #include <QVarLengthArray>
 
 #include <charconv>
 #include <algorithm>
 #include <cmath>
-#include <iconv.h>
 #include <limits>
 
 namespace {
-
-// ---------------------------------------------------------------------------
-// Decoding
-
-constexpr char16_t kReplacement = 0xFFFD;
-
-bool startsWithUtf8Bom(const QByteArray &bytes)
-{
-    return bytes.startsWith("\xEF\xBB\xBF");
-}
-
-// Strict UTF-8: no overlong forms, no surrogates, nothing beyond U+10FFFF,
-// no sequence cut off at the end. Stops at the first fault, so a CP932 file
-// costs little here.
-bool isValidUtf8(const QByteArray &bytes)
-{
-    const auto *p = reinterpret_cast<const unsigned char *>(bytes.constData());
-    const auto *const end = p + bytes.size();
-    while (p < end) {
-        const unsigned char b = *p;
-        if (b < 0x80) {
-            ++p;
-            continue;
-        }
-        int more = 0;
-        unsigned char lo = 0x80, hi = 0xBF;  // allowed range of the second byte
-        if (b >= 0xC2 && b <= 0xDF) {
-            more = 1;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            more = 2;
-            if (b == 0xE0)
-                lo = 0xA0;
-            else if (b == 0xED)
-                hi = 0x9F;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            more = 3;
-            if (b == 0xF0)
-                lo = 0x90;
-            else if (b == 0xF4)
-                hi = 0x8F;
-        } else {
-            return false;
-        }
-        if (end - p <= more)
-            return false;
-        if (p[1] < lo || p[1] > hi)
-            return false;
-        for (int k = 2; k <= more; ++k) {
-            if (p[k] < 0x80 || p[k] > 0xBF)
-                return false;
-        }
-        p += more + 1;
-    }
-    return true;
-}
-
-bool isCp932LeadByte(unsigned char b)
-{
-    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
-
-// CP932 is stateless: every character is one byte or a lead byte and a
-// trail byte. The whole mapping is taken once from the system's converter
-// (glibc iconv "CP932", or Qt's "windows-31j" where iconv lacks it) into a
-// table, which makes decoding a plain lookup. 0 marks what does not decode.
-class Cp932Table
-{
-public:
-    static const Cp932Table &instance()
-    {
-        static const Cp932Table table;
-        return table;
-    }
-
-    char16_t single(unsigned char b) const { return m_single[b]; }
-    char16_t pair(unsigned char lead, unsigned char trail) const
-    {
-        return m_pair[(lead - 0x80) * 256 + trail];
-    }
-
-private:
-    Cp932Table()
-        : m_single(256, 0), m_pair(128 * 256, 0)
-    {
-        for (int b = 0; b < 0x80; ++b)
-            m_single[b] = static_cast<char16_t>(b);
-        const char *target = QSysInfo::ByteOrder == QSysInfo::LittleEndian ? "UTF-16LE" : "UTF-16BE";
-        iconv_t cd = iconv_open(target, "CP932");
-        if (cd != reinterpret_cast<iconv_t>(-1)) {
-            fill([cd](const char *bytes, size_t length) -> char16_t {
-                char *in = const_cast<char *>(bytes);
-                size_t inLeft = length;
-                char16_t out[4] = {};
-                char *outPtr = reinterpret_cast<char *>(out);
-                size_t outLeft = sizeof out;
-                const size_t rc = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
-                iconv(cd, nullptr, nullptr, nullptr, nullptr);
-                const bool one = rc != static_cast<size_t>(-1) && inLeft == 0
-                    && outLeft == sizeof out - sizeof(char16_t);
-                return one ? out[0] : 0;
-            });
-            iconv_close(cd);
-        } else {
-            // Qt's decoder gives U+001A for what it cannot map.
-            QStringDecoder decoder("windows-31j", QStringConverter::Flag::Stateless);
-            fill([&decoder](const char *bytes, size_t length) -> char16_t {
-                const QString s = decoder(QByteArrayView(bytes, static_cast<qsizetype>(length)));
-                if (s.size() != 1 || s.at(0) == QChar(0x1A) || s.at(0) == QChar(kReplacement))
-                    return 0;
-                return s.at(0).unicode();
-            });
-        }
-    }
-
-    template<typename Decode>
-    void fill(Decode decode)
-    {
-        for (int b = 0x80; b < 0x100; ++b) {
-            const char one = static_cast<char>(b);
-            if (!isCp932LeadByte(static_cast<unsigned char>(b)))
-                m_single[b] = decode(&one, 1);
-        }
-        for (int lead = 0x80; lead < 0x100; ++lead) {
-            if (!isCp932LeadByte(static_cast<unsigned char>(lead)))
-                continue;
-            // Trail bytes are 0x40 to 0xFC; below that a byte is never
-            // part of a character.
-            for (int trail = 0x40; trail < 0x100; ++trail) {
-                const char two[2] = {static_cast<char>(lead), static_cast<char>(trail)};
-                m_pair[(lead - 0x80) * 256 + trail] = decode(two, 2);
-            }
-        }
-    }
-
-    std::vector<char16_t> m_single;
-    std::vector<char16_t> m_pair;
-};
-
-// A byte that does not start a character becomes U+FFFD and decoding goes on
-// with the next byte; so a lead byte before a comma or a quotation mark
-// loses only itself.
-QString decodeCp932(const QByteArray &bytes)
-{
-    const Cp932Table &table = Cp932Table::instance();
-    const auto *p = reinterpret_cast<const unsigned char *>(bytes.constData());
-    const qsizetype n = bytes.size();
-    // Every byte gives at most one UTF-16 unit.
-    QString out(n, Qt::Uninitialized);
-    char16_t *o = reinterpret_cast<char16_t *>(out.data());
-    char16_t *const outStart = o;
-    for (qsizetype i = 0; i < n;) {
-        const unsigned char b = p[i];
-        if (b < 0x80) {
-            *o++ = b;
-            ++i;
-        } else if (isCp932LeadByte(b) && i + 1 < n && table.pair(b, p[i + 1]) != 0) {
-            *o++ = table.pair(b, p[i + 1]);
-            i += 2;
-        } else {
-            const char16_t c = table.single(b);
-            *o++ = c != 0 ? c : kReplacement;
-            ++i;
-        }
-    }
-    out.truncate(o - outStart);
-    return out;
-}
 
 // ---------------------------------------------------------------------------
 // Items
@@ -449,13 +279,13 @@ long long clampToLongLong(double d)
     return static_cast<long long>(d);
 }
 
-void noteIssue(UnitFileContents &contents, int record, int field, const Item &item,
+void noteIssue(UnitFileContents &contents, int record, RecordField field, const Item &item,
                FieldIssue::Kind kind)
 {
     contents.issues.push_back(FieldIssue{record, field, item.raw.toString(), kind});
 }
 
-void noteNumberIssue(UnitFileContents &contents, int record, int field, const Item &item,
+void noteNumberIssue(UnitFileContents &contents, int record, RecordField field, const Item &item,
                      NumberRead r)
 {
     if (r == NumberRead::NotANumber)
@@ -465,18 +295,6 @@ void noteNumberIssue(UnitFileContents &contents, int record, int field, const It
 }
 
 }  // namespace
-
-QString DecodeSeriesText(const QByteArray &bytes)
-{
-    if (startsWithUtf8Bom(bytes)) {
-        // The mark is skipped; broken sequences become U+FFFD.
-        QStringDecoder utf8(QStringDecoder::Utf8, QStringConverter::Flag::Stateless);
-        return utf8(bytes);
-    }
-    if (isValidUtf8(bytes))
-        return QString::fromUtf8(bytes);
-    return decodeCp932(bytes);
-}
 
 UnitFileContents ParseSeriesText(const QString &text)
 {
@@ -503,7 +321,8 @@ UnitFileContents ParseSeriesText(const QString &text)
     bool endOfFile = false;
     for (int i = 0; i < count && !endOfFile; ++i) {
         UnitRecord &unit = contents.units[static_cast<size_t>(i)];
-        for (int field = 0; field < 5; ++field) {
+        for (int f = 0; f < kFieldsPerRecord; ++f) {
+            const auto field = static_cast<RecordField>(f);
             if (!reader.next(item)) {
                 endOfFile = true;
                 break;
@@ -513,19 +332,19 @@ UnitFileContents ParseSeriesText(const QString &text)
             if (item.unclosedQuote)
                 noteIssue(contents, i, field, item, FieldIssue::UnclosedQuote);
             switch (field) {
-            case 0:
+            case NameField:
                 unit.UnitName = item.value.toString();
                 break;
-            case 1:
+            case FactorField:
                 noteNumberIssue(contents, i, field, item, readDouble(item.value, unit.Factor));
                 break;
-            case 2:
+            case OffsetField:
                 noteNumberIssue(contents, i, field, item, readDouble(item.value, unit.Offset));
                 break;
-            case 3:
+            case GroupingFlagField:
                 noteNumberIssue(contents, i, field, item, readInt16(item.value, unit.SeparatorOK));
                 break;
-            case 4:
+            case ExponentFlagField:
                 noteNumberIssue(contents, i, field, item, readInt16(item.value, unit.ExponentOK));
                 break;
             }

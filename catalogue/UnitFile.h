@@ -3,21 +3,28 @@
 //
 // A series file is a sequence of items separated by commas or line ends: a
 // count, then count records of name, factor, offset, grouping flag and
-// exponent flag. Files are CP932 (UTF-8 when they carry a byte-order mark or
-// are valid UTF-8 throughout); LF and CRLF line ends read alike.
+// exponent flag. Files are CP932 or UTF-8, chosen per file (SeriesText.h);
+// CR LF, LF and CR line ends read alike.
 //
 // LoadUnitFile is what the program uses. ReadUnitFile gives the same records
 // together with what a checker wants to know about how the file read.
 
+#include "catalogue/SeriesText.h"
 #include "catalogue/UnitRecord.h"
 
 #include <QByteArray>
 #include <QString>
 #include <vector>
 
-// Decodes the bytes of a series file to text (CP932 or UTF-8, see above).
-// Bytes that do not decode become U+FFFD.
-QString DecodeSeriesText(const QByteArray &bytes);
+// The items of one record, in the order the file holds them.
+enum RecordField : int {
+    NameField,          // UnitName
+    FactorField,        // Factor
+    OffsetField,        // Offset
+    GroupingFlagField,  // SeparatorOK
+    ExponentFlagField,  // ExponentOK
+};
+constexpr int kFieldsPerRecord = 5;
 
 // How one field of one record read, when it did not read cleanly.
 //
@@ -30,7 +37,7 @@ QString DecodeSeriesText(const QByteArray &bytes);
 // followed, so that the item ran to the end of the file.
 struct FieldIssue {
     int record = 0;      // index of the record, from 0
-    int field = 0;       // 0 name, 1 factor, 2 offset, 3 grouping flag, 4 exponent flag
+    RecordField field = NameField;
     QString itemText;    // the item as it stood in the file, quotation marks included
     enum Kind { NotANumber, OutOfRange, TextAfterQuote, UnclosedQuote } kind = NotANumber;
 };

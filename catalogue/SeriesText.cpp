@@ -1,0 +1,239 @@
+#include "catalogue/SeriesText.h"
+
+#include <QStringDecoder>
+#include <QSysInfo>
+
+#include <iconv.h>
+#include <vector>
+
+namespace {
+
+constexpr char16_t kReplacement = 0xFFFD;
+
+bool startsWithUtf8Bom(const QByteArray &bytes)
+{
+    return bytes.startsWith("\xEF\xBB\xBF");
+}
+
+// ---------------------------------------------------------------------------
+// UTF-8
+
+// The length of the well-formed UTF-8 sequence at p (no overlong forms, no
+// surrogates, nothing beyond U+10FFFF, not cut off at end), and its code
+// point; 0 when the byte at p starts none.
+int utf8Sequence(const unsigned char *p, const unsigned char *end, char32_t *codePoint)
+{
+    const unsigned char b = *p;
+    if (b < 0x80) {
+        *codePoint = b;
+        return 1;
+    }
+    int more = 0;
+    unsigned char lo = 0x80, hi = 0xBF;  // allowed range of the second byte
+    char32_t cp = 0;
+    if (b >= 0xC2 && b <= 0xDF) {
+        more = 1;
+        cp = b & 0x1F;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        more = 2;
+        cp = b & 0x0F;
+        if (b == 0xE0)
+            lo = 0xA0;
+        else if (b == 0xED)
+            hi = 0x9F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        more = 3;
+        cp = b & 0x07;
+        if (b == 0xF0)
+            lo = 0x90;
+        else if (b == 0xF4)
+            hi = 0x8F;
+    } else {
+        return 0;
+    }
+    if (end - p <= more)
+        return 0;
+    if (p[1] < lo || p[1] > hi)
+        return 0;
+    for (int k = 2; k <= more; ++k) {
+        if (p[k] < 0x80 || p[k] > 0xBF)
+            return 0;
+    }
+    for (int k = 1; k <= more; ++k)
+        cp = (cp << 6) | (p[k] & 0x3F);
+    *codePoint = cp;
+    return more + 1;
+}
+
+// Every well-formed sequence becomes its character; every other byte U+FFFD.
+QString decodeUtf8(const char *data, qsizetype n)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(data);
+    const auto *const end = p + n;
+    // Every byte gives at most one UTF-16 unit; four bytes at most two.
+    QString out(n, Qt::Uninitialized);
+    char16_t *o = reinterpret_cast<char16_t *>(out.data());
+    char16_t *const outStart = o;
+    while (p < end) {
+        char32_t cp = 0;
+        const int length = utf8Sequence(p, end, &cp);
+        if (length == 0) {
+            *o++ = kReplacement;
+            ++p;
+            continue;
+        }
+        if (cp >= 0x10000) {
+            *o++ = static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+            *o++ = static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+        } else {
+            *o++ = static_cast<char16_t>(cp);
+        }
+        p += length;
+    }
+    out.truncate(o - outStart);
+    return out;
+}
+
+// ---------------------------------------------------------------------------
+// CP932
+
+bool isCp932LeadByte(unsigned char b)
+{
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
+
+// CP932 is stateless: every character is one byte or a lead byte and a
+// trail byte. The whole mapping is taken once from the system's converter
+// (glibc iconv "CP932", or Qt's "windows-31j" where iconv lacks it) into a
+// table, which makes decoding a plain lookup. 0 marks what does not decode.
+class Cp932Table {
+public:
+    static const Cp932Table &instance()
+    {
+        static const Cp932Table table;
+        return table;
+    }
+
+    char16_t single(unsigned char b) const { return m_single[b]; }
+    char16_t pair(unsigned char lead, unsigned char trail) const { return m_pair[(lead - 0x80) * 256 + trail]; }
+
+private:
+    Cp932Table() : m_single(256, 0), m_pair(128 * 256, 0)
+    {
+        for (int b = 0; b < 0x80; ++b)
+            m_single[b] = static_cast<char16_t>(b);
+        const char *target = QSysInfo::ByteOrder == QSysInfo::LittleEndian ? "UTF-16LE" : "UTF-16BE";
+        iconv_t cd = iconv_open(target, "CP932");
+        if (cd != reinterpret_cast<iconv_t>(-1)) {
+            fill([cd](const char *bytes, size_t length) -> char16_t {
+                char *in = const_cast<char *>(bytes);
+                size_t inLeft = length;
+                char16_t out[4] = {};
+                char *outPtr = reinterpret_cast<char *>(out);
+                size_t outLeft = sizeof out;
+                const size_t rc = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
+                iconv(cd, nullptr, nullptr, nullptr, nullptr);
+                const bool one = rc != static_cast<size_t>(-1) && inLeft == 0
+                    && outLeft == sizeof out - sizeof(char16_t);
+                return one ? out[0] : 0;
+            });
+            iconv_close(cd);
+        } else {
+            // Qt's decoder gives U+001A for what it cannot map.
+            QStringDecoder decoder("windows-31j", QStringConverter::Flag::Stateless);
+            fill([&decoder](const char *bytes, size_t length) -> char16_t {
+                const QString s = decoder(QByteArrayView(bytes, static_cast<qsizetype>(length)));
+                if (s.size() != 1 || s.at(0) == QChar(0x1A) || s.at(0) == QChar(kReplacement))
+                    return 0;
+                return s.at(0).unicode();
+            });
+        }
+    }
+
+    template<typename Decode>
+    void fill(Decode decode)
+    {
+        for (int b = 0x80; b < 0x100; ++b) {
+            const char one = static_cast<char>(b);
+            if (!isCp932LeadByte(static_cast<unsigned char>(b)))
+                m_single[b] = decode(&one, 1);
+        }
+        for (int lead = 0x80; lead < 0x100; ++lead) {
+            if (!isCp932LeadByte(static_cast<unsigned char>(lead)))
+                continue;
+            // Trail bytes are 0x40 to 0xFC; below that a byte is never
+            // part of a character.
+            for (int trail = 0x40; trail < 0x100; ++trail) {
+                const char two[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+                m_pair[(lead - 0x80) * 256 + trail] = decode(two, 2);
+            }
+        }
+    }
+
+    std::vector<char16_t> m_single;
+    std::vector<char16_t> m_pair;
+};
+
+// Walks the CP932 characters of the bytes: visit(character, bytes, lead)
+// for each, with character 0 for a byte that does not start one. A byte that
+// does not start a character is taken alone and decoding goes on with the
+// next byte, so a lead byte before a comma or a quotation mark loses only
+// itself.
+template<typename Visit>
+void forEachCp932(const char *data, qsizetype n, Visit visit)
+{
+    const Cp932Table &table = Cp932Table::instance();
+    const auto *p = reinterpret_cast<const unsigned char *>(data);
+    for (qsizetype i = 0; i < n;) {
+        const unsigned char b = p[i];
+        if (b < 0x80) {
+            visit(static_cast<char16_t>(b), 1, b);
+            ++i;
+        } else if (isCp932LeadByte(b) && i + 1 < n && table.pair(b, p[i + 1]) != 0) {
+            visit(table.pair(b, p[i + 1]), 2, b);
+            i += 2;
+        } else {
+            visit(table.single(b), 1, b);
+            ++i;
+        }
+    }
+}
+
+QString decodeCp932(const char *data, qsizetype n)
+{
+    // Every byte gives at most one UTF-16 unit.
+    QString out(n, Qt::Uninitialized);
+    char16_t *o = reinterpret_cast<char16_t *>(out.data());
+    char16_t *const outStart = o;
+    forEachCp932(data, n, [&o](char16_t c, int, unsigned char) { *o++ = c != 0 ? c : kReplacement; });
+    out.truncate(o - outStart);
+    return out;
+}
+
+}  // namespace
+
+SeriesEncoding ChooseSeriesEncoding(const QByteArray &bytes)
+{
+    if (startsWithUtf8Bom(bytes))
+        return SeriesEncoding::Utf8;
+    // Stops at the first fault, so a CP932 file costs little here.
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.constData());
+    const auto *const end = p + bytes.size();
+    while (p < end) {
+        char32_t cp = 0;
+        const int length = utf8Sequence(p, end, &cp);
+        if (length == 0)
+            return SeriesEncoding::Cp932;
+        p += length;
+    }
+    return SeriesEncoding::Utf8;
+}
+
+QString DecodeSeriesText(const QByteArray &bytes)
+{
+    if (startsWithUtf8Bom(bytes))
+        return decodeUtf8(bytes.constData() + 3, bytes.size() - 3);
+    if (ChooseSeriesEncoding(bytes) == SeriesEncoding::Utf8)
+        return decodeUtf8(bytes.constData(), bytes.size());
+    return decodeCp932(bytes.constData(), bytes.size());
+}

@@ -102,6 +102,14 @@ bool isCp932LeadByte(unsigned char b)
     return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
 }
 
+// Lead bytes of the rare kanji: the second level of JIS kanji (from 0x989F)
+// and the extensions after it. The bytes of UTF-8 Japanese text, read as
+// CP932, fall here: 0xE3 to 0xE9 lead every kana and kanji in UTF-8.
+bool isCp932RareLeadByte(unsigned char b)
+{
+    return b >= 0x99;
+}
+
 // CP932 is stateless: every character is one byte or a lead byte and a
 // trail byte. The whole mapping is taken once from the system's converter
 // (glibc iconv "CP932", or Qt's "windows-31j" where iconv lacks it) into a
@@ -210,23 +218,124 @@ QString decodeCp932(const char *data, qsizetype n)
     return out;
 }
 
+// ---------------------------------------------------------------------------
+// Weighing the two readings
+
+// Weights per byte of a character. A byte that starts no character costs
+// what a byte of Japanese text earns.
+constexpr long long kUndecodable = -4;
+constexpr long long kUnlikely = -4;  // control characters, private use
+constexpr long long kForeign = 0;    // accented letters, Cyrillic, Arabic, ...
+constexpr long long kSymbol = 1;     // Latin-1 symbols and Greek: °, µ, ², ±, Ω
+constexpr long long kHalfWidth = 2;  // half-width katakana
+constexpr long long kRareKanji = 3;  // second-level kanji read from CP932
+constexpr long long kJapanese = 4;   // kana, kanji, full-width forms, ℃, Ⅳ, ①, ※
+
+bool isCjkIdeograph(char32_t c)
+{
+    return (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0x3400 && c <= 0x4DBF) || (c >= 0xF900 && c <= 0xFAFF);
+}
+
+struct Range {
+    char32_t first;
+    char32_t last;
+};
+
+// What Japanese text is made of, besides the kanji.
+constexpr Range kJapaneseRanges[] = {
+    {0x2010, 0x206F},  // ‐ — ‘ ’ “ ” … ‰ ′ ″ ※
+    {0x2100, 0x218F},  // ℃ ℉ № Å, Roman numerals Ⅳ
+    {0x2190, 0x22FF},  // arrows, mathematical operators
+    {0x2460, 0x24FF},  // ① ⑳
+    {0x2500, 0x26FF},  // box drawing, ■ △ ★ ♪
+    {0x3000, 0x30FF},  // CJK punctuation, hiragana, katakana
+    {0x31F0, 0x31FF},  // small katakana
+    {0x3200, 0x33FF},  // enclosed and squared forms: ㈱ ㍉ ㎡
+    {0xFF01, 0xFF60},  // full-width ASCII
+    {0xFFE0, 0xFFE6},  // full-width ￠ ￡ ￥
+};
+
+long long weightOf(char32_t c)
+{
+    if (c == kReplacement)
+        return kUndecodable;
+    if (isCjkIdeograph(c))
+        return kJapanese;
+    for (const Range &range : kJapaneseRanges) {
+        if (c >= range.first && c <= range.last)
+            return kJapanese;
+    }
+    if (c >= 0xFF61 && c <= 0xFF9F)
+        return kHalfWidth;
+    if ((c >= 0xA1 && c <= 0xBF) || c == 0xD7 || c == 0xF7 || (c >= 0x0370 && c <= 0x03FF))
+        return kSymbol;
+    if ((c >= 0x7F && c <= 0xA0) || (c >= 0xE000 && c <= 0xF8FF))
+        return kUnlikely;
+    return kForeign;
+}
+
+struct Reading {
+    long long score = 0;
+    bool clean = true;  // every byte decoded
+};
+
+Reading weighUtf8(const char *data, qsizetype n)
+{
+    Reading r;
+    const auto *p = reinterpret_cast<const unsigned char *>(data);
+    const auto *const end = p + n;
+    while (p < end) {
+        if (*p < 0x80) {  // ASCII weighs nothing either way
+            ++p;
+            continue;
+        }
+        char32_t cp = 0;
+        const int length = utf8Sequence(p, end, &cp);
+        if (length == 0) {
+            r.score += kUndecodable;
+            r.clean = false;
+            ++p;
+        } else {
+            // Half-width katakana weigh little because in CP932 any two
+            // bytes from 0xA1 to 0xDF spell some; in UTF-8 their three
+            // bytes (0xEF lead, which CP932 leaves unassigned) leave no doubt.
+            const bool halfWidth = cp >= 0xFF61 && cp <= 0xFF9F;
+            r.score += (halfWidth ? kJapanese : weightOf(cp)) * length;
+            p += length;
+        }
+    }
+    return r;
+}
+
+Reading weighCp932(const char *data, qsizetype n)
+{
+    Reading r;
+    forEachCp932(data, n, [&r](char16_t c, int length, unsigned char lead) {
+        if (lead < 0x80)
+            return;
+        if (c == 0) {
+            r.score += kUndecodable;
+            r.clean = false;
+        } else if (length == 2 && isCjkIdeograph(c) && isCp932RareLeadByte(lead)) {
+            r.score += kRareKanji * length;
+        } else {
+            r.score += weightOf(c) * length;
+        }
+    });
+    return r;
+}
+
 }  // namespace
 
 SeriesEncoding ChooseSeriesEncoding(const QByteArray &bytes)
 {
     if (startsWithUtf8Bom(bytes))
         return SeriesEncoding::Utf8;
-    // Stops at the first fault, so a CP932 file costs little here.
-    const auto *p = reinterpret_cast<const unsigned char *>(bytes.constData());
-    const auto *const end = p + bytes.size();
-    while (p < end) {
-        char32_t cp = 0;
-        const int length = utf8Sequence(p, end, &cp);
-        if (length == 0)
-            return SeriesEncoding::Cp932;
-        p += length;
-    }
-    return SeriesEncoding::Utf8;
+    const Reading utf8 = weighUtf8(bytes.constData(), bytes.size());
+    const Reading cp932 = weighCp932(bytes.constData(), bytes.size());
+    if (utf8.score != cp932.score)
+        return utf8.score > cp932.score ? SeriesEncoding::Utf8 : SeriesEncoding::Cp932;
+    return utf8.clean ? SeriesEncoding::Utf8 : SeriesEncoding::Cp932;
 }
 
 QString DecodeSeriesText(const QByteArray &bytes)

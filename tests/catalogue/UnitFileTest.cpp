@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <iconv.h>
 #include <limits>
 #include <string>
 #include <sys/stat.h>
@@ -57,6 +58,33 @@ protected:
 
     QTemporaryDir m_dir;
 };
+
+// The file as UTF-8, converted by the system's converter.
+QByteArray Utf8OfCp932(const QByteArray &cp932)
+{
+    iconv_t cd = iconv_open("UTF-8", "CP932");
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return QByteArray();
+    QByteArray out(cp932.size() * 3, '\0');
+    char *in = const_cast<char *>(cp932.constData());
+    size_t inLeft = static_cast<size_t>(cp932.size());
+    char *o = out.data();
+    size_t outLeft = static_cast<size_t>(out.size());
+    const size_t rc = iconv(cd, &in, &inLeft, &o, &outLeft);
+    iconv_close(cd);
+    if (rc == static_cast<size_t>(-1))
+        return QByteArray();
+    out.truncate(o - out.data());
+    return out;
+}
+
+std::vector<Rec> recs(const UnitArray &units)
+{
+    std::vector<Rec> out;
+    for (const UnitRecord &u : units)
+        out.push_back({u.UnitName, u.Factor, u.Offset, u.SeparatorOK, u.ExponentOK});
+    return out;
+}
 
 const QByteArray kThree = "3\r\n"
                           "\"m\",1,0,1,1\r\n"
@@ -286,6 +314,17 @@ TEST(DecodeSeriesText, Cp932AndUtf8)
         {"UTF-8 with a mark", "\xEF\xBB\xBF\xE9\x80\xB2\xE6\x95\xB0,1", u"進数,1"_s},
         {"UTF-8 mark with broken sequences", "\xEF\xBB\xBF" "a\xFF" "b\xE9\x80", "a" + r + "b" + r + r},
         {"not valid UTF-8 throughout: CP932", "\xE9\x80\xB2\x90\x69", u"騾ｲ進"_s},
+        // Half-width katakana pairs that are also valid UTF-8 read as CP932.
+        {"CP932 ﾄｱ, in UTF-8 a dotless i", "\"\xC4\xB1\"", u"\"ﾄｱ\""_s},
+        {"CP932 ﾂｰ, in UTF-8 a degree sign", "\xC2\xB0", u"ﾂｰ"_s},
+        {"CP932 ﾎｩ, in UTF-8 an omega", "k\xCE\xA9", u"kﾎｩ"_s},
+        {"UTF-8 symbols of units", "\xE2\x84\x83,\xE2\x85\xA3,\xC2\xB5m,\xE3\x8E\xA1", u"℃,Ⅳ,µm,㎡"_s},
+        {"UTF-8 with a stray byte costs one character",
+         "\"\xE3\x83\xA1\xE3\x83\xBC\xE3\x83\x88\xE3\x83\xAB\",\"\xE5\xB0\xBA\xFF\"",
+         u"\"メートル\",\"尺"_s + r + "\""},
+        {"CP932 with a stray byte costs one character", "\"\x83\x81\x81\x5B\x83\x67\x83\x8B\xFF\"",
+         u"\"メートル"_s + r + "\""},
+        {"CP932 kana that are not UTF-8", "\x82\xA0\x83\x41", u"あア"_s},
         {"NUL bytes", QByteArray("a\0b", 3), QString("a") + QChar(0) + "b"},
         {"nothing", "", ""},
     };
@@ -312,6 +351,85 @@ TEST_F(UnitFileTest, Cp932AndUtf8FilesGiveTheSameSeries)
         UnitArray units;
         EXPECT_EQ(LoadUnitFile(write(bytes), units), 1);
         expectUnits(units, want);
+    }
+}
+
+// Every name of two half-width katakana in CP932: many of them (ﾄｱ is C4 B1)
+// are also valid UTF-8, but read as written.
+TEST(DecodeSeriesText, EveryTwoLetterHalfWidthKatakanaNameReadsAsCp932)
+{
+    int names = 0;
+    for (int first = 0xA1; first <= 0xDF; ++first) {
+        for (int second = 0xA1; second <= 0xDF; ++second) {
+            const QByteArray name = QByteArray(1, static_cast<char>(first)) + static_cast<char>(second);
+            const QString want = QString(QChar(0xFF61 + first - 0xA1)) + QChar(0xFF61 + second - 0xA1);
+            // The loader's reading without the file: 3,969 files take long.
+            const UnitArray units = ParseSeriesText(DecodeSeriesText("1\r\n\"" + name + "\",1,0,1,1\r\n")).units;
+            ASSERT_EQ(units.size(), 1u);
+            EXPECT_EQ(units[0].UnitName, want) << std::hex << first << " " << second;
+            ++names;
+        }
+    }
+    EXPECT_EQ(names, 3969);
+}
+
+// Every shipped series file reads as written, and so does a UTF-8 copy of
+// it, with or without a byte-order mark; a stray byte in the copy spoils the
+// one name it falls in and no other.
+TEST_F(UnitFileTest, ShippedFilesAndTheirUtf8CopiesReadAsWritten)
+{
+    const QDir units(QStringLiteral(TOVEL_SOURCE_DIR "/units"));
+    const QStringList files = units.entryList({u"*.dat"_s}, QDir::Files);
+    ASSERT_GE(files.size(), 20);
+    for (const QString &file : files) {
+        SCOPED_TRACE(file.toStdString());
+        QFile f(units.filePath(file));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        const QByteArray cp932 = f.readAll();
+        const QByteArray utf8 = Utf8OfCp932(cp932);
+        ASSERT_FALSE(utf8.isEmpty());
+        ASSERT_NE(utf8, cp932);  // Japanese names in every file
+        const UnitArray want = ParseSeriesText(QString::fromUtf8(utf8)).units;
+        ASSERT_FALSE(want.empty());
+
+        UnitArray got;
+        LoadUnitFile(units.filePath(file), got);
+        expectUnits(got, recs(want));
+        LoadUnitFile(write(utf8), got);
+        expectUnits(got, recs(want));
+        LoadUnitFile(write("\xEF\xBB\xBF" + utf8), got);
+        expectUnits(got, recs(want));
+
+        // A stray byte inside the first Japanese name, and one that splits
+        // the first character of the last name.
+        const qsizetype firstName = utf8.indexOf('"') + 1;
+        const qsizetype lastName = utf8.lastIndexOf("\r\n\"") + 3;
+        for (const auto &[at, stray] : {std::pair{firstName, '\xFF'}, std::pair{lastName + 1, '\x80'}}) {
+            QByteArray spoilt = utf8;
+            spoilt.insert(at, stray);
+            LoadUnitFile(write(spoilt), got);
+            ASSERT_EQ(got.size(), want.size());
+            int spoiltNames = 0;
+            for (size_t i = 0; i < want.size(); ++i) {
+                if (got[i].UnitName.contains(QChar(0xFFFD)))
+                    ++spoiltNames;
+                else
+                    EXPECT_EQ(got[i].UnitName, want[i].UnitName);
+            }
+            EXPECT_EQ(spoiltNames, 1);
+        }
+    }
+}
+
+// Any one kana or kanji in UTF-8 outweighs what its bytes spell in CP932.
+TEST_F(UnitFileTest, EveryKanaAndKanjiInUtf8ReadsAsUtf8)
+{
+    for (char32_t c = 0x3041; c <= 0x9FFF; ++c) {
+        if (c == 0x3100)
+            c = 0x4E00;  // from the kana to the kanji
+        const QString name = QString::fromUcs4(&c, 1);
+        const QString text = u"1\r\n\""_s + name + u"\",1,0,1,1\r\n"_s;
+        ASSERT_EQ(DecodeSeriesText(text.toUtf8()), text) << std::hex << static_cast<unsigned>(c);
     }
 }
 

@@ -376,9 +376,26 @@ bool ReadSeriesFileText(const QString &path, QString *text)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
+    // No series is this large (see kMaxSeriesFileBytes): refuse it before
+    // reading, and read no more than that should it grow meanwhile.
+    if (file.size() > kMaxSeriesFileBytes)
         return false;
+    QByteArray bytes(file.size() + 1, Qt::Uninitialized);
+    qint64 filled = 0;
+    for (;;) {
+        if (filled == bytes.size()) {
+            if (filled > kMaxSeriesFileBytes)
+                return false;
+            bytes.resize(std::min<qint64>(filled * 2, kMaxSeriesFileBytes + 1));
+        }
+        const qint64 got = file.read(bytes.data() + filled, bytes.size() - filled);
+        if (got < 0)
+            return false;
+        if (got == 0)
+            break;
+        filled += got;
+    }
+    bytes.truncate(filled);
     *text = DecodeSeriesText(bytes);
     return true;
 }

@@ -26,6 +26,33 @@ enum RecordField : int {
 };
 constexpr int kFieldsPerRecord = 5;
 
+// The most units a series holds: the count is a 16-bit number.
+constexpr int kMaxSeriesUnits = 32767;
+
+// The largest series file the reader accepts; a larger file reads as an
+// unreadable one, and is refused before it is read into memory.
+//
+// Only the count and the counted records are read, so no series needs more
+// than the count line and 32,767 records of the largest useful size:
+//   - the name: 256 characters (more than any unit list can show) of at most
+//     4 bytes each in UTF-8 (2 in CP932), and its two quotation marks;
+//   - factor and offset: any double written out exactly, every digit of its
+//     binary value included, with sign, point and exponent; the longest is
+//     the smallest denormal written positionally, "0." and 1,074 places;
+//   - the two flags: "-32768" at most;
+//   - four commas and CR LF.
+// That is 3,204 bytes; a record of 4 KiB leaves the rest for blanks around
+// the items, and one more record's worth holds the count line and a
+// byte-order mark. 128 MiB in all, while the series files that ship with
+// the program are under 1 KB each.
+constexpr qint64 kMaxNameBytes = 2 + 256 * 4;
+constexpr qint64 kMaxNumberBytes = 3 + 1074;
+constexpr qint64 kMaxFlagBytes = 6;
+constexpr qint64 kMaxSeparatorBytes = (kFieldsPerRecord - 1) + 2;
+constexpr qint64 kMaxRecordBytes = 4096;
+static_assert(kMaxNameBytes + 2 * kMaxNumberBytes + 2 * kMaxFlagBytes + kMaxSeparatorBytes <= kMaxRecordBytes);
+constexpr qint64 kMaxSeriesFileBytes = kMaxRecordBytes * (kMaxSeriesUnits + 1);
+
 // How one field of one record read, when it did not read cleanly.
 //
 // NotANumber and OutOfRange concern the number fields: the field became 0.
@@ -55,7 +82,7 @@ struct UnitFileContents {
 UnitFileContents ReadUnitFile(const QString &path);
 
 // The decoded text of the series file at path; false when it is not an
-// ordinary file or cannot be read.
+// ordinary file, cannot be read, or is larger than kMaxSeriesFileBytes.
 bool ReadSeriesFileText(const QString &path, QString *text);
 
 // One item of a series file as the reader splits the text.

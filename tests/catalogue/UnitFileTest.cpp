@@ -433,6 +433,28 @@ TEST_F(UnitFileTest, EveryKanaAndKanjiInUtf8ReadsAsUtf8)
     }
 }
 
+// A file larger than any series can be is refused unread, as an unreadable
+// one is; one byte less is read.
+TEST_F(UnitFileTest, FilesBeyondTheLargestSeriesAreRefused)
+{
+    for (const qint64 size : {kMaxSeriesFileBytes + 1, qint64(512) * 1024 * 1024}) {
+        SCOPED_TRACE(size);
+        const QString path = write(kThree, "large.dat");
+        ASSERT_TRUE(QFile::resize(path, size));  // a sparse file: quick to make
+        UnitArray units(3);
+        EXPECT_EQ(LoadUnitFile(path, units), -1);
+        EXPECT_TRUE(units.empty());
+        QString text;
+        EXPECT_FALSE(ReadSeriesFileText(path, &text));
+        EXPECT_FALSE(ReadUnitFile(path).opened);
+    }
+    const QString path = write(kThree, "large.dat");
+    ASSERT_TRUE(QFile::resize(path, kMaxSeriesFileBytes));
+    UnitArray units;
+    EXPECT_EQ(LoadUnitFile(path, units), 2);
+    expectUnits(units, kThreeUnits);
+}
+
 // ---------------------------------------------------------------------------
 // What the checker learns
 

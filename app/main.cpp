@@ -1,6 +1,9 @@
 // Tovel: a unit converter. Builds the main window over the platform services
-// and runs the event loop.
+// and runs the event loop. The program ends by leaving that loop: the windows
+// and then the application object are destroyed here, and on X11 that hands
+// the clipboard over to the desktop's clipboard manager.
 #include "settings/EndSignals.h"
+#include "ui/Desktop.h"
 #include "ui/QtServices.h"
 #include "ui/frmMain.h"
 
@@ -10,9 +13,10 @@
 
 int main(int argc, char **argv)
 {
+    PreferX11UnderWayland();
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("tovel"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Tovel"));
+    NameTheApplication();
+    LoadToolkitTranslation(&app);
 
     QtServices services;
     frmMain window(services, quint64(QDateTime::currentMSecsSinceEpoch()));

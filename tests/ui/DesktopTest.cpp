@@ -1,0 +1,57 @@
+// The program's set-up for the desktop: which display platform it asks for,
+// and Qt's own texts in Japanese.
+
+#include "ui/Desktop.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTranslator>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+struct PlatformCase {
+    const char *chosen, *session, *waylandDisplay, *display, *expected;
+};
+
+TEST(Desktop, X11IsPreferredOnlyUnderWaylandWithAnXServerAndNoChoiceMade)
+{
+    const PlatformCase cases[] = {
+        {"", "wayland", "wayland-0", ":0", "xcb;wayland"},
+        {"", "", "wayland-0", ":0", "xcb;wayland"},   // no session type, a compositor all the same
+        {"", "Wayland", "", ":1", "xcb;wayland"},
+        {"", "wayland", "wayland-0", "", ""},         // no XWayland: as Qt chooses
+        {"wayland", "wayland", "wayland-0", ":0", ""}, // the user's own choice stands
+        {"offscreen", "x11", "", ":0", ""},
+        {"", "x11", "", ":0", ""},
+        {"", "tty", "", "", ""},
+    };
+    for (const PlatformCase &c : cases)
+        EXPECT_EQ(PlatformToPrefer(c.chosen, c.session, c.waylandDisplay, c.display), QByteArray(c.expected))
+            << c.chosen << "|" << c.session << "|" << c.waylandDisplay << "|" << c.display;
+}
+
+TEST(Desktop, ValueBoxContextMenuIsJapanese)
+{
+    QTranslator *translator = LoadToolkitTranslation(qApp);
+    ASSERT_NE(translator, nullptr) << "qtbase_ja.qm (qt6-translations-l10n) is not installed";
+    QLineEdit box(QStringLiteral("12"));
+    std::unique_ptr<QMenu> menu(box.createStandardContextMenu());
+    int texts = 0;
+    for (QAction *action : menu->actions()) {
+        if (action->isSeparator())
+            continue;
+        ++texts;
+        const QString text = action->text();
+        EXPECT_TRUE(std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() >= 0x3000; }))
+            << text.toStdString();
+    }
+    EXPECT_GE(texts, 6);  // undo, redo, cut, copy, paste, delete, select all
+    QCoreApplication::removeTranslator(translator);
+    delete translator;
+}
+
+} // namespace

@@ -11,8 +11,6 @@
 #include <QStandardPaths>
 #include <QUrl>
 
-#include <cstdio>
-#include <cstdlib>
 
 void QtServices::messageBox(QWidget *owner, const QString &text, Style style, const QString &title)
 {
@@ -81,8 +79,12 @@ QSize QtServices::screenSizeTwips() const
 
 void QtServices::endProgram()
 {
-    // Everything the program keeps is on disk by now (the settings file is
-    // written through a rename); end without running any further handler.
-    std::fflush(nullptr);
-    std::_Exit(0);
+    // The settings are on disk by now. No window takes input any more, and
+    // the event loops (a modal one included) end once the running handler
+    // has returned; main() then destroys the windows and the application,
+    // which on X11 hands the clipboard over to the desktop's clipboard
+    // manager, so a result sent there outlives the program.
+    for (QWidget *window : QApplication::topLevelWidgets())
+        window->hide();
+    QCoreApplication::exit(0);
 }

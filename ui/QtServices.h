@@ -1,7 +1,7 @@
 #pragma once
 // The platform services of the running program, over Qt: message boxes, the
 // information sound, the clipboard, the desktop's document opener, the
-// program folder, the screen size and the immediate end of the program.
+// program folder, the screen size and the end of the program.
 
 #include "ui/Services.h"
 
@@ -15,5 +15,5 @@ public:
     QString userConfigDirectory() const override;
     QSize screenSizeTwips() const override;
     double twipsPerPixel() const override;
-    [[noreturn]] void endProgram() override;
+    void endProgram() override;
 };

@@ -34,7 +34,9 @@ public:
     virtual QSize screenSizeTwips() const = 0;
     // Twips per pixel at the screen's logical resolution (15 at 96 dpi).
     virtual double twipsPerPixel() const = 0;
-    // Ends the program at once: no further handler of any window runs. The
-    // fake records the call and returns; callers return right after it.
+    // Ends the program: every window hides at once and the event loop ends
+    // when the running handler returns, so no window shows again. It
+    // returns to its caller, which returns in turn without doing anything
+    // more; before the event loop runs, the caller's caller ends start-up.
     virtual void endProgram() = 0;
 };

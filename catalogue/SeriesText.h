@@ -4,17 +4,21 @@
 // Series files are CP932, the program's own encoding, or UTF-8, which is what
 // today's editors save. The choice is made once per file:
 //   - a UTF-8 byte-order mark decides for UTF-8;
-//   - otherwise both readings are weighed and the one that reads as Japanese
-//     text wins: characters that cannot be decoded count heavily against a
-//     reading, kana, kanji, full-width forms and the usual symbols (℃, Ⅳ, ①)
-//     count for it, half-width katakana and Latin-1 or Greek symbols (°, µ,
-//     Ω) for it a little, and everything else not at all. The weights are per
-//     byte, so neither reading gains by splitting the same bytes into more
-//     characters; a tie goes to UTF-8 when it reads cleanly, else to CP932.
+//   - otherwise both readings are weighed, byte by byte, and the one that
+//     reads more as Japanese text wins: a byte that decodes to nothing counts
+//     against a reading as much as a byte of kana, kanji, full-width forms
+//     or the usual symbols (℃, Ⅳ, ①, ※) counts for it; half-width katakana
+//     read from CP932 and Latin-1 or Greek symbols (°, µ, Ω) count a little,
+//     other letters nothing. Weighing per byte, neither reading gains by
+//     cutting the same bytes into more characters. A tie goes to UTF-8 when
+//     it decodes every byte, else to CP932.
 //
 // So a CP932 name whose bytes happen to be valid UTF-8 (ﾄｱ, ﾂｰ) reads as
 // CP932, and one stray byte in a UTF-8 file costs one character, not every
-// Japanese name of the file. Bytes are never guessed by the platform's locale.
+// Japanese name of the file. The price: a UTF-8 file whose only non-ASCII
+// text is such two-byte characters (café, m², kΩ) reads as CP932 half-width
+// katakana unless it carries the byte-order mark. Bytes are never guessed by
+// the platform's locale.
 
 #include <QByteArray>
 #include <QString>

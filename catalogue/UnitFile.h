@@ -41,7 +41,7 @@ constexpr int kMaxSeriesUnits = 32767;
 //     the smallest denormal written positionally, "0." and 1,074 places;
 //   - the two flags: "-32768" at most;
 //   - four commas and CR LF.
-// That is 3,204 bytes; a record of 4 KiB leaves the rest for blanks around
+// That is 3,198 bytes; a record of 4 KiB leaves the rest for blanks around
 // the items, and one more record's worth holds the count line and a
 // byte-order mark. 128 MiB in all, while the series files that ship with
 // the program are under 1 KB each.

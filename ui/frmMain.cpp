@@ -123,13 +123,16 @@ void frmMain::buildControls()
         side.frame = new QGroupBox(caption, client);
         side.frame->setObjectName(name);
         side.frame->setGeometry(twipsRect(60, top, 3375, 855));
-        PutCaptionOnFrameLine(side.frame);
+        PutCaptionOnFrameLine(side.frame, layout);
         makeLabel(valueLabel, side.frame, u"値"_s, twipsRect(180, 240, 195, 195));
         side.box = new QLineEdit(u"0"_s, side.frame);
         side.box->setObjectName(boxName);
         side.box->setGeometry(twipsRect(780, 180, 2205, 270));
         makeLabel(unitLabel, side.frame, u"単位"_s, twipsRect(180, 540, 375, 195));
         side.units = makeCombo(unitsName, side.frame, twipsRect(780, 480, 2460, 300));
+        // A screen reader names each control by its frame and its label.
+        side.box->setAccessibleName(caption + u" 値"_s);
+        side.units->setAccessibleName(caption + u" 単位"_s);
     };
     makeSide({frmBeforeConvert, txtBeforeConv, comBeforeConvUnit}, u"frmBeforeConvert"_s, u"変換前"_s, 60, 1,
              u"txtBeforeConv"_s, 2, u"comBeforeConvUnit"_s);
@@ -146,6 +149,13 @@ void frmMain::buildControls()
 
     makeLabel(0, client, u"単位系"_s, twipsRect(240, 2040, 555, 195));
     comUnitList = makeCombo(u"comUnitList"_s, client, twipsRect(840, 1980, 2460, 300));
+    comUnitList->setAccessibleName(u"単位系"_s);
+
+    // A label whose caption needs more room than the scaled design gives it
+    // grows about its middle line, up to the control it names.
+    const QWidget *named[5] = {comUnitList, txtBeforeConv, comBeforeConvUnit, comAfterConvUnit, txtAfterConv};
+    for (int i = 0; i < 5; ++i)
+        GrowToFitCaption(lblLabel[i], lblLabel[i]->text(), Grow::AboutTheMiddle, named[i]->x());
 
     // Focus order: series list, value box, source unit, result box, target unit.
     setTabOrder(comUnitList, txtBeforeConv);

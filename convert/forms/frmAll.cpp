@@ -21,6 +21,7 @@ frmAll::frmAll(const QString &lastResult, QWidget *owner)
 
     txtAllAns = new QPlainTextEdit(this);
     txtAllAns->setObjectName(u"txtAllAns"_s);
+    txtAllAns->setAccessibleName(u"一括変換結果"_s);
     layout.place(txtAllAns, 60, 60, 6375, 3735);
     txtAllAns->setReadOnly(true);
     txtAllAns->setLineWrapMode(QPlainTextEdit::NoWrap);

@@ -1,5 +1,7 @@
 #include "settings/forms/FormLook.h"
 
+#include <QFont>
+#include <QFontMetricsF>
 #include <QFrame>
 #include <QGroupBox>
 #include <QPalette>
@@ -11,10 +13,55 @@ namespace {
 
 constexpr double kTwipsPerInch = 1440.0;
 
+// The letters whose mean width is a font's average character width, as
+// dialog units count it.
+const QString kAverageSample = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+
+struct FontSize {
+    double width = 0;   // average character width
+    double height = 0;  // line height
+};
+
+FontSize MeasureFont(const QFont &font, const QWidget *widget)
+{
+    const QFontMetricsF metrics(font, widget);
+    return {metrics.horizontalAdvance(kAverageSample) / kAverageSample.size(), metrics.height()};
+}
+
 } // namespace
 
-TwipsLayout::TwipsLayout(const QWidget *window)
-    : TwipsLayout(window->logicalDpiX() / kTwipsPerInch, window->logicalDpiY() / kTwipsPerInch)
+QFont DesignFont()
+{
+    return QFont(QStringLiteral("Sans Serif"), 9);
+}
+
+FontScale FontScaleOf(const QWidget *widget)
+{
+    // The design font is measured once per resolution: the window's own font
+    // is usually the same one, and both are cheap once Qt has loaded them.
+    struct Cached {
+        int dpiX = 0;
+        int dpiY = 0;
+        FontSize design;
+    };
+    static Cached cached;
+    if (cached.dpiX != widget->logicalDpiX() || cached.dpiY != widget->logicalDpiY())
+        cached = {widget->logicalDpiX(), widget->logicalDpiY(), MeasureFont(DesignFont(), widget)};
+    const FontSize used = MeasureFont(widget->font(), widget);
+    FontScale scale;
+    if (cached.design.width > 0 && used.width > 0)
+        scale.x = used.width / cached.design.width;
+    if (cached.design.height > 0 && used.height > 0)
+        scale.y = used.height / cached.design.height;
+    return scale;
+}
+
+TwipsLayout::TwipsLayout(const QWidget *window) : TwipsLayout(window, FontScaleOf(window)) {}
+
+TwipsLayout::TwipsLayout(const QWidget *window, FontScale scale)
+    : m_x(window->logicalDpiX() / kTwipsPerInch * scale.x),
+      m_y(window->logicalDpiY() / kTwipsPerInch * scale.y),
+      m_scale(scale)
 {
 }
 
@@ -33,9 +80,19 @@ int TwipsLayout::y(int twips) const
     return qRound(twips * m_y);
 }
 
+int TwipsLayout::scaledX(int designPixels) const
+{
+    return qRound(designPixels * m_scale.x);
+}
+
+int TwipsLayout::scaledY(int designPixels) const
+{
+    return qRound(designPixels * m_scale.y);
+}
+
 QRect TwipsLayout::rect(int left, int top, int width, int height) const
 {
-    return QRect(x(left), y(top), x(width), y(height));
+    return QRect(QPoint(x(left), y(top)), QPoint(x(left + width) - 1, y(top + height) - 1));
 }
 
 QSize TwipsLayout::size(int width, int height) const
@@ -48,12 +105,15 @@ void TwipsLayout::place(QWidget *widget, int left, int top, int width, int heigh
     widget->setGeometry(rect(left, top, width, height));
 }
 
-void PutCaptionOnFrameLine(QGroupBox *frame)
+void PutCaptionOnFrameLine(QGroupBox *frame, const TwipsLayout &layout)
 {
     frame->setStyleSheet(QStringLiteral(
-        "QGroupBox { border: 1px solid palette(mid); border-radius: 3px; margin-top: 7px; }"
+        "QGroupBox { border: 1px solid palette(mid); border-radius: 3px; margin-top: %1px; }"
         "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
-        " left: 6px; padding: 0 2px; top: -1px; }"));
+        " left: %2px; padding: 0 %3px; top: -1px; }")
+                             .arg(layout.scaledY(7))
+                             .arg(layout.scaledX(6))
+                             .arg(layout.scaledX(2)));
 }
 
 QFrame *MakeRuleLine(QWidget *parent, const QString &name, const QColor &colour, const QRect &geometry)

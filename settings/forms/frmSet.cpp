@@ -52,7 +52,7 @@ void frmSet::buildControls()
     const auto frame = [&](const QString &name, const QString &caption, int top, int height) {
         auto *widget = new QGroupBox(caption, this);
         widget->setObjectName(name);
-        PutCaptionOnFrameLine(widget);
+        PutCaptionOnFrameLine(widget, layout);
         place(widget, 60, top, 4995, height);
         return widget;
     };
@@ -75,6 +75,7 @@ void frmSet::buildControls()
     txtPlaceNum = new QLineEdit(u"15"_s, Frame1);
     txtPlaceNum->setObjectName(u"txtPlaceNum"_s);
     txtPlaceNum->setMaxLength(2);
+    txtPlaceNum->setAccessibleName(u"上限桁数"_s);
     place(txtPlaceNum, 2280, 840, 495, 285);
     // The bar's own value runs upwards from its top end; the limit is read
     // through scrollBarLimit(), so the upper arrow, a click above the handle,
@@ -84,6 +85,7 @@ void frmSet::buildControls()
     vscPlaceNum->setRange(kBottomLimit, kTopLimit);
     vscPlaceNum->setSingleStep(1);
     vscPlaceNum->setPageStep(1);
+    vscPlaceNum->setAccessibleName(u"上限桁数"_s);
     setScrollBarLimit(15);
     place(vscPlaceNum, 2760, 840, 255, 285);
     Label1[1] = label(Frame1, u"Label1_1"_s, u"※桁数が「上限桁数」を超えた場合は、無視します。"_s);
@@ -127,7 +129,8 @@ void frmSet::buildControls()
     // 18 pixels a line), the label or option grows just enough: labels
     // downwards and to the right, options about their middle, so every
     // caption keeps its place.
-    for (QLabel *caption : {Label2, Label1[0], Label1[1], Label1[2]})
+    GrowToFitCaption(Label2, Label2->text(), Grow::DownAndRight, txtPlaceNum->x());
+    for (QLabel *caption : {Label1[0], Label1[1], Label1[2]})
         GrowToFitCaption(caption, caption->text(), Grow::DownAndRight);
     for (QRadioButton *caption : {optShowAns[0], optShowAns[1], optShowAns[2], optWinPos[0], optWinPos[1],
                                   optUnitSeries[0], optUnitSeries[1]})

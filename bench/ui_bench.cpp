@@ -26,7 +26,7 @@ public:
     bool openDocument(const QString &) override { return true; }
     QString programDirectory() const override { return m_dir; }
     QString userConfigDirectory() const override { return m_dir; }
-    QSize screenSizeTwips() const override { return QSize(1920 * 15, 1080 * 15); }
+    std::vector<QRect> screensTwips() const override { return {QRect(0, 0, 1920 * 15, 1080 * 15)}; }
     double twipsPerPixel() const override { return 15.0; }
     void endProgram() override {}
     int boxes = 0;

@@ -6,6 +6,8 @@
 
 #include "ui/Services.h"
 
+#include <QPoint>
+#include <QRect>
 #include <QSize>
 #include <QString>
 #include <QStringList>
@@ -44,7 +46,12 @@ public:
     }
     QString programDirectory() const override { return programDir; }
     QString userConfigDirectory() const override { return configDir; }
-    QSize screenSizeTwips() const override { return screenTwips; }
+    std::vector<QRect> screensTwips() const override
+    {
+        std::vector<QRect> screens{QRect(primaryOriginTwips, screenTwips)};
+        screens.insert(screens.end(), otherScreensTwips.begin(), otherScreensTwips.end());
+        return screens;
+    }
     double twipsPerPixel() const override { return 15.0; }
     void endProgram() override { ++ends; }
 
@@ -52,7 +59,9 @@ public:
 
     QString programDir;
     QString configDir;
-    QSize screenTwips{1920 * 15, 1080 * 15};
+    QSize screenTwips{1920 * 15, 1080 * 15};  // the primary screen
+    QPoint primaryOriginTwips{0, 0};
+    std::vector<QRect> otherScreensTwips;
     std::vector<Box> boxes;
     std::vector<int> beeps;
     std::vector<QString> clipboardWrites;

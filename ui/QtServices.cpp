@@ -67,14 +67,21 @@ double QtServices::twipsPerPixel() const
     return dpi > 0 ? 1440.0 / dpi : 15.0;
 }
 
-QSize QtServices::screenSizeTwips() const
+std::vector<QRect> QtServices::screensTwips() const
 {
-    const QScreen *screen = QGuiApplication::primaryScreen();
-    if (!screen)
-        return QSize(0, 0);
-    const QSize pixels = screen->geometry().size();
     const double t = twipsPerPixel();
-    return QSize(qRound(pixels.width() * t), qRound(pixels.height() * t));
+    const auto inTwips = [t](const QRect &pixels) {
+        return QRect(qRound(pixels.x() * t), qRound(pixels.y() * t), qRound(pixels.width() * t),
+                     qRound(pixels.height() * t));
+    };
+    std::vector<QRect> screens;
+    const QScreen *primary = QGuiApplication::primaryScreen();
+    screens.push_back(primary ? inTwips(primary->geometry()) : QRect());
+    for (const QScreen *screen : QGuiApplication::screens()) {
+        if (screen != primary)
+            screens.push_back(inTwips(screen->geometry()));
+    }
+    return screens;
 }
 
 void QtServices::endProgram()

@@ -1,7 +1,7 @@
 #pragma once
 // The platform services of the running program, over Qt: message boxes, the
 // information sound, the clipboard, the desktop's document opener, the
-// program folder, the screen size and the end of the program.
+// program folder, the screens and the end of the program.
 
 #include "ui/Services.h"
 
@@ -13,7 +13,7 @@ public:
     bool openDocument(const QString &pathOrUrl) override;
     QString programDirectory() const override;
     QString userConfigDirectory() const override;
-    QSize screenSizeTwips() const override;
+    std::vector<QRect> screensTwips() const override;
     double twipsPerPixel() const override;
     void endProgram() override;
 };

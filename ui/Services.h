@@ -5,8 +5,10 @@
 // recording fake, so no test blocks on a modal message box, plays a sound,
 // touches the clipboard, opens a document or ends the test process.
 
+#include <QRect>
 #include <QSize>
 #include <QString>
+#include <vector>
 
 class QWidget;
 
@@ -30,8 +32,9 @@ public:
     // The user's own configuration folder for Tovel (used for the settings
     // file when the program folder cannot be written).
     virtual QString userConfigDirectory() const = 0;
-    // The primary screen's full size in twips.
-    virtual QSize screenSizeTwips() const = 0;
+    // Every screen's full area in twips, in desktop coordinates, the primary
+    // screen first (it need not start at 0, 0). Never empty.
+    virtual std::vector<QRect> screensTwips() const = 0;
     // Twips per pixel at the screen's logical resolution (15 at 96 dpi).
     virtual double twipsPerPixel() const = 0;
     // Ends the program: every window hides at once and the event loop ends

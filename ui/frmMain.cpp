@@ -12,6 +12,7 @@
 #include "settings/forms/FormLook.h"
 #include "ui/Help.h"
 #include "ui/KeyFilters.h"
+#include "ui/Placement.h"
 #include "ui/Services.h"
 #include "ui/frmAbout.h"
 
@@ -26,8 +27,10 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMoveEvent>
 #include <QSignalBlocker>
 #include <QStringList>
+#include <QWindow>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -35,6 +38,9 @@ namespace {
 
 // intSeriesIndex before the first series is loaded: no list index.
 constexpr int kNoSeriesLoaded = -2;
+
+// The least height of a title bar, before the window manager has said.
+constexpr int kTitleBarPixels = 20;
 
 const QString kTitle = u"Tovel"_s;
 const QString kTitlePrefix = u"Tovel - "_s;
@@ -288,19 +294,42 @@ bool frmMain::Form_Load()
     return true;
 }
 
+QPoint frmMain::centredPosition() const
+{
+    const QSize outer = frameGeometry().size();
+    const QPoint centred = CentredOn(m_services.screensTwips().front(), QSize(twips(outer.width()), twips(outer.height())));
+    return QPoint(pixels(centred.x()), pixels(centred.y()));
+}
+
 void frmMain::placeWindow()
 {
-    const QSize screen = m_services.screenSizeTwips();
+    const std::vector<QRect> screens = m_services.screensTwips();
     const QSize outer = frameGeometry().size();
-    const int centredTop = CentredPosition(screen.height(), twips(outer.height()));
-    const int centredLeft = CentredPosition(screen.width(), twips(outer.width()));
-    int top = centredTop;
-    int left = centredLeft;
+    const QSize outerTwips(twips(outer.width()), twips(outer.height()));
+    const QPoint centred = CentredOn(screens.front(), outerTwips);
+    QPoint place = centred;
     if (intWinPos != 1) {
-        top = ReadSetting(striniAdd, SettingKey::MainFormTop, centredTop);
-        left = ReadSetting(striniAdd, SettingKey::MainFormLeft, centredLeft);
+        const int top = ReadSetting(striniAdd, SettingKey::MainFormTop, centred.y());
+        const int left = ReadSetting(striniAdd, SettingKey::MainFormLeft, centred.x());
+        // A position whose title bar no screen shows (a monitor unplugged
+        // since, a damaged file) would put the window out of the user's reach.
+        const int titleBar = qMax(geometry().top() - frameGeometry().top(), kTitleBarPixels);
+        if (TitleBarReachable(QPoint(left, top), outerTwips, twips(titleBar), screens))
+            place = QPoint(left, top);
     }
-    move(pixels(left), pixels(top));
+    move(pixels(place.x()), pixels(place.y()));
+    // The window manager adds its frame only once the window shows: a
+    // centred window moves once more then, to be centred with its frame.
+    m_centreOnceFramed = place == centred;
+}
+
+void frmMain::moveEvent(QMoveEvent *event)
+{
+    QMainWindow::moveEvent(event);
+    if (!m_centreOnceFramed || !isVisible() || !windowHandle() || windowHandle()->frameMargins().isNull())
+        return;
+    m_centreOnceFramed = false;
+    move(centredPosition());
 }
 
 int frmMain::topTwips() const

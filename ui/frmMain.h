@@ -12,6 +12,7 @@
 #include "catalogue/UnitRecord.h"
 
 #include <QMainWindow>
+#include <QPoint>
 #include <QString>
 #include <QtGlobal>
 #include <random>
@@ -69,6 +70,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void moveEvent(QMoveEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -77,6 +79,7 @@ private:
     bool buildSeriesList();
     void readDialogSettings();
     void placeWindow();
+    QPoint centredPosition() const;  // in pixels, with the frame as it is now
     bool isNumberBaseSeries() const;
     int twips(int pixels) const;
     int pixels(int twips) const;
@@ -89,6 +92,7 @@ private:
     std::vector<SeriesEntry> m_series;
     bool m_topMost = false;
     bool m_ended = false;
+    bool m_centreOnceFramed = false;
 
     // Controls.
     QGroupBox *frmBeforeConvert = nullptr;

@@ -99,24 +99,41 @@ INSTANTIATE_TEST_SUITE_P(
         StoredSettingsCase{"WinPosGarbage", "[FormSet]\r\nWinPos=2\r\n", 0, 0, 15, 0, "length"}),
     [](const auto &info) { return std::string(info.param.name); });
 
-TEST_F(MainWindowTest, StoredPositionIsAppliedEvenOffTheScreenUnlessCentred)
+TEST_F(MainWindowTest, StoredPositionIsKeptWhileItsTitleBarIsOnAScreen)
 {
     writeStandardSeries();
+    const QRect belowRight(1920 * 15, 3600 * 15, 1920 * 15, 1080 * 15);
+    const QRect leftOfPrimary(0, 0, 1280 * 15, 1024 * 15);
     struct Case {
         QByteArray ini;
         bool centred;
         QPoint pixels;
+        std::vector<QRect> otherScreens = {};
+        QPoint primaryOrigin = {};  // in pixels
     } cases[] = {
         {"[FormSet]\r\nMainFormTop=1500\r\nMainFormLeft=-300\r\n", false, {-20, 100}},
-        {"[FormSet]\r\nMainFormTop=60000\r\nMainFormLeft=45000\r\n", false, {3000, 4000}},  // second monitor
+        {"[FormSet]\r\nMainFormTop=60000\r\nMainFormLeft=45000\r\n", false, {3000, 4000}, {belowRight}},
+        {"[FormSet]\r\nMainFormTop=60000\r\nMainFormLeft=45000\r\n", true, {}},  // that monitor is gone
         {"[FormSet]\r\nWinPos=1\r\nMainFormTop=1500\r\nMainFormLeft=1500\r\n", true, {}},
+        {"[FormSet]\r\nMainFormTop=-150\r\nMainFormLeft=1500\r\n", true, {}},     // title bar above the screen
+        {"[FormSet]\r\nMainFormTop=16050\r\nMainFormLeft=1500\r\n", true, {}},    // below its bottom edge
+        {"[FormSet]\r\nMainFormTop=1500\r\nMainFormLeft=-3000\r\n", true, {}},    // a sliver at the left
+        {"[FormSet]\r\nMainFormTop=-32768\r\nMainFormLeft=32767\r\n", true, {}},
+        {"[FormSet]\r\nMainFormTop=99999999\r\nMainFormLeft=1500\r\n", true, {}},
+        // A primary screen right of another one, lower down: centring counts its corner.
+        {"[FormSet]\r\nWinPos=1\r\n", true, {}, {leftOfPrimary}, {1280, 200}},
+        {"[FormSet]\r\nMainFormTop=1500\r\nMainFormLeft=1500\r\n", false, {100, 100}, {leftOfPrimary}, {1280, 200}},
+        {"[FormSet]\r\nMainFormTop=1500\r\nMainFormLeft=30000\r\n", true, {}, {leftOfPrimary}, {1280, 200}},
     };
     for (const Case &c : cases) {
         writeIni(c.ini);
+        services.otherScreensTwips = c.otherScreens;
+        services.primaryOriginTwips = c.primaryOrigin * 15;
         frmMain &w = start();
         const QSize outer = w.frameGeometry().size();
-        const QPoint expected = c.centred ? QPoint((1920 - outer.width()) / 2, (1080 - outer.height()) / 2) : c.pixels;
-        EXPECT_EQ(w.pos(), expected) << c.ini.constData();
+        const QPoint expected = c.centred ? c.primaryOrigin + QPoint((1920 - outer.width()) / 2, (1080 - outer.height()) / 2)
+                                          : c.pixels;
+        EXPECT_EQ(w.pos(), expected) << c.ini.constData() << " with " << c.otherScreens.size() << " more screens";
     }
 }
 

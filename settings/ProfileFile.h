@@ -11,7 +11,7 @@
 //
 // Reading:
 // - CR, LF and CRLF each end a line.
-// - Blanks (space, tab, CR, VT, FF and Ctrl+Z) are trimmed around each line,
+// - Blanks (space, tab, VT, FF and Ctrl+Z) are trimmed around each line,
 //   around a section name inside its brackets, around a key name and around
 //   a value.
 // - A line that starts with "[" and ends with "]" is a section line, whatever

@@ -8,12 +8,15 @@ PACKAGES=(
   qt6-base-dev libgl-dev
   libgmp-dev
   libgtest-dev libbenchmark-dev
-  fonts-noto-cjk
+  fonts-noto-cjk qt6-translations-l10n
   desktop-file-utils
   dpkg-dev strace
+  # The desktop tests: a display, a window manager, a stand-in clipboard
+  # manager built on Xlib, and the tools that drive and read the windows.
+  xvfb xauth openbox xdotool x11-utils xclip libx11-dev
 )
 if [[ "${1:-}" == "--with-screenshots" ]]; then
-  PACKAGES+=(xvfb xauth imagemagick)
+  PACKAGES+=(imagemagick)
 fi
 
 missing=()

@@ -92,7 +92,7 @@ private:
     std::vector<SeriesEntry> m_series;
     bool m_topMost = false;
     bool m_ended = false;
-    bool m_centreOnceFramed = false;
+    bool m_centreOnceFramed = false;  // centred again once its frame is known
 
     // Controls.
     QGroupBox *frmBeforeConvert = nullptr;

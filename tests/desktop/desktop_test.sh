@@ -1,0 +1,196 @@
+#!/usr/bin/env bash
+# Runs the built program the way a desktop does: on its own Xvfb display
+# with the openbox window manager and a stand-in clipboard manager, keys
+# sent with xdotool, the outcome read from outside with xprop and xclip.
+#
+#   desktop_test.sh PROGRAM CLIPBOARD_KEEPER SOURCE_DIR
+#
+# Checks the titles as the window manager sees them, "always on top" after
+# Ctrl+F and after a restart, the last result still on the clipboard once
+# the program has ended, a clean end (exit status 0, no sanitizer report),
+# and a window that opens on the screen, centred with its frame, when the
+# stored position lies off every screen. Exits 77 (skipped) only when Xvfb
+# cannot start.
+set -uo pipefail
+program=$1 keeper=$2 src=$3
+
+command -v Xvfb >/dev/null || { echo "SKIP: Xvfb is not installed"; exit 77; }
+for tool in openbox xdotool xprop xwininfo xclip; do
+    command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (scripts/setup.sh installs it)"; exit 1; }
+done
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+    wait 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+# poll SECONDS COMMAND...: runs COMMAND every 0.1 s until it succeeds.
+poll() {
+    local deadline=$((SECONDS + $1))
+    shift
+    until "$@" >/dev/null 2>&1; do
+        ((SECONDS <= deadline)) || return 1
+        sleep 0.1
+    done
+}
+
+# The program in a folder of its own, with one series, so the settings file
+# and the title are known.
+mkdir -p "$work/prog/units" "$work/home" "$work/run"
+chmod 700 "$work/run"
+cp "$program" "$work/prog/tovel"
+cp "$src/units/長さ.dat" "$work/prog/units/"
+ini=$work/prog/Tovelset.ini
+export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config XDG_RUNTIME_DIR=$work/run LC_ALL=C.UTF-8
+unset QT_QPA_PLATFORM WAYLAND_DISPLAY XDG_SESSION_TYPE XDG_CURRENT_DESKTOP QT_QPA_PLATFORMTHEME
+
+# The display: Xvfb names its number on fd 3 once it accepts clients.
+Xvfb -displayfd 3 -screen 0 1366x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+pids+=($!)
+if ! poll 15 test -s "$work/display"; then
+    echo "SKIP: Xvfb did not start"
+    cat "$work/xvfb.log"
+    exit 77
+fi
+export DISPLAY=:$(head -n1 "$work/display")
+
+openbox --sm-disable >"$work/openbox.log" 2>&1 &
+pids+=($!)
+poll 15 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' || { fail "openbox did not start"; exit 1; }
+
+"$keeper" >"$work/keeper.log" 2>&1 &
+pids+=($!)
+poll 10 grep -q ready "$work/keeper.log" || { fail "the clipboard keeper did not start"; cat "$work/keeper.log"; exit 1; }
+
+title_of() { xprop -id "$1" _NET_WM_NAME | sed -n 's/^_NET_WM_NAME([^)]*) = "\(.*\)"$/\1/p'; }
+state_of() { xprop -id "$1" _NET_WM_STATE; }
+# visible_window PATTERN: the id of the shown window whose title matches.
+visible_window() { xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n1; }
+wait_window() {
+    local id=""
+    poll 30 sh -c "xdotool search --onlyvisible --name '$1'" && id=$(visible_window "$1")
+    echo "$id"
+}
+keys() { timeout 10 xdotool key --clearmodifiers "$@"; }
+
+run=0
+start() {
+    run=$((run + 1))
+    "$work/prog/tovel" >"$work/tovel.$run.log" 2>&1 &
+    tovel=$!
+    win=$(wait_window '^Tovel - ')
+    [[ -n $win ]] || { fail "run $run: no main window"; cat "$work/tovel.$run.log"; return 1; }
+    timeout 10 xdotool windowactivate --sync "$win" >/dev/null 2>&1
+    poll 10 sh -c "[ \"\$(xdotool getactivewindow)\" = $win ]" || fail "run $run: the main window is not active"
+}
+# ended: the program has exited (a zombie until waited for counts).
+ended() {
+    local state
+    state=$(ps -o stat= -p "$tovel" 2>/dev/null)
+    [[ -z $state || $state == Z* ]]
+}
+# finish: waits for the program to end by itself and checks that it ended cleanly.
+finish() {
+    local status=0
+    if ! poll 30 ended; then
+        fail "run $run: the program did not end"
+        kill -9 "$tovel" 2>/dev/null
+    fi
+    wait "$tovel"
+    status=$?
+    ((status == 0)) || fail "run $run: exit status $status"
+    if grep -qE 'Sanitizer|runtime error' "$work/tovel.$run.log"; then
+        fail "run $run: sanitizer report"
+        cat "$work/tovel.$run.log"
+    fi
+}
+
+# --- First run: titles, a failed conversion, a result to the clipboard,
+# always on top, and the end command.
+if start; then
+    [[ $(title_of "$win") == "Tovel - 長さ" ]] || fail "main window title is '$(title_of "$win")'"
+
+    keys Tab plus minus Return  # "+-" cannot be read as a number
+    box=$(wait_window '^Error!!')
+    if [[ -n $box ]]; then
+        [[ $(title_of "$box") == "Error!!" ]] || fail "message box title is '$(title_of "$box")'"
+        keys Return
+        poll 10 sh -c "! xdotool search --onlyvisible --name '^Error!!'" || fail "the message box stayed open"
+    else
+        fail "no message box for a value that is not a number"
+    fi
+
+    timeout 10 xdotool windowactivate --sync "$win" >/dev/null 2>&1
+    keys Home shift+End 1 2 Return ctrl+c
+    box=$(wait_window '^Tovel$')
+    if [[ -n $box ]]; then
+        keys Return
+        poll 10 sh -c "! xdotool search --onlyvisible --name '^Tovel\$'" || fail "the clipboard message stayed open"
+    else
+        fail "no message after sending the result to the clipboard"
+    fi
+
+    timeout 10 xdotool windowactivate --sync "$win" >/dev/null 2>&1
+    keys ctrl+f
+    poll 10 sh -c "xprop -id $win _NET_WM_STATE | grep -q _NET_WM_STATE_ABOVE" || fail "not on top after Ctrl+F: $(state_of "$win")"
+
+    keys alt+o
+    sleep 0.3
+    keys x
+    finish
+    poll 10 grep -q saved "$work/keeper.log" || fail "the clipboard was not handed over at the end"
+    clip=$(timeout 10 xclip -o -selection clipboard 2>/dev/null | od -An -c | tr -s ' \n' ' ')
+    text=$(timeout 10 xclip -o -selection clipboard 2>/dev/null | tr -d '\r')
+    [[ $text == "12 ("*") => 12 ("*")" && $clip == *'\r \n ' ]] || fail "clipboard after the end holds '$text' ($clip)"
+    grep -q '^Front=-1' "$ini" || fail "Front=-1 was not saved: $(cat "$ini")"
+fi
+
+# --- Second run: the stored "always on top"; ends by closing the window.
+if start; then
+    poll 10 sh -c "xprop -id $win _NET_WM_STATE | grep -q _NET_WM_STATE_ABOVE" || fail "not on top after a restart: $(state_of "$win")"
+    keys ctrl+f  # back to an ordinary window for the next run
+    keys alt+F4
+    finish
+fi
+
+# --- Third run: a stored position off every screen.
+printf '[FormSet]\r\nFront=0\r\nWinPos=0\r\nMainFormTop=30000\r\nMainFormLeft=30000\r\n' >"$ini"
+if start; then
+    # Centred with its frame: the window manager's frame is counted once known.
+    # (xwininfo, not xdotool getwindowgeometry, which counts the frame twice.)
+    centred() {
+        local info X Y WIDTH HEIGHT
+        info=$(xwininfo -id "$win")
+        X=$(sed -n 's/.*Absolute upper-left X: *//p' <<<"$info")
+        Y=$(sed -n 's/.*Absolute upper-left Y: *//p' <<<"$info")
+        WIDTH=$(sed -n 's/^ *Width: *//p' <<<"$info")
+        HEIGHT=$(sed -n 's/^ *Height: *//p' <<<"$info")
+        local -a frame
+        read -r -a frame <<<"$(xprop -id "$win" _NET_FRAME_EXTENTS | sed -n 's/.*= //p' | tr -d ,)"
+        ((${#frame[@]} == 4)) || return 1
+        local left=$((X - frame[0])) top=$((Y - frame[2]))
+        local width=$((WIDTH + frame[0] + frame[1])) height=$((HEIGHT + frame[2] + frame[3]))
+        outer="$left,$top ${width}x$height"
+        ((left >= 0 && top >= 0 && left + width <= 1366 && top + height <= 768)) || return 1
+        (((1366 - width) / 2 - left <= 1 && left - (1366 - width) / 2 <= 1)) || return 1
+        (((768 - height) / 2 - top <= 1 && top - (768 - height) / 2 <= 1))
+    }
+    outer=""
+    poll 10 centred || { centred; fail "off-screen position not centred on the screen: outer $outer"; }
+    keys alt+F4
+    finish
+fi
+
+if ((failures)); then
+    echo "$failures failure(s)"
+    for log in "$work"/*.log; do echo "--- $log"; cat "$log"; done
+    exit 1
+fi
+echo "desktop tests passed (title '$(printf %s "Tovel - 長さ")', clipboard after the end: '$text')"

@@ -265,27 +265,29 @@ bool replaceFile(const QByteArray &target, const QByteArray &folder, const QByte
     return true;
 }
 
-} // namespace
-
-Load loadBytes(const QString &path, QByteArray *bytes)
+// One try of loadBytes; nothing when the file was replaced between its
+// check and its opening (a save of another program), to be tried again.
+std::optional<Load> loadOnce(const QByteArray &name, QByteArray *bytes)
 {
-    bytes->clear();
-    if (path.isEmpty())
-        return Load::Missing;
-    const QByteArray name = QFile::encodeName(path);
-    // Judged before opening: opening a pipe or a device can block or act.
-    struct stat st {};
-    if (::stat(name.constData(), &st) != 0)
+    // Judged before opening for reading: opening a pipe or a device can
+    // block or act. A path-only descriptor (O_PATH) does neither.
+    Descriptor where(::open(name.constData(), O_PATH | O_CLOEXEC));
+    if (where.get() < 0)
         return (errno == ENOENT || errno == ENOTDIR) ? Load::Missing : Load::Refused;
-    if (!S_ISREG(st.st_mode) || st.st_size > MaxFileBytes)
+    struct stat st {};
+    if (::fstat(where.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > MaxFileBytes)
         return Load::Refused;
     Descriptor fd(::open(name.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (fd.get() < 0)
-        return errno == ENOENT ? Load::Missing : Load::Refused;
-    // And again on what was opened: the path may have changed in between.
-    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > MaxFileBytes)
+        return errno == ENOENT ? std::nullopt : std::optional(Load::Refused);
+    struct stat opened {};
+    if (::fstat(fd.get(), &opened) != 0)
         return Load::Refused;
-    QByteArray contents(qsizetype(st.st_size) + 1, Qt::Uninitialized);
+    if (opened.st_ino != st.st_ino || opened.st_dev != st.st_dev)
+        return std::nullopt;
+    if (opened.st_size > MaxFileBytes)
+        return Load::Refused;
+    QByteArray contents(qsizetype(opened.st_size) + 1, Qt::Uninitialized);
     qsizetype got = 0;
     for (;;) {
         if (got == contents.size()) {
@@ -305,6 +307,21 @@ Load loadBytes(const QString &path, QByteArray *bytes)
     contents.truncate(got);
     *bytes = std::move(contents);
     return Load::Read;
+}
+
+} // namespace
+
+Load loadBytes(const QString &path, QByteArray *bytes)
+{
+    bytes->clear();
+    if (path.isEmpty())
+        return Load::Missing;
+    const QByteArray name = QFile::encodeName(path);
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        if (const auto result = loadOnce(name, bytes))
+            return *result;
+    }
+    return Load::Refused;
 }
 
 std::optional<QString> readValue(const QString &path, const QString &section, const QString &key)

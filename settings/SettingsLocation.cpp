@@ -78,7 +78,8 @@ QString PrepareSettingsFile(const QString &programDirectory, const QString &user
     // the starting point of the user's own copy, if it is one a settings
     // file can be (regular, of sane size).
     QByteArray installed;
-    if (!QFileInfo::exists(path) && ProfileStore::loadBytes(beside, &installed) == ProfileStore::Load::Read) {
+    if (!QFileInfo::exists(path) && QFileInfo(beside).isFile()
+        && ProfileStore::loadBytes(beside, &installed) == ProfileStore::Load::Read) {
         QFile copy(path);
         if (copy.open(QIODevice::NewOnly)) {
             copy.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);

@@ -45,6 +45,10 @@ FontScale FontScaleOf(const QWidget *widget)
         FontSize design;
     };
     static Cached cached;
+    // A style sheet (the program's -stylesheet option, a desktop's theme)
+    // sets the font when the widget is polished, which is otherwise at its
+    // first show: after the layout. Polish now to measure the font it shows.
+    widget->ensurePolished();
     if (cached.dpiX != widget->logicalDpiX() || cached.dpiY != widget->logicalDpiY())
         cached = {widget->logicalDpiX(), widget->logicalDpiY(), MeasureFont(DesignFont(), widget)};
     const FontSize used = MeasureFont(widget->font(), widget);
@@ -132,6 +136,7 @@ QFrame *MakeRuleLine(QWidget *parent, const QString &name, const QColor &colour,
 
 QSize CaptionSize(const QWidget *widget, const QString &caption)
 {
+    widget->ensurePolished();  // the font a style sheet gives it
     qreal width = 0;
     qreal height = 0;
     for (const QString &text : caption.split(QLatin1Char('\n'))) {

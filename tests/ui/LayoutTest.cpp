@@ -114,14 +114,24 @@ bool Allowed(const QWidget *a, const QWidget *b, const QRect &overlap)
 
 const char *const kWindows[] = {"frmMain", "frmSet", "frmAbout", "frmAll"};
 
-class WindowLayout : public ::testing::TestWithParam<std::tuple<int, const char *>> {
+// The desktop's font reaches the program as the application font (a
+// platform theme) or through a style sheet, which sets it only when each
+// widget is polished.
+class WindowLayout : public ::testing::TestWithParam<std::tuple<int, const char *, bool>> {
 protected:
     void SetUp() override
     {
         before = QApplication::font();
-        QApplication::setFont(QFont(u"Sans Serif"_s, std::get<0>(GetParam())));
+        if (std::get<2>(GetParam()))
+            qApp->setStyleSheet(u"* { font-family: \"Sans Serif\"; font-size: %1pt; }"_s.arg(std::get<0>(GetParam())));
+        else
+            QApplication::setFont(QFont(u"Sans Serif"_s, std::get<0>(GetParam())));
     }
-    void TearDown() override { QApplication::setFont(before); }
+    void TearDown() override
+    {
+        qApp->setStyleSheet(QString());
+        QApplication::setFont(before);
+    }
     QFont before;
 };
 
@@ -168,10 +178,11 @@ TEST_P(WindowLayout, CaptionsFitAndControlsKeepApart)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Fonts, WindowLayout, ::testing::Combine(::testing::Range(8, 15), ::testing::ValuesIn(kWindows)),
+INSTANTIATE_TEST_SUITE_P(Fonts, WindowLayout,
+                         ::testing::Combine(::testing::Range(8, 15), ::testing::ValuesIn(kWindows), ::testing::Bool()),
                          [](const auto &info) {
                              return std::get<1>(info.param) + std::string("_") + std::to_string(std::get<0>(info.param))
-                                    + "pt";
+                                    + (std::get<2>(info.param) ? "pt_StyleSheet" : "pt");
                          });
 
 TEST(WindowLayoutAtDesignFont, ScalesByOneAndSpreadsWithTheFont)

@@ -4,6 +4,8 @@
 // from disk must give what looking up its bytes gives.
 #include "settings/ProfileFile.h"
 
+#include "FuzzScratch.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -22,22 +24,6 @@ void Check(bool condition)
 {
     if (!condition)
         std::abort();
-}
-
-// One file per fuzzing process, rewritten for every input.
-const QString &scratchPath()
-{
-    static const QString path = [] {
-        QByteArray pattern = QFile::encodeName(QDir::tempPath()) + "/tovel_fuzz_settings_XXXXXX";
-        const int fd = ::mkstemp(pattern.data());
-        if (fd < 0)
-            std::abort();
-        ::close(fd);
-        const QString name = QFile::decodeName(pattern);
-        std::atexit([] { QFile::remove(scratchPath()); });
-        return name;
-    }();
-    return path;
 }
 
 // The sections and keys the program reads, so that the fuzzer reaches the
@@ -88,11 +74,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         Check(contents.contains('='));
     }
 
-    QFile file(scratchPath());
+    QFile file(ScratchPath("settings"));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return 0;
     file.write(contents);
     file.close();
-    Check(ProfileFile::read(scratchPath(), section, key) == value);
+    Check(ProfileFile::read(ScratchPath("settings"), section, key) == value);
     return 0;
 }

@@ -102,7 +102,7 @@ void BM_ConvertIntoEveryOf1000Units(benchmark::State &state)
 }
 BENCHMARK(BM_ConvertIntoEveryOf1000Units)->Unit(benchmark::kMillisecond);
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {

@@ -35,13 +35,9 @@ struct Item {
 // Reads the items of a series file one after another. Items are separated by
 // a comma or a line end (CR LF, LF or CR alike), so an empty line is one
 // empty item and a comma right after a comma gives an empty item as well.
-class ItemReader
-{
+class ItemReader {
 public:
-    explicit ItemReader(QStringView text)
-        : m_pos(text.utf16()), m_end(text.utf16() + text.size())
-    {
-    }
+    explicit ItemReader(QStringView text) : m_pos(text.utf16()), m_end(text.utf16() + text.size()) {}
 
     // False at the end of the file: there is no further item.
     bool next(Item &item)
@@ -279,14 +275,12 @@ long long clampToLongLong(double d)
     return static_cast<long long>(d);
 }
 
-void noteIssue(UnitFileContents &contents, int record, RecordField field, const Item &item,
-               FieldIssue::Kind kind)
+void noteIssue(UnitFileContents &contents, int record, RecordField field, const Item &item, FieldIssue::Kind kind)
 {
     contents.issues.push_back(FieldIssue{record, field, item.raw.toString(), kind});
 }
 
-void noteNumberIssue(UnitFileContents &contents, int record, RecordField field, const Item &item,
-                     NumberRead r)
+void noteNumberIssue(UnitFileContents &contents, int record, RecordField field, const Item &item, NumberRead r)
 {
     if (r == NumberRead::NotANumber)
         noteIssue(contents, record, field, item, FieldIssue::NotANumber);
@@ -332,15 +326,9 @@ UnitFileContents ParseSeriesText(const QString &text)
             if (item.unclosedQuote)
                 noteIssue(contents, i, field, item, FieldIssue::UnclosedQuote);
             switch (field) {
-            case NameField:
-                unit.UnitName = item.value.toString();
-                break;
-            case FactorField:
-                noteNumberIssue(contents, i, field, item, readDouble(item.value, unit.Factor));
-                break;
-            case OffsetField:
-                noteNumberIssue(contents, i, field, item, readDouble(item.value, unit.Offset));
-                break;
+            case NameField: unit.UnitName = item.value.toString(); break;
+            case FactorField: noteNumberIssue(contents, i, field, item, readDouble(item.value, unit.Factor)); break;
+            case OffsetField: noteNumberIssue(contents, i, field, item, readDouble(item.value, unit.Offset)); break;
             case GroupingFlagField:
                 noteNumberIssue(contents, i, field, item, readInt16(item.value, unit.SeparatorOK));
                 break;

@@ -63,9 +63,9 @@ constexpr qint64 kMaxSeriesFileBytes = kMaxRecordBytes * (kMaxSeriesUnits + 1);
 // comma or line end (it is ignored), UnclosedQuote when no closing mark
 // followed, so that the item ran to the end of the file.
 struct FieldIssue {
-    int record = 0;      // index of the record, from 0
+    int record = 0;  // index of the record, from 0
     RecordField field = NameField;
-    QString itemText;    // the item as it stood in the file, quotation marks included
+    QString itemText;  // the item as it stood in the file, quotation marks included
     enum Kind { NotANumber, OutOfRange, TextAfterQuote, UnclosedQuote } kind = NotANumber;
 };
 
@@ -87,9 +87,9 @@ bool ReadSeriesFileText(const QString &path, QString *text);
 
 // One item of a series file as the reader splits the text.
 struct SeriesItem {
-    QString text;   // without quotation marks
-    bool quoted;    // written between double quotation marks
-    int line;       // the line it starts on, from 1
+    QString text;  // without quotation marks
+    bool quoted;   // written between double quotation marks
+    int line;      // the line it starts on, from 1
 };
 
 // Every item of the text, in order, read exactly as ParseSeriesText reads them.

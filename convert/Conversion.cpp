@@ -53,18 +53,14 @@ QString SameUnitResult(const ConversionRequest &request, const UnitRecord &targe
     if (numberBase)
         return request.typedText;
     switch (StyleFor(target, request.style)) {
-    case Style::Grouped:
-        return GroupedTyped(request.typedText, request.placeNum);
-    case Style::Scientific:
-        return ScientificText(request.typedText);
-    case Style::Plain:
-        break;
+    case Style::Grouped: return GroupedTyped(request.typedText, request.placeNum);
+    case Style::Scientific: return ScientificText(request.typedText);
+    case Style::Plain: break;
     }
     return PlainText(ReadNumber(request.typedText));
 }
 
-QString NumberBaseResult(const ConversionRequest &request, const UnitRecord &source,
-                         const UnitRecord &target)
+QString NumberBaseResult(const ConversionRequest &request, const UnitRecord &source, const UnitRecord &target)
 {
     const int sourceRadix = RadixOf(source);
     const mpz_class base = FromRadixTextExact(request.typedText, sourceRadix);
@@ -91,8 +87,7 @@ double LinearResult(double v, const UnitRecord &source, const UnitRecord &target
     return result;
 }
 
-QString LinearResultText(const ConversionRequest &request, const UnitRecord &source,
-                         const UnitRecord &target)
+QString LinearResultText(const ConversionRequest &request, const UnitRecord &source, const UnitRecord &target)
 {
     const double v = ReadNumber(request.typedText);
     const double r = LinearResult(v, source, target);
@@ -101,12 +96,9 @@ QString LinearResultText(const ConversionRequest &request, const UnitRecord &sou
     // through a text that may not read back (r near the largest double
     // rounds beyond it at 15 digits).
     switch (StyleFor(target, request.style)) {
-    case Style::Grouped:
-        return WithoutFinalPoint(InGroupedRange(r, request.placeNum) ? GroupedText(r) : PlainText(r));
-    case Style::Scientific:
-        return ScientificText(r);
-    case Style::Plain:
-        break;
+    case Style::Grouped: return WithoutFinalPoint(InGroupedRange(r, request.placeNum) ? GroupedText(r) : PlainText(r));
+    case Style::Scientific: return ScientificText(r);
+    case Style::Plain: break;
     }
     return PlainText(r);
 }
@@ -150,8 +142,8 @@ ConversionOutcome ConvertRequest(const ConversionRequest &request, const UnitArr
         // The source value of the result line; the test uses the target
         // unit's flag, in every series.
         outcome.shownSource = StyleFor(target, request.style) == Style::Grouped
-                                  ? GroupedTyped(request.typedText, request.placeNum)
-                                  : request.typedText;
+            ? GroupedTyped(request.typedText, request.placeNum)
+            : request.typedText;
     } catch (const ConversionFailure &failure) {
         outcome.failed = true;
         outcome.failure = failure.kind();
@@ -164,9 +156,9 @@ ConversionOutcome ConvertRequest(const ConversionRequest &request, const UnitArr
     return outcome;
 }
 
-QString ResultLine(const QString &shownSource, const QString &sourceUnit,
-                   const QString &resultText, const QString &targetUnit)
+QString ResultLine(const QString &shownSource, const QString &sourceUnit, const QString &resultText,
+                   const QString &targetUnit)
 {
-    return shownSource + QStringLiteral(" (") + sourceUnit + QStringLiteral(") => ") + resultText
-           + QStringLiteral(" (") + targetUnit + QStringLiteral(")\r\n");
+    return shownSource + QStringLiteral(" (") + sourceUnit + QStringLiteral(") => ") + resultText + QStringLiteral(" (")
+        + targetUnit + QStringLiteral(")\r\n");
 }

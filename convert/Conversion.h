@@ -22,12 +22,12 @@ enum class ResultStyle { Plain, Grouped, Scientific };
 ResultStyle ResultStyleOf(int showAns);
 
 struct ConversionRequest {
-    QString typedText;    // the value box as typed
-    int sourcePos = -1;   // list position of the source unit, -1 for none
-    int targetPos = -1;   // list position of the target unit, -1 for none
-    QString seriesName;   // the text of the series list
+    QString typedText;   // the value box as typed
+    int sourcePos = -1;  // list position of the source unit, -1 for none
+    int targetPos = -1;  // list position of the target unit, -1 for none
+    QString seriesName;  // the text of the series list
     ResultStyle style = ResultStyle::Plain;
-    int placeNum = 15;    // digit limit of the grouped style
+    int placeNum = 15;  // digit limit of the grouped style
 };
 
 struct ConversionOutcome {
@@ -35,11 +35,11 @@ struct ConversionOutcome {
     QString resultText;
     bool failed = false;
     FailureKind failure = FailureKind::Other;
-    QString shownSource;         // the source value as the result line shows it
+    QString shownSource;  // the source value as the result line shows it
 };
 
 ConversionOutcome ConvertRequest(const ConversionRequest &request, const UnitArray &units);
 
 // One line of the last result: "v (src) => r (dst)" and CR LF.
-QString ResultLine(const QString &shownSource, const QString &sourceUnit,
-                   const QString &resultText, const QString &targetUnit);
+QString ResultLine(const QString &shownSource, const QString &sourceUnit, const QString &resultText,
+                   const QString &targetUnit);

@@ -7,12 +7,9 @@ namespace {
 const char *MessageOf(FailureKind kind)
 {
     switch (kind) {
-    case FailureKind::Overflow:
-        return "エラー ： オーバーフロー\r\n処理を中断します。";
-    case FailureKind::InvalidInput:
-        return "エラー ： 不正な入力\r\n処理を中断します。";
-    case FailureKind::Other:
-        break;
+    case FailureKind::Overflow: return "エラー ： オーバーフロー\r\n処理を中断します。";
+    case FailureKind::InvalidInput: return "エラー ： 不正な入力\r\n処理を中断します。";
+    case FailureKind::Other: break;
     }
     return "エラー ： 原因不明\r\n処理を中断します。";
 }

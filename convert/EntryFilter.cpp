@@ -9,7 +9,7 @@ bool inRange(unsigned code, unsigned first, unsigned last)
     return code >= first && code <= last;
 }
 
-} // namespace
+}  // namespace
 
 bool AcceptsTypedChar(unsigned code, bool numberBase, int sourcePos)
 {
@@ -19,8 +19,8 @@ bool AcceptsTypedChar(unsigned code, bool numberBase, int sourcePos)
         return false;
 
     if (!numberBase) {
-        return inRange(code, '0', '9') || code == 'E' || code == 'e' || code == '+' || code == '-'
-            || code == ',' || code == '.';
+        return inRange(code, '0', '9') || code == 'E' || code == 'e' || code == '+' || code == '-' || code == ','
+            || code == '.';
     }
 
     // The source unit at list position p is radix p + 2, whose largest digit

@@ -228,8 +228,7 @@ Decimal ToDecimal(double value)
     const double magnitude = std::fabs(value);
     // 17 significant digits, correctly rounded; "d.dddddddddddddddde+XX".
     char buf[40];
-    const char *end = std::to_chars(buf, buf + sizeof buf, magnitude,
-                                    std::chars_format::scientific, 16).ptr;
+    const char *end = std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific, 16).ptr;
     std::array<char, 17> all{};
     all[0] = buf[0];
     std::memcpy(all.data() + 1, buf + 2, 16);
@@ -241,14 +240,16 @@ Decimal ToDecimal(double value)
         // Exact expansion: every double has at most 767 significant digits.
         static thread_local std::array<char, 800> exact;
         const char *exactEnd = std::to_chars(exact.data(), exact.data() + exact.size(), magnitude,
-                                             std::chars_format::scientific, 770).ptr;
+                                             std::chars_format::scientific, 770)
+                                   .ptr;
         // exact: "d." then digits; the 16th significant digit is exact[16].
         up = exact[16] >= '5';
         // Rounding to 17 digits may have carried into the leading digits too
         // ("x4999...5" rounds to "x5000..."): take the first 15 exactly.
         all[0] = exact[0];
         std::memcpy(all.data() + 1, exact.data() + 2, 14);
-        const char *e = static_cast<const char *>(std::memchr(exact.data(), 'e', static_cast<std::size_t>(exactEnd - exact.data())));
+        const char *e = static_cast<const char *>(
+            std::memchr(exact.data(), 'e', static_cast<std::size_t>(exactEnd - exact.data())));
         d.exponent = ParseExponent(e + 1, exactEnd);
     }
     std::memcpy(d.digits.data(), all.data(), kSignificant);

@@ -33,9 +33,8 @@ struct Known {
     const char *key;
 };
 const Known kKnown[] = {
-    {"FormSet", "Front"},   {"FormSet", "WinPos"},     {"FormSet", "MainFormTop"},
-    {"FormSet", "MainFormLeft"}, {"CalcSet", "ShowAns"}, {"CalcSet", "MaxPlace"},
-    {"CalcSet", "UnitSeries"}, {"CalcSet", "LastUnitSeries"},
+    {"FormSet", "Front"},   {"FormSet", "WinPos"},   {"FormSet", "MainFormTop"}, {"FormSet", "MainFormLeft"},
+    {"CalcSet", "ShowAns"}, {"CalcSet", "MaxPlace"}, {"CalcSet", "UnitSeries"},  {"CalcSet", "LastUnitSeries"},
 };
 
 }  // namespace

@@ -34,7 +34,7 @@ void restoreDefaults()
         ::sigaction(signalNumber, &action, nullptr);
 }
 
-} // namespace
+}  // namespace
 
 EndSignals::EndSignals(QObject *parent) : QObject(parent)
 {

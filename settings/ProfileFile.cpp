@@ -137,13 +137,13 @@ qsizetype equalsSign(const QByteArray &contents, const Line &line)
 }
 
 struct Location {
-    bool sectionFound = false;     // the first matching section
-    Line lastTextLine{};           // last non-blank line of that section (the header at least)
-    bool keyFound = false;         // the first matching key line in it
+    bool sectionFound = false;  // the first matching section
+    Line lastTextLine{};        // last non-blank line of that section (the header at least)
+    bool keyFound = false;      // the first matching key line in it
     Line keyLine{};
-    qsizetype keyNameStart = 0;    // the key's name as spelled in the file
+    qsizetype keyNameStart = 0;  // the key's name as spelled in the file
     qsizetype keyNameLength = 0;
-    qsizetype valueStart = 0;      // the value, trimmed
+    qsizetype valueStart = 0;  // the value, trimmed
     qsizetype valueEnd = 0;
 };
 
@@ -216,7 +216,7 @@ bool hasLineBreakOrNul(const QByteArray &bytes)
     return bytes.contains('\r') || bytes.contains('\n') || bytes.contains('\0');
 }
 
-} // namespace
+}  // namespace
 
 std::optional<QByteArray> ProfileFile::lookUp(const QByteArray &contents, const QByteArray &section,
                                               const QByteArray &key)
@@ -233,15 +233,14 @@ std::optional<QByteArray> ProfileFile::lookUp(const QByteArray &contents, const 
     return cutValue(value, MaxValueBytes);
 }
 
-QByteArray ProfileFile::withValue(const QByteArray &contents, const QByteArray &section,
-                                  const QByteArray &key, const QByteArray &value)
+QByteArray ProfileFile::withValue(const QByteArray &contents, const QByteArray &section, const QByteArray &key,
+                                  const QByteArray &value)
 {
     const Location found = locate(contents, section, key);
     QByteArray result = contents;
     if (found.keyFound) {
         const Line &line = found.keyLine;
-        const QByteArray replacement =
-            contents.mid(found.keyNameStart, found.keyNameLength) + '=' + value + kLineEnd;
+        const QByteArray replacement = contents.mid(found.keyNameStart, found.keyNameLength) + '=' + value + kLineEnd;
         result.replace(line.start, line.end - line.start, replacement);
         return result;
     }
@@ -269,8 +268,7 @@ bool ProfileFile::isWritableValue(const QByteArray &value)
     return !hasLineBreakOrNul(value);
 }
 
-std::optional<QByteArray> ProfileFile::read(const QString &path, const QByteArray &section,
-                                            const QByteArray &key)
+std::optional<QByteArray> ProfileFile::read(const QString &path, const QByteArray &section, const QByteArray &key)
 {
     QByteArray contents;
     if (ProfileStore::loadBytes(path, &contents) != ProfileStore::Load::Read)

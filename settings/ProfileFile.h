@@ -51,8 +51,8 @@ public:
                                             const QByteArray &key);
 
     // The file contents after setting key in section to value.
-    static QByteArray withValue(const QByteArray &contents, const QByteArray &section,
-                                const QByteArray &key, const QByteArray &value);
+    static QByteArray withValue(const QByteArray &contents, const QByteArray &section, const QByteArray &key,
+                                const QByteArray &value);
 
     // Whether a name or value can be written without changing the file's
     // structure: no CR, LF or NUL; names also no "=", "[" or "]" and not
@@ -63,6 +63,5 @@ public:
     // lookUp on the bytes of the file at path, as they are (no decoding);
     // nothing when the file is missing or not one a settings file can be
     // (see ProfileStore::loadBytes).
-    static std::optional<QByteArray> read(const QString &path, const QByteArray &section,
-                                          const QByteArray &key);
+    static std::optional<QByteArray> read(const QString &path, const QByteArray &section, const QByteArray &key);
 };

@@ -174,8 +174,7 @@ private:
         }
         // The holder before us may have removed the file after we opened
         // it: then the lock is on a file no one else will see; try again.
-        if (::stat(m_path.constData(), &named) != 0 || named.st_ino != opened.st_ino
-            || named.st_dev != opened.st_dev) {
+        if (::stat(m_path.constData(), &named) != 0 || named.st_ino != opened.st_ino || named.st_dev != opened.st_dev) {
             ::close(fd);
             return false;
         }
@@ -309,7 +308,7 @@ std::optional<Load> loadOnce(const QByteArray &name, QByteArray *bytes)
     return Load::Read;
 }
 
-} // namespace
+}  // namespace
 
 Load loadBytes(const QString &path, QByteArray *bytes)
 {
@@ -365,10 +364,8 @@ bool save(const QString &path, const std::vector<Change> &changes)
     QByteArray raw;
     std::optional<mode_t> mode;
     switch (loadBytes(targetPath, &raw)) {
-    case Load::Refused:
-        return false;
-    case Load::Missing:
-        break;
+    case Load::Refused: return false;
+    case Load::Missing: break;
     case Load::Read: {
         // A file marked read-only stays as it is, as it would on Windows.
         if (::access(targetName.constData(), W_OK) != 0)
@@ -390,8 +387,8 @@ bool save(const QString &path, const std::vector<Change> &changes)
         const auto section = encodeText(change.section, doc.encoding);
         const auto key = encodeText(change.key, doc.encoding);
         const auto value = encodeText(change.value, doc.encoding);
-        if (!section || !key || !value || !ProfileFile::isWritableName(*section)
-            || !ProfileFile::isWritableName(*key) || !ProfileFile::isWritableValue(*value))
+        if (!section || !key || !value || !ProfileFile::isWritableName(*section) || !ProfileFile::isWritableName(*key)
+            || !ProfileFile::isWritableValue(*value))
             return false;
         updated = ProfileFile::withValue(updated, *section, *key, *value);
     }
@@ -429,4 +426,4 @@ int removeStaleTemporaries(const QString &path, std::chrono::seconds age)
     return removed;
 }
 
-} // namespace ProfileStore
+}  // namespace ProfileStore

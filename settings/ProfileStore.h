@@ -69,4 +69,4 @@ bool save(const QString &path, const std::vector<Change> &changes);
 // user) older than age. Returns the number removed.
 int removeStaleTemporaries(const QString &path, std::chrono::seconds age);
 
-} // namespace ProfileStore
+}  // namespace ProfileStore

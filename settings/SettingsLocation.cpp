@@ -20,7 +20,7 @@ bool FolderIsWritable(const QString &directory)
     if (directory.isEmpty() || !QFileInfo(directory).isDir())
         return false;
     QTemporaryFile probe(QDir(directory).filePath(QStringLiteral(".tovel-probe-XXXXXX")));
-    return probe.open(); // removed again when probe goes
+    return probe.open();  // removed again when probe goes
 }
 
 // True when the folder can be written, or does not exist yet and could be
@@ -39,7 +39,7 @@ bool FolderCanBeMadeOrWritten(const QString &directory)
     return FolderIsWritable(existing);
 }
 
-} // namespace
+}  // namespace
 
 QString SettingsFileName()
 {

@@ -49,7 +49,7 @@ double roundHalfEven(double x)
     return std::fmod(below, 2.0) == 0 ? below : below + 1;
 }
 
-} // namespace
+}  // namespace
 
 const SettingInfo &InfoOf(SettingKey key)
 {

@@ -16,7 +16,7 @@ enum class SettingKey { Front, WinPos, MainFormTop, MainFormLeft, ShowAns, MaxPl
 struct SettingInfo {
     const char *section;  // "FormSet" or "CalcSet"
     const char *key;
-    int defaultValue;     // for the two coordinates the caller passes the centred default
+    int defaultValue;  // for the two coordinates the caller passes the centred default
     long long min;
     long long max;
 };

@@ -2,8 +2,7 @@
 
 #include "settings/ProfileStore.h"
 
-QString ReadValue(const QString &path, const QString &section, const QString &key,
-                  const QString &defaultValue)
+QString ReadValue(const QString &path, const QString &section, const QString &key, const QString &defaultValue)
 {
     return ProfileStore::readValue(path, section, key).value_or(defaultValue);
 }

@@ -15,13 +15,11 @@
 
 // The value of key in section of the file at path, at most 511 bytes; the
 // default when the file, the section or the key is missing.
-QString ReadValue(const QString &path, const QString &section, const QString &key,
-                  const QString &defaultValue);
+QString ReadValue(const QString &path, const QString &section, const QString &key, const QString &defaultValue);
 
 // Sets key in section to value, creating the file and the section as needed.
 // Non-zero on success; 0 on failure, with the file unchanged.
-int WriteValue(const QString &path, const QString &section, const QString &key,
-               const QString &value);
+int WriteValue(const QString &path, const QString &section, const QString &key, const QString &value);
 
 // Sets every key of changes in one replacement of the file: a save of
 // several keys is seen whole or not at all. Non-zero on success; 0 on

@@ -42,7 +42,8 @@ protected:
                     "3\r\n\"C\",1,0,1,1\r\n\"K\",1,273.15,1,1\r\n\"F\",0.55555555555555556,32,1,1\r\n");
         QByteArray bases = "35\r\n";
         for (int radix = 2; radix <= 36; ++radix)
-            bases += "\"" + QByteArray::number(radix) + "\xe9\x80\xb2\xe6\x95\xb0\"," + QByteArray::number(radix) + ",0,0,0\r\n";
+            bases += "\"" + QByteArray::number(radix) + "\xe9\x80\xb2\xe6\x95\xb0\"," + QByteArray::number(radix)
+                + ",0,0,0\r\n";
         writeSeries(QStringLiteral("進数.dat"), bases);
     }
 
@@ -79,7 +80,8 @@ protected:
         return *window;
     }
 
-    template <typename T> T *child(const char *name) const
+    template<typename T>
+    T *child(const char *name) const
     {
         T *found = window->findChild<T *>(QString::fromLatin1(name));
         EXPECT_NE(found, nullptr) << name;

@@ -18,9 +18,8 @@ QByteArray PlatformToPrefer(const QByteArray &chosenPlatform, const QByteArray &
 
 void PreferX11UnderWayland()
 {
-    const QByteArray platform =
-        PlatformToPrefer(qgetenv("QT_QPA_PLATFORM"), qgetenv("XDG_SESSION_TYPE"), qgetenv("WAYLAND_DISPLAY"),
-                         qgetenv("DISPLAY"));
+    const QByteArray platform = PlatformToPrefer(qgetenv("QT_QPA_PLATFORM"), qgetenv("XDG_SESSION_TYPE"),
+                                                 qgetenv("WAYLAND_DISPLAY"), qgetenv("DISPLAY"));
     if (!platform.isEmpty())
         qputenv("QT_QPA_PLATFORM", platform);
 }

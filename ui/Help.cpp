@@ -13,7 +13,7 @@ const QString kHelpFolder = QStringLiteral("tovelhelp");
 const QString kHelpPage = QStringLiteral("index.html");
 const QString kReadMe = QStringLiteral("readme.txt");
 
-} // namespace
+}  // namespace
 
 bool HelpPagePresent(const QString &programDirectory)
 {

@@ -16,21 +16,29 @@ bool IsCtrlLetter(int key, Qt::KeyboardModifiers modifiers)
     return WithControl(modifiers) && key >= Qt::Key_A && key <= Qt::Key_Z;
 }
 
-} // namespace
+}  // namespace
 
 int TypedCharCode(int key, Qt::KeyboardModifiers modifiers, const QString &text)
 {
     const bool control = WithControl(modifiers);
     // Keys that type no character keep their editing function.
     switch (key) {
-    case Qt::Key_Left: case Qt::Key_Right: case Qt::Key_Up: case Qt::Key_Down:
-    case Qt::Key_Home: case Qt::Key_End: case Qt::Key_Delete: case Qt::Key_Insert:
-    case Qt::Key_Tab: case Qt::Key_Backtab: case Qt::Key_PageUp: case Qt::Key_PageDown:
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Home:
+    case Qt::Key_End:
+    case Qt::Key_Delete:
+    case Qt::Key_Insert:
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
         if (!control)
             return -1;
         break;
-    default:
-        break;
+    default: break;
     }
     if (key == Qt::Key_Backspace && !control)
         return 8;

@@ -7,7 +7,7 @@
 QPoint CentredOn(const QRect &screen, QSize outer)
 {
     return screen.topLeft()
-           + QPoint(CentredPosition(screen.width(), outer.width()), CentredPosition(screen.height(), outer.height()));
+        + QPoint(CentredPosition(screen.width(), outer.width()), CentredPosition(screen.height(), outer.height()));
 }
 
 bool TitleBarReachable(QPoint topLeft, QSize outer, int titleHeight, const std::vector<QRect> &screens)

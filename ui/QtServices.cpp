@@ -11,7 +11,6 @@
 #include <QStandardPaths>
 #include <QUrl>
 
-
 void QtServices::messageBox(QWidget *owner, const QString &text, Style style, const QString &title)
 {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
@@ -44,7 +43,7 @@ bool QtServices::setClipboardText(const QString &text)
 bool QtServices::openDocument(const QString &pathOrUrl)
 {
     const QUrl url = QFileInfo(pathOrUrl).isAbsolute() ? QUrl::fromLocalFile(pathOrUrl)
-                                                        : QUrl(pathOrUrl, QUrl::StrictMode);
+                                                       : QUrl(pathOrUrl, QUrl::StrictMode);
     return QDesktopServices::openUrl(url);
 }
 

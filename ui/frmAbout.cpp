@@ -45,10 +45,9 @@ constexpr int kLineRight = 4500;
 constexpr int kLine0Top = 1380;
 constexpr int kLine1Top = 1395;
 
-} // namespace
+}  // namespace
 
-frmAbout::frmAbout(Services &services, QWidget *owner)
-    : SecondaryWindow(owner), services(services)
+frmAbout::frmAbout(Services &services, QWidget *owner) : SecondaryWindow(owner), services(services)
 {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("バージョン情報"));
@@ -118,8 +117,9 @@ frmAbout::frmAbout(Services &services, QWidget *owner)
     // The separator lines take no mouse input: the pointer over them is over
     // the bare window surface.
     auto makeLine = [&](const char *name, int top, const QColor &colour) {
-        return MakeRuleLine(this, QString::fromLatin1(name), colour,
-                            QRect(layout.x(kLineLeft), layout.y(top), layout.x(kLineRight) - layout.x(kLineLeft) + 1, 1));
+        return MakeRuleLine(
+            this, QString::fromLatin1(name), colour,
+            QRect(layout.x(kLineLeft), layout.y(top), layout.x(kLineRight) - layout.x(kLineLeft) + 1, 1));
     };
     Line1_0 = makeLine("Line1_0", kLine0Top, RuleLightColour());
     Line1_1 = makeLine("Line1_1", kLine1Top, RuleShadowColour());
@@ -232,7 +232,7 @@ bool frmAbout::eventFilter(QObject *watched, QEvent *event)
     case QEvent::MouseButtonRelease: {
         auto *mouse = static_cast<QMouseEvent *>(event);
         const bool click = mouse->button() == Qt::LeftButton && pressedLink == label
-                           && label->rect().contains(mouse->position().toPoint());
+            && label->rect().contains(mouse->position().toPoint());
         if (mouse->button() == Qt::LeftButton)
             pressedLink = nullptr;
         if (click) {
@@ -243,8 +243,7 @@ bool frmAbout::eventFilter(QObject *watched, QEvent *event)
         }
         return true;
     }
-    default:
-        return false;
+    default: return false;
     }
 }
 

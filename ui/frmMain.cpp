@@ -45,15 +45,13 @@ constexpr int kTitleBarPixels = 20;
 const QString kTitle = u"Tovel"_s;
 const QString kTitlePrefix = u"Tovel - "_s;
 
-} // namespace
+}  // namespace
 
 frmMain::frmMain(Services &services, quint64 randomSeed, QWidget *parent)
-    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-                              | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
-                              | Qt::WindowCloseButtonHint),
-      m_services(services),
-      m_random(randomSeed),
-      m_programDir(services.programDirectory())
+    : QMainWindow(parent,
+                  Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                      | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      m_services(services), m_random(randomSeed), m_programDir(services.programDirectory())
 {
     setObjectName(u"frmMain"_s);
     setWindowTitle(kTitle);
@@ -205,8 +203,8 @@ void frmMain::buildMenus()
     Menu_Control = bar->addMenu(u"操作(&T)"_s);
     Menu_Control->setObjectName(u"Menu_Control"_s);
     Menu_Clear = makeAction(Menu_Control, u"Menu_Clear"_s, u"クリア(&C)"_s, QKeySequence(u"Ctrl+D"_s));
-    Menu_SendClipBoard = makeAction(Menu_Control, u"Menu_SendClipBoard"_s,
-                                    u"最終の結果をクリップボードへ(&S)"_s, QKeySequence(u"Ctrl+C"_s));
+    Menu_SendClipBoard = makeAction(Menu_Control, u"Menu_SendClipBoard"_s, u"最終の結果をクリップボードへ(&S)"_s,
+                                    QKeySequence(u"Ctrl+C"_s));
     Menu_SendClipBoard->setEnabled(false);
 
     Menu_Others = bar->addMenu(u"その他(&O)"_s);
@@ -297,7 +295,8 @@ bool frmMain::Form_Load()
 QPoint frmMain::centredPosition() const
 {
     const QSize outer = frameGeometry().size();
-    const QPoint centred = CentredOn(m_services.screensTwips().front(), QSize(twips(outer.width()), twips(outer.height())));
+    const QPoint centred = CentredOn(m_services.screensTwips().front(),
+                                     QSize(twips(outer.width()), twips(outer.height())));
     return QPoint(pixels(centred.x()), pixels(centred.y()));
 }
 
@@ -533,16 +532,17 @@ void frmMain::SaveSettingsAndEnd()
     m_ended = true;
     // One change of the file: another copy of the program ending at the
     // same moment leaves either all of these keys or none.
-    WriteSettings(striniAdd, {
-        {SettingKey::ShowAns, QString::number(intShowAns)},
-        {SettingKey::MaxPlace, QString::number(intPlaceNum)},
-        {SettingKey::UnitSeries, QString::number(intUnitSeries)},
-        {SettingKey::LastUnitSeries, QString::number(comUnitList->currentIndex())},
-        {SettingKey::Front, QString::number(intFront)},
-        {SettingKey::MainFormTop, CoordinateText(topTwips())},
-        {SettingKey::MainFormLeft, CoordinateText(leftTwips())},
-        {SettingKey::WinPos, QString::number(intWinPos)},
-    });
+    WriteSettings(striniAdd,
+                  {
+                      {SettingKey::ShowAns, QString::number(intShowAns)},
+                      {SettingKey::MaxPlace, QString::number(intPlaceNum)},
+                      {SettingKey::UnitSeries, QString::number(intUnitSeries)},
+                      {SettingKey::LastUnitSeries, QString::number(comUnitList->currentIndex())},
+                      {SettingKey::Front, QString::number(intFront)},
+                      {SettingKey::MainFormTop, CoordinateText(topTwips())},
+                      {SettingKey::MainFormLeft, CoordinateText(leftTwips())},
+                      {SettingKey::WinPos, QString::number(intWinPos)},
+                  });
     m_services.endProgram();
 }
 

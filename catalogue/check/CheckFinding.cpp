@@ -5,10 +5,10 @@ bool IsEscapedCharacter(QChar c)
 {
     const char16_t u = c.unicode();
     return u < 0x20 || (u >= 0x7F && u <= 0x9F)  // C0, DEL, C1
-        || u == 0x061C                             // Arabic letter mark
-        || u == 0x200E || u == 0x200F              // left-to-right and right-to-left marks
-        || (u >= 0x2028 && u <= 0x202E)            // line and paragraph separators, embeddings, overrides
-        || (u >= 0x2066 && u <= 0x2069)            // isolates
+        || u == 0x061C                           // Arabic letter mark
+        || u == 0x200E || u == 0x200F            // left-to-right and right-to-left marks
+        || (u >= 0x2028 && u <= 0x202E)          // line and paragraph separators, embeddings, overrides
+        || (u >= 0x2066 && u <= 0x2069)          // isolates
         || c.isSurrogate();
 }
 

@@ -157,8 +157,9 @@ private:
                     QStringLiteral("NUL 文字 (バイト 0) があります。系列ファイルはテキストでなければなりません。"));
             if (invalid)
                 add(FindingKind::InvalidBytes, line, unitOfLine(line),
-                    QStringLiteral("ファイルの文字コードでは文字として読めないバイトがあります。"
-                                   "名前などに「\uFFFD」と表示されます。ファイル全体を CP932 か UTF-8 で保存してください。"));
+                    QStringLiteral(
+                        "ファイルの文字コードでは文字として読めないバイトがあります。"
+                        "名前などに「\uFFFD」と表示されます。ファイル全体を CP932 か UTF-8 で保存してください。"));
             if (!control.isNull())
                 add(FindingKind::ControlCharacter, line, unitOfLine(line),
                     QStringLiteral("制御文字「%1」があります。一覧や端末の表示を乱します。").arg(control));
@@ -197,7 +198,8 @@ private:
         const int line = items_.back().line;
         add(FindingKind::UnclosedQuote, line, recordOfItem(index),
             QStringLiteral("%1 行目で開いた引用符 \" が閉じていません。ファイルの終わりまでが一つの項目として"
-                           "読まれます。").arg(line));
+                           "読まれます。")
+                .arg(line));
     }
 
     // The count line; false when there is no series to look at.
@@ -207,19 +209,20 @@ private:
         if (!contents_.countRead || contents_.declaredCount < 0) {
             add(FindingKind::CountUnreadable, itemLine(0), -1,
                 QStringLiteral("先頭の単位数「%1」が 0 から 32767 までの整数として読めません。"
-                               "系列は空になります。").arg(countText));
+                               "系列は空になります。")
+                    .arg(countText));
             return false;
         }
         if (contents_.declaredCount == 0) {
-            add(FindingKind::EmptySeries, itemLine(0), -1,
-                QStringLiteral("単位数が 0 です。系列に単位がありません。"));
+            add(FindingKind::EmptySeries, itemLine(0), -1, QStringLiteral("単位数が 0 です。系列に単位がありません。"));
             return false;
         }
         if (contents_.recordsPresent < contents_.declaredCount) {
             add(FindingKind::CountTooLarge, itemLine(0), -1,
                 QStringLiteral("単位数は %1 ですが、単位は %2 個しかありません。"
                                "足りない分は名前のない単位になります。")
-                    .arg(contents_.declaredCount).arg(contents_.recordsPresent));
+                    .arg(contents_.declaredCount)
+                    .arg(contents_.recordsPresent));
         }
         return true;
     }
@@ -273,8 +276,7 @@ private:
                     QStringLiteral("%1「%2」の閉じた引用符の後ろに文字があります。その文字は読まれません。")
                         .arg(FieldName(issue.field), item));
                 break;
-            case FieldIssue::UnclosedQuote:
-                break;  // checkUnclosedQuote names it, with the line where it opened
+            case FieldIssue::UnclosedQuote: break;  // checkUnclosedQuote names it, with the line where it opened
             }
         }
         if (u.UnitName.isEmpty()) {
@@ -283,8 +285,7 @@ private:
             const auto seen = firstWithName_.constFind(u.UnitName);
             if (seen != firstWithName_.constEnd()) {
                 add(FindingKind::DuplicateName, fieldLine(r, 0), r,
-                    QStringLiteral("単位 %1 と同じ名前です。一覧で見分けられません。")
-                        .arg(seen.value() + 1));
+                    QStringLiteral("単位 %1 と同じ名前です。一覧で見分けられません。").arg(seen.value() + 1));
             } else {
                 firstWithName_.insert(u.UnitName, r);
             }
@@ -306,10 +307,12 @@ private:
         }
         if (TooLargeForDouble(item)) {
             return QStringLiteral("%1「%2」が大きすぎて数として扱えません (最大は約 1.8E+308)。"
-                                  "0 として読まれます。").arg(FieldName(field), item);
+                                  "0 として読まれます。")
+                .arg(FieldName(field), item);
         }
         return QStringLiteral("%1「%2」は 0 に近すぎて数として扱えません (最小は約 4.9E-324)。"
-                              "0 として読まれます。").arg(FieldName(field), item);
+                              "0 として読まれます。")
+            .arg(FieldName(field), item);
     }
 
     void checkFlag(int r, int field, qint16 value)
@@ -319,7 +322,8 @@ private:
         add(FindingKind::BadFlag, fieldLine(r, field), r,
             QStringLiteral("%1が %2 です。1 だけが有効で、ほかの値はすべて無効として扱われます。"
                            "0 か 1 にしてください。")
-                .arg(FieldName(field)).arg(value));
+                .arg(FieldName(field))
+                .arg(value));
     }
 
     // Conversions go through the base unit: base = (value - offset) * factor,
@@ -357,7 +361,8 @@ private:
         add(FindingKind::ValueOverflow, fieldLine(smallest, 1), smallest,
             QStringLiteral("係数 %1 と単位 %2「%3」の係数 %4 の比が数の範囲 (約 1.8E+308) を超えます。"
                            "単位 %2 からこの単位への変換は 1 でもエラーになります。")
-                .arg(NumberText(small)).arg(largest + 1)
+                .arg(NumberText(small))
+                .arg(largest + 1)
                 .arg(contents_.units[size_t(largest)].UnitName, NumberText(big)));
     }
 
@@ -382,7 +387,8 @@ private:
                 add(FindingKind::RadixOrder, line, r,
                     QStringLiteral("基数 %1 の位置には基数 %2 が来るはずです。"
                                    "基数は 2 から順に欠けなく並べてください。")
-                        .arg(NumberText(f)).arg(r + 2));
+                        .arg(NumberText(f))
+                        .arg(r + 2));
             }
         }
     }
@@ -395,8 +401,7 @@ private:
             return false;
         for (const size_t i : issuesOf_[size_t(r)]) {
             const FieldIssue &issue = contents_.issues[i];
-            if (issue.field == field
-                && (issue.kind == FieldIssue::NotANumber || issue.kind == FieldIssue::OutOfRange))
+            if (issue.field == field && (issue.kind == FieldIssue::NotANumber || issue.kind == FieldIssue::OutOfRange))
                 return true;
         }
         return false;
@@ -547,10 +552,10 @@ std::vector<CheckFinding> CheckFolderEntries(const QString &folder, QSet<QString
         const QString decoded = QFile::decodeName(name);
         if (QFile::encodeName(decoded) != name) {
             unloadable << decoded;
-            findings.push_back(WholeFileFinding(
-                FindingKind::FileNameNotText, QDir(folder).filePath(NameWithBadBytes(name)),
-                QStringLiteral("ファイル名に文字として読めないバイトがあります。Tovel はこのファイルを"
-                               "開けず、系列は空になります。名前を付け直してください。")));
+            findings.push_back(
+                WholeFileFinding(FindingKind::FileNameNotText, QDir(folder).filePath(NameWithBadBytes(name)),
+                                 QStringLiteral("ファイル名に文字として読めないバイトがあります。Tovel はこのファイルを"
+                                                "開けず、系列は空になります。名前を付け直してください。")));
             continue;
         }
         if (std::any_of(decoded.begin(), decoded.end(), IsEscapedCharacter)) {
@@ -562,8 +567,8 @@ std::vector<CheckFinding> CheckFolderEntries(const QString &folder, QSet<QString
         const QString what = NotAFile(folderBytes + '/' + name);
         if (!what.isEmpty()) {
             unloadable << decoded;
-            findings.push_back(WholeFileFinding(FindingKind::NotASeriesFile, QDir(folder).filePath(decoded),
-                                                NotAFileMessage(what)));
+            findings.push_back(
+                WholeFileFinding(FindingKind::NotASeriesFile, QDir(folder).filePath(decoded), NotAFileMessage(what)));
         }
     }
     return findings;
@@ -613,37 +618,36 @@ std::vector<CheckFinding> CheckAll(const QStringList &paths, int &filesChecked)
 
 QString Usage()
 {
-    return QStringLiteral(
-        "使い方: tovelcheck [フォルダーまたはファイル ...]\n"
-        "\n"
-        "Tovel の単位系列ファイル (*.dat) を Tovel と同じ読み方で読み、利用者が驚くような点を\n"
-        "ファイル名、行、単位の番号とともに報告します。フォルダーを指定すると、その中の\n"
-        "*.dat をすべて検査します。何も指定しないと、tovelcheck と同じフォルダーにある\n"
-        "units フォルダーを検査します。\n"
-        "\n"
-        "報告するもの:\n"
-        "  先頭の単位数と実際にある単位の数の食い違い\n"
-        "  文字として読めないバイト、NUL 文字、制御文字\n"
-        "  閉じていない引用符、閉じた引用符の後ろの文字\n"
-        "  大きすぎる数、変換で数の範囲を超える係数とオフセット\n"
-        "  *.dat という名前のフォルダー、パイプ、壊れたリンク、文字として読めない名前\n"
-        "  数として読めない数値の項目 (0 として読まれます)\n"
-        "  係数 0\n"
-        "  0 と 1 以外のフラグ (1 だけが有効です)\n"
-        "  空の名前、同じ名前の単位\n"
-        "  \"\" で囲まれていないコンマを含む名前 (以降の項目がずれます)\n"
-        "  進数の系列で、基数が 2, 3, 4 ... の順に並んでいないもの、\n"
-        "  2 から 36 の整数でないもの\n"
-        "\n"
-        "ファイルから来た制御文字 (名前、項目、パス) は \\x1B のような形で表示します。\n"
-        "\n"
-        "オプション:\n"
-        "  -h, --help  この説明を表示して終了します\n"
-        "\n"
-        "終了コード: 何も見つからなければ 0、それ以外は 1。\n");
+    return QStringLiteral("使い方: tovelcheck [フォルダーまたはファイル ...]\n"
+                          "\n"
+                          "Tovel の単位系列ファイル (*.dat) を Tovel と同じ読み方で読み、利用者が驚くような点を\n"
+                          "ファイル名、行、単位の番号とともに報告します。フォルダーを指定すると、その中の\n"
+                          "*.dat をすべて検査します。何も指定しないと、tovelcheck と同じフォルダーにある\n"
+                          "units フォルダーを検査します。\n"
+                          "\n"
+                          "報告するもの:\n"
+                          "  先頭の単位数と実際にある単位の数の食い違い\n"
+                          "  文字として読めないバイト、NUL 文字、制御文字\n"
+                          "  閉じていない引用符、閉じた引用符の後ろの文字\n"
+                          "  大きすぎる数、変換で数の範囲を超える係数とオフセット\n"
+                          "  *.dat という名前のフォルダー、パイプ、壊れたリンク、文字として読めない名前\n"
+                          "  数として読めない数値の項目 (0 として読まれます)\n"
+                          "  係数 0\n"
+                          "  0 と 1 以外のフラグ (1 だけが有効です)\n"
+                          "  空の名前、同じ名前の単位\n"
+                          "  \"\" で囲まれていないコンマを含む名前 (以降の項目がずれます)\n"
+                          "  進数の系列で、基数が 2, 3, 4 ... の順に並んでいないもの、\n"
+                          "  2 から 36 の整数でないもの\n"
+                          "\n"
+                          "ファイルから来た制御文字 (名前、項目、パス) は \\x1B のような形で表示します。\n"
+                          "\n"
+                          "オプション:\n"
+                          "  -h, --help  この説明を表示して終了します\n"
+                          "\n"
+                          "終了コード: 何も見つからなければ 0、それ以外は 1。\n");
 }
 
-} // namespace
+}  // namespace
 
 std::vector<CheckFinding> CheckSeriesFile(const QString &path, const QString &seriesName)
 {
@@ -662,8 +666,7 @@ std::vector<CheckFinding> CheckPaths(const QStringList &paths)
     return CheckAll(paths, files);
 }
 
-int RunTovelCheck(const QStringList &arguments, const QString &defaultFolder,
-                  QTextStream &out, QTextStream &err)
+int RunTovelCheck(const QStringList &arguments, const QString &defaultFolder, QTextStream &out, QTextStream &err)
 {
     QStringList paths;
     bool optionsEnded = false;
@@ -676,7 +679,8 @@ int RunTovelCheck(const QStringList &arguments, const QString &defaultFolder,
         if (!optionsEnded && arg == QLatin1String("--")) {
             optionsEnded = true;
         } else if (!optionsEnded && arg.startsWith(QLatin1Char('-')) && arg.size() > 1) {
-            err << QStringLiteral("tovelcheck: 不明なオプション %1 (--help で使い方を表示します)\n").arg(VisibleText(arg));
+            err << QStringLiteral("tovelcheck: 不明なオプション %1 (--help で使い方を表示します)\n")
+                       .arg(VisibleText(arg));
             err.flush();
             return 1;
         } else {

@@ -34,5 +34,4 @@ std::vector<CheckFinding> CheckPaths(const QStringList &paths);
 // The command: arguments without the program name. With no path it checks
 // defaultFolder. Prints findings to out, usage and option errors to err.
 // Returns 0 when nothing was found (or for --help), 1 otherwise.
-int RunTovelCheck(const QStringList &arguments, const QString &defaultFolder,
-                  QTextStream &out, QTextStream &err);
+int RunTovelCheck(const QStringList &arguments, const QString &defaultFolder, QTextStream &out, QTextStream &err);

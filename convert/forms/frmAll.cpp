@@ -7,8 +7,7 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-frmAll::frmAll(const QString &lastResult, QWidget *owner)
-    : SecondaryWindow(owner), m_lastResult(lastResult)
+frmAll::frmAll(const QString &lastResult, QWidget *owner) : SecondaryWindow(owner), m_lastResult(lastResult)
 {
     setObjectName(u"frmAll"_s);
     setWindowTitle(u"一括変換結果"_s);

@@ -28,7 +28,7 @@ FontSize MeasureFont(const QFont &font, const QWidget *widget)
     return {metrics.horizontalAdvance(kAverageSample) / kAverageSample.size(), metrics.height()};
 }
 
-} // namespace
+}  // namespace
 
 QFont DesignFont()
 {
@@ -63,16 +63,12 @@ FontScale FontScaleOf(const QWidget *widget)
 TwipsLayout::TwipsLayout(const QWidget *window) : TwipsLayout(window, FontScaleOf(window)) {}
 
 TwipsLayout::TwipsLayout(const QWidget *window, FontScale scale)
-    : m_x(window->logicalDpiX() / kTwipsPerInch * scale.x),
-      m_y(window->logicalDpiY() / kTwipsPerInch * scale.y),
+    : m_x(window->logicalDpiX() / kTwipsPerInch * scale.x), m_y(window->logicalDpiY() / kTwipsPerInch * scale.y),
       m_scale(scale)
 {
 }
 
-TwipsLayout::TwipsLayout(double pixelsPerTwipX, double pixelsPerTwipY)
-    : m_x(pixelsPerTwipX), m_y(pixelsPerTwipY)
-{
-}
+TwipsLayout::TwipsLayout(double pixelsPerTwipX, double pixelsPerTwipY) : m_x(pixelsPerTwipX), m_y(pixelsPerTwipY) {}
 
 int TwipsLayout::x(int twips) const
 {
@@ -111,13 +107,13 @@ void TwipsLayout::place(QWidget *widget, int left, int top, int width, int heigh
 
 void PutCaptionOnFrameLine(QGroupBox *frame, const TwipsLayout &layout)
 {
-    frame->setStyleSheet(QStringLiteral(
-        "QGroupBox { border: 1px solid palette(mid); border-radius: 3px; margin-top: %1px; }"
-        "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
-        " left: %2px; padding: 0 %3px; top: -1px; }")
-                             .arg(layout.scaledY(7))
-                             .arg(layout.scaledX(6))
-                             .arg(layout.scaledX(2)));
+    frame->setStyleSheet(
+        QStringLiteral("QGroupBox { border: 1px solid palette(mid); border-radius: 3px; margin-top: %1px; }"
+                       "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
+                       " left: %2px; padding: 0 %3px; top: -1px; }")
+            .arg(layout.scaledY(7))
+            .arg(layout.scaledX(6))
+            .arg(layout.scaledX(2)));
 }
 
 QFrame *MakeRuleLine(QWidget *parent, const QString &name, const QColor &colour, const QRect &geometry)

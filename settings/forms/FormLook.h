@@ -68,8 +68,14 @@ void PutCaptionOnFrameLine(QGroupBox *frame, const TwipsLayout &layout);
 // One line of an etched rule (a white line over a grey one): a filled strip
 // that takes no mouse input.
 QFrame *MakeRuleLine(QWidget *parent, const QString &name, const QColor &colour, const QRect &geometry);
-inline QColor RuleLightColour() { return QColor(0xFF, 0xFF, 0xFF); }
-inline QColor RuleShadowColour() { return QColor(0x80, 0x80, 0x80); }
+inline QColor RuleLightColour()
+{
+    return QColor(0xFF, 0xFF, 0xFF);
+}
+inline QColor RuleShadowColour()
+{
+    return QColor(0x80, 0x80, 0x80);
+}
 
 // The room a caption needs in the widget's font, every line of it, Japanese
 // drawn from a fallback font included (QFontMetrics knows only the primary
@@ -77,8 +83,8 @@ inline QColor RuleShadowColour() { return QColor(0x80, 0x80, 0x80); }
 QSize CaptionSize(const QWidget *widget, const QString &caption);
 
 enum class Grow {
-    DownAndRight,     // labels: the top left corner stays
-    AboutTheMiddle,   // options: the middle line stays
+    DownAndRight,    // labels: the top left corner stays
+    AboutTheMiddle,  // options: the middle line stays
 };
 // Grows widget just enough for its caption (and its own size hint), never
 // past rightLimit (a pixel x in the parent; 0 for none).

@@ -1,7 +1,6 @@
 #include "settings/forms/SecondaryWindow.h"
 
-SecondaryWindow::SecondaryWindow(QWidget *owner)
-    : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
+SecondaryWindow::SecondaryWindow(QWidget *owner) : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
 {
     setAttribute(Qt::WA_DeleteOnClose, false);
     setSizeGripEnabled(false);

@@ -21,10 +21,9 @@ namespace {
 constexpr int kTopLimit = 50;
 constexpr int kBottomLimit = 4;
 
-} // namespace
+}  // namespace
 
-frmSet::frmSet(const QString &settingsPath, QWidget *owner)
-    : SecondaryWindow(owner), striniAdd(settingsPath)
+frmSet::frmSet(const QString &settingsPath, QWidget *owner) : SecondaryWindow(owner), striniAdd(settingsPath)
 {
     buildControls();
 }
@@ -132,8 +131,8 @@ void frmSet::buildControls()
     GrowToFitCaption(Label2, Label2->text(), Grow::DownAndRight, txtPlaceNum->x());
     for (QLabel *caption : {Label1[0], Label1[1], Label1[2]})
         GrowToFitCaption(caption, caption->text(), Grow::DownAndRight);
-    for (QRadioButton *caption : {optShowAns[0], optShowAns[1], optShowAns[2], optWinPos[0], optWinPos[1],
-                                  optUnitSeries[0], optUnitSeries[1]})
+    for (QRadioButton *caption :
+         {optShowAns[0], optShowAns[1], optShowAns[2], optWinPos[0], optWinPos[1], optUnitSeries[0], optUnitSeries[1]})
         GrowToFitCaption(caption, caption->text(), Grow::AboutTheMiddle);
 
     setFixedSize(layout.size(5145, 4425));
@@ -251,12 +250,13 @@ void frmSet::cmdCancel_Click()
 void frmSet::cmdAppli_Click()
 {
     // Write failures are ignored: the dialog shows no message.
-    WriteSettings(striniAdd, {
-        {SettingKey::ShowAns, QString::number(intShowAns)},
-        {SettingKey::MaxPlace, QString::number(intPlaceNum)},
-        {SettingKey::WinPos, QString::number(intWinPos)},
-        {SettingKey::UnitSeries, QString::number(intUnitSeries)},
-    });
+    WriteSettings(striniAdd,
+                  {
+                      {SettingKey::ShowAns, QString::number(intShowAns)},
+                      {SettingKey::MaxPlace, QString::number(intPlaceNum)},
+                      {SettingKey::WinPos, QString::number(intWinPos)},
+                      {SettingKey::UnitSeries, QString::number(intUnitSeries)},
+                  });
     cmdAppli->setEnabled(false);
 }
 

@@ -25,7 +25,7 @@ public:
     }
 };
 
-} // namespace
+}  // namespace
 
 int SetTopMost(QWidget *form, int flag)
 {

@@ -25,13 +25,9 @@ QStringList listed(const QString &directory, const QString &pattern)
     return names.isEmpty() ? QStringList() : names.split(QChar(u'\0'));
 }
 
-class SeriesCatalogueTest : public ::testing::Test
-{
+class SeriesCatalogueTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_dir.isValid());
-    }
+    void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
 
     void touch(const QString &name, const QByteArray &bytes = "1\r\n\"u\",1,0,1,1\r\n")
     {
@@ -44,8 +40,8 @@ protected:
     // that are not series files.
     void fillFolder()
     {
-        for (const char *name : {"b.dat", "A.dat", "c.DAT", "X.Dat", "a.dat.b.dat", "with space.dat",
-                                 "notes.txt", "dat", "x.dat.bak", ".hidden.dat"})
+        for (const char *name : {"b.dat", "A.dat", "c.DAT", "X.Dat", "a.dat.b.dat", "with space.dat", "notes.txt",
+                                 "dat", "x.dat.bak", ".hidden.dat"})
             touch(QString::fromUtf8(name));
         ASSERT_TRUE(QDir(m_dir.path()).mkdir("folder.dat"));
         ASSERT_TRUE(QFile::link(m_dir.filePath("b.dat"), m_dir.filePath("link.dat")));
@@ -105,16 +101,18 @@ TEST_F(SeriesCatalogueTest, SeriesNamesLoseEveryExactDat)
         const char *name;
         const char *fileName;
     };
-    const std::vector<Want> want = {
-        {"A", "A.dat"},
-        {"a.b", "a.dat.b.dat"},
-        {"a.dat", "a.d.datat.dat"},  // one pass from the left, as a text replacement does
-        {"b", "b.dat"},
-        {"c.DAT", "c.DAT"},
-        {"link", "link.dat"},
-        {"with space", "with space.dat"},
-        {"X.Dat", "X.Dat"},
-    };
+    const std::
+        vector<Want>
+            want = {
+                {"A", "A.dat"},
+                {"a.b", "a.dat.b.dat"},
+                {"a.dat", "a.d.datat.dat"},  // one pass from the left, as a text replacement does
+                {"b", "b.dat"},
+                {"c.DAT", "c.DAT"},
+                {"link", "link.dat"},
+                {"with space", "with space.dat"},
+                {"X.Dat", "X.Dat"},
+            };
     const std::vector<SeriesEntry> series = BuildSeriesList(m_dir.path());
     ASSERT_EQ(series.size(), want.size());
     for (size_t i = 0; i < want.size(); ++i) {
@@ -140,8 +138,7 @@ TEST_F(SeriesCatalogueTest, SeriesAreSortedByNameWithoutRegardToCase)
         {{"A", "A.dat"}, {"a", "a.dat"}, {"b", "b.dat"}, {"B b", "B b.dat"}, {"Ｂ", "Ｂ.dat"}},
         // Two files with one series name keep the order of their file names.
         {{"x", "x.dat"}, {"x", "x.dat.dat"}, {"X y", "X y.dat"}},
-        {{"エネルギー", "エネルギー.dat"}, {"進数", "進数.dat"}, {"長さ", "長さ.dat"},
-         {"長さ (英)", "長さ (英).dat"}},
+        {{"エネルギー", "エネルギー.dat"}, {"進数", "進数.dat"}, {"長さ", "長さ.dat"}, {"長さ (英)", "長さ (英).dat"}},
     };
     for (const std::vector<Want> &want : rows) {
         QTemporaryDir dir;
@@ -164,8 +161,7 @@ TEST_F(SeriesCatalogueTest, SeriesAreSortedByNameWithoutRegardToCase)
 TEST_F(SeriesCatalogueTest, EverySeriesLoadsTheFileThatWasListed)
 {
     // Each file holds its own name, so a load of another file shows.
-    const std::vector<QString> files = {u"X.DAT"_s, u"a.dat.b.dat"_s, u"with space.dat"_s,
-                                       u"進数.dat"_s};
+    const std::vector<QString> files = {u"X.DAT"_s, u"a.dat.b.dat"_s, u"with space.dat"_s, u"進数.dat"_s};
     for (const QString &file : files)
         touch(file, "1\r\n\"" + file.toUtf8() + "\",1,0,1,1\r\n");
     const std::vector<SeriesEntry> series = BuildSeriesList(m_dir.path());

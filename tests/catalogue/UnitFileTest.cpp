@@ -31,8 +31,7 @@ struct Rec {
     int exp = 0;
 };
 
-class UnitFileTest : public ::testing::Test
-{
+class UnitFileTest : public ::testing::Test {
 protected:
     QString write(const QByteArray &bytes, const QString &name = QStringLiteral("s.dat"))
     {
@@ -90,8 +89,7 @@ const QByteArray kThree = "3\r\n"
                           "\"m\",1,0,1,1\r\n"
                           "\"km\",1000,0,1,1\r\n"
                           "\"mm\",0.001,0,0,0\r\n";
-const std::vector<Rec> kThreeUnits = {
-    {"m", 1, 0, 1, 1}, {"km", 1000, 0, 1, 1}, {"mm", 0.001, 0, 0, 0}};
+const std::vector<Rec> kThreeUnits = {{"m", 1, 0, 1, 1}, {"km", 1000, 0, 1, 1}, {"mm", 0.001, 0, 0, 0}};
 
 struct LoadCase {
     const char *what;
@@ -108,43 +106,46 @@ TEST_F(UnitFileTest, ItemsAndRecordsReadAsWritten)
         {"bare CR line ends", QByteArray(kThree).replace("\r\n", "\r"), 2, kThreeUnits},
         {"no line end at the end", kThree.chopped(2), 2, kThreeUnits},
         {"every item on a line of its own",
-         "3\r\n\"m\"\r\n1\r\n0\r\n1\r\n1\r\n\"km\"\r\n1000\r\n0\r\n1\r\n1\r\n\"mm\"\r\n0.001\r\n0\r\n0\r\n0\r\n",
-         2, kThreeUnits},
-        {"all on one line", "3,\"m\",1,0,1,1,\"km\",1000,0,1,1,\"mm\",0.001,0,0,0", 2, kThreeUnits},
-        {"records split across lines anyhow",
-         "3,\"m\"\r\n1,0,1\r\n1,\"km\",1000\r\n0,1,1,\"mm\",0.001,0\r\n0,0", 2, kThreeUnits},
-        {"spaces around items", "  3  \r\n  \"m\"  ,  1 , 0 ,1,  1\r\n\t\"km\"\t,1000,0,1,1\r\n\"mm\",0.001,0,0,0",
-         2, kThreeUnits},
-        {"lines past the count are not read", kThree + "\"cm\",0.01,0,1,1\r\nrubbish,,\"\r\n", 2,
+         "3\r\n\"m\"\r\n1\r\n0\r\n1\r\n1\r\n\"km\"\r\n1000\r\n0\r\n1\r\n1\r\n\"mm\"\r\n0.001\r\n0\r\n0\r\n0\r\n", 2,
          kThreeUnits},
+        {"all on one line", "3,\"m\",1,0,1,1,\"km\",1000,0,1,1,\"mm\",0.001,0,0,0", 2, kThreeUnits},
+        {"records split across lines anyhow", "3,\"m\"\r\n1,0,1\r\n1,\"km\",1000\r\n0,1,1,\"mm\",0.001,0\r\n0,0", 2,
+         kThreeUnits},
+        {"spaces around items", "  3  \r\n  \"m\"  ,  1 , 0 ,1,  1\r\n\t\"km\"\t,1000,0,1,1\r\n\"mm\",0.001,0,0,0", 2,
+         kThreeUnits},
+        {"lines past the count are not read", kThree + "\"cm\",0.01,0,1,1\r\nrubbish,,\"\r\n", 2, kThreeUnits},
         {"count 0", "0\r\n\"m\",1,0,1,1\r\n", -1, {}},
-        {"fewer records than the count", "5\r\n\"m\",1,0,1,1\r\n\"km\",1000,0,1,1\r\n\"mm\",0.001,0,0,0\r\n",
-         4, {kThreeUnits[0], kThreeUnits[1], kThreeUnits[2], {}, {}}},
-        {"the file ends inside a record", "2\r\n\"m\",1,0,1,1\r\n\"km\",1000\r\n", 1,
+        {"fewer records than the count",
+         "5\r\n\"m\",1,0,1,1\r\n\"km\",1000,0,1,1\r\n\"mm\",0.001,0,0,0\r\n",
+         4,
+         {kThreeUnits[0], kThreeUnits[1], kThreeUnits[2], {}, {}}},
+        {"the file ends inside a record",
+         "2\r\n\"m\",1,0,1,1\r\n\"km\",1000\r\n",
+         1,
          {{"m", 1, 0, 1, 1}, {"km", 1000, 0, 0, 0}}},
         {"quoted name holds commas", "1\r\n\"a, b,c\",2,0,1,1\r\n", 0, {{"a, b,c", 2, 0, 1, 1}}},
-        {"quoted name keeps its inner and outer spaces", "1\r\n\" a b \",2,0,1,1\r\n", 0,
-         {{" a b ", 2, 0, 1, 1}}},
+        {"quoted name keeps its inner and outer spaces", "1\r\n\" a b \",2,0,1,1\r\n", 0, {{" a b ", 2, 0, 1, 1}}},
         {"blanks after the closing mark are ignored", "1\r\n\"m\"  \t,2,0,1,1\r\n", 0, {{"m", 2, 0, 1, 1}}},
-        {"text after the closing mark is ignored", "1\r\n\"m\" (metre),2,0,1,1\r\n", 0,
-         {{"m", 2, 0, 1, 1}}},
+        {"text after the closing mark is ignored", "1\r\n\"m\" (metre),2,0,1,1\r\n", 0, {{"m", 2, 0, 1, 1}}},
         {"a quoted name runs over line ends", "1\r\n\"a\r\nb\",2,0,1,1\r\n", 0, {{"a\r\nb", 2, 0, 1, 1}}},
-        {"unclosed quotation mark runs to the end", "2\r\n\"m\",1,0,1,1\r\n\"km,1000,0,1,1\r\n", 1,
+        {"unclosed quotation mark runs to the end",
+         "2\r\n\"m\",1,0,1,1\r\n\"km,1000,0,1,1\r\n",
+         1,
          {{"m", 1, 0, 1, 1}, {"km,1000,0,1,1\r\n", 0, 0, 0, 0}}},
-        {"unquoted name without trailing blanks", "1\r\n  metre (SI)  ,2,0,1,1\r\n", 0,
-         {{"metre (SI)", 2, 0, 1, 1}}},
-        {"a quote inside an unquoted name is a character", "1\r\nin\"ch,2,0,1,1\r\n", 0,
-         {{"in\"ch", 2, 0, 1, 1}}},
-        {"unquoted comma shifts every later item", "2\r\nm,x,1,0,1,1\r\n\"km\",1000,0,1,1\r\n", 1,
+        {"unquoted name without trailing blanks", "1\r\n  metre (SI)  ,2,0,1,1\r\n", 0, {{"metre (SI)", 2, 0, 1, 1}}},
+        {"a quote inside an unquoted name is a character", "1\r\nin\"ch,2,0,1,1\r\n", 0, {{"in\"ch", 2, 0, 1, 1}}},
+        {"unquoted comma shifts every later item",
+         "2\r\nm,x,1,0,1,1\r\n\"km\",1000,0,1,1\r\n",
+         1,
          {{"m", 0, 1, 0, 1}, {"1", 0, 1000, 0, 1}}},
-        {"empty items give empty text and 0", "2\r\n,,,,\r\n\"km\",1000,0,1,1\r\n", 1,
-         {{}, {"km", 1000, 0, 1, 1}}},
+        {"empty items give empty text and 0", "2\r\n,,,,\r\n\"km\",1000,0,1,1\r\n", 1, {{}, {"km", 1000, 0, 1, 1}}},
         {"an empty line is one empty item", "1\r\n\r\n5,0,1,1\r\n", 0, {{"", 5, 0, 1, 1}}},
         {"a line of blanks is one empty item", "1\r\n   \r\n5,0,1,1\r\n", 0, {{"", 5, 0, 1, 1}}},
-        {"a comma before a line end leaves an empty item", "1\r\n\"m\",\r\n5,0,1,1\r\n", 0,
-         {{"m", 0, 5, 0, 1}}},
-        {"the number-base series", "3\r\n\"2進数\",2,0,0,0\r\n\"10進数\",10,0,1,0\r\n\"16進数\",16,0,0,0\r\n",
-         2, {{"2進数", 2, 0, 0, 0}, {"10進数", 10, 0, 1, 0}, {"16進数", 16, 0, 0, 0}}},
+        {"a comma before a line end leaves an empty item", "1\r\n\"m\",\r\n5,0,1,1\r\n", 0, {{"m", 0, 5, 0, 1}}},
+        {"the number-base series",
+         "3\r\n\"2進数\",2,0,0,0\r\n\"10進数\",10,0,1,0\r\n\"16進数\",16,0,0,0\r\n",
+         2,
+         {{"2進数", 2, 0, 0, 0}, {"10進数", 10, 0, 1, 0}, {"16進数", 16, 0, 0, 0}}},
         {"quoted count", "\"1\"\r\n\"m\",1,0,1,1\r\n", 0, {{"m", 1, 0, 1, 1}}},
         {"count with a whole-valued decimal part", "1.0\r\n\"m\",1,0,1,1\r\n", 0, {{"m", 1, 0, 1, 1}}},
         {"the largest count", "32767\r\n", 32766, std::vector<Rec>(32767)},
@@ -164,16 +165,45 @@ TEST_F(UnitFileTest, NumberFieldsReadDecimalNotationOnly)
         double value;
     };
     const std::vector<Case> cases = {
-        {"1E-3", 0.001}, {"1e-3", 0.001}, {"1E+3", 1000}, {"1e3", 1000}, {"2.54", 2.54},
-        {"-273.15", -273.15}, {"+5", 5}, {".5", 0.5}, {"5.", 5}, {"-.5e-1", -0.05},
-        {"1.7976931348623157E308", 1.7976931348623157e308}, {"4.9E-324", 4.9e-324},
-        {"  7  ", 7}, {"\" 7 \"", 7},
+        {"1E-3", 0.001},
+        {"1e-3", 0.001},
+        {"1E+3", 1000},
+        {"1e3", 1000},
+        {"2.54", 2.54},
+        {"-273.15", -273.15},
+        {"+5", 5},
+        {".5", 0.5},
+        {"5.", 5},
+        {"-.5e-1", -0.05},
+        {"1.7976931348623157E308", 1.7976931348623157e308},
+        {"4.9E-324", 4.9e-324},
+        {"  7  ", 7},
+        {"\" 7 \"", 7},
         // Not a number: 0.
-        {"abc", 0}, {"12abc", 0}, {"1 2", 0}, {"1.2.3", 0}, {"1e", 0}, {"1e+", 0}, {"e5", 0},
-        {".", 0}, {"-", 0}, {"+-1", 0}, {"0x10", 0}, {"&H10", 0}, {"inf", 0}, {"nan", 0},
-        {"1d3", 0}, {"(5)", 0}, {"$5", 0}, {"１", 0}, {"\"\"", 0},
+        {"abc", 0},
+        {"12abc", 0},
+        {"1 2", 0},
+        {"1.2.3", 0},
+        {"1e", 0},
+        {"1e+", 0},
+        {"e5", 0},
+        {".", 0},
+        {"-", 0},
+        {"+-1", 0},
+        {"0x10", 0},
+        {"&H10", 0},
+        {"inf", 0},
+        {"nan", 0},
+        {"1d3", 0},
+        {"(5)", 0},
+        {"$5", 0},
+        {"１", 0},
+        {"\"\"", 0},
         // Beyond the range of a double: 0.
-        {"1E400", 0}, {"-1e400", 0}, {"1e-400", 0}, {"1e99999999999999999999", 0},
+        {"1E400", 0},
+        {"-1e400", 0},
+        {"1e-400", 0},
+        {"1e99999999999999999999", 0},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.item);
@@ -196,10 +226,9 @@ TEST_F(UnitFileTest, FlagsAre16BitAndOnlyAsWritten)
         int value;
     };
     const std::vector<Case> cases = {
-        {"1", 1}, {"0", 0}, {"-1", -1}, {"2", 2}, {"32767", 32767}, {"-32768", -32768},
-        {"1.4", 1}, {"0.5", 0}, {"1.5", 2}, {"2.5", 2}, {"1E0", 1},
-        {"32768", 0}, {"-32769", 0}, {"32767.5", 0}, {"99999999999", 0}, {"1e400", 0},
-        {"yes", 0}, {"", 0},
+        {"1", 1},      {"0", 0},       {"-1", -1},         {"2", 2},     {"32767", 32767}, {"-32768", -32768},
+        {"1.4", 1},    {"0.5", 0},     {"1.5", 2},         {"2.5", 2},   {"1E0", 1},       {"32768", 0},
+        {"-32769", 0}, {"32767.5", 0}, {"99999999999", 0}, {"1e400", 0}, {"yes", 0},       {"", 0},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.item);
@@ -232,8 +261,8 @@ TEST_F(UnitFileTest, FilesThatCannotBeReadYieldNoUnit)
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
 
     const std::vector<QString> paths = {
-        m_dir.filePath("missing.dat"), m_dir.filePath("folder.dat"), fifo, write("", "empty.dat"),
-        write("\r\n\r\n  \r\n", "blank.dat"), QString(),
+        m_dir.filePath("missing.dat"), m_dir.filePath("folder.dat"),         fifo,
+        write("", "empty.dat"),        write("\r\n\r\n  \r\n", "blank.dat"), QString(),
     };
     for (const QString &path : paths) {
         SCOPED_TRACE(path.toStdString());
@@ -306,13 +335,20 @@ TEST(DecodeSeriesText, Cp932AndUtf8)
         {"NEC and IBM extensions", "\x87\x40\xFA\x40", u"①ⅰ"_s},
         {"half-width katakana", "\xB1\xDF", u"ｱﾟ"_s},
         {"0x1A is a character", "\x1A", QString(QChar(0x1A))},
-        {"invalid single bytes", "a\x80" "b\xA0\xFD\xFE\xFF", "a" + r + "b" + r + r + r + r},
+        {"invalid single bytes",
+         "a\x80"
+         "b\xA0\xFD\xFE\xFF",
+         "a" + r + "b" + r + r + r + r},
         {"a lead byte before a comma keeps the comma", "\x90\x69\x81,1", u"進"_s + r + ",1"},
         {"a lead byte before a quotation mark keeps it", "\"\x81\"", "\"" + r + "\""},
         {"a lead byte at the very end", "\x90\x69\x90", u"進"_s + r},
         {"UTF-8 without a mark", "\xE9\x80\xB2\xE6\x95\xB0", u"進数"_s},
         {"UTF-8 with a mark", "\xEF\xBB\xBF\xE9\x80\xB2\xE6\x95\xB0,1", u"進数,1"_s},
-        {"UTF-8 mark with broken sequences", "\xEF\xBB\xBF" "a\xFF" "b\xE9\x80", "a" + r + "b" + r + r},
+        {"UTF-8 mark with broken sequences",
+         "\xEF\xBB\xBF"
+         "a\xFF"
+         "b\xE9\x80",
+         "a" + r + "b" + r + r},
         {"not valid UTF-8 throughout: CP932", "\xE9\x80\xB2\x90\x69", u"騾ｲ進"_s},
         // Half-width katakana pairs that are also valid UTF-8 read as CP932.
         {"CP932 ﾄｱ, in UTF-8 a dotless i", "\"\xC4\xB1\"", u"\"ﾄｱ\""_s},
@@ -495,11 +531,10 @@ TEST(ParseSeriesText, ReportsHowTheFileRead)
 
 TEST(ParseSeriesText, ReportsFieldsThatDidNotReadCleanly)
 {
-    const UnitFileContents r = ParseSeriesText(
-        "3\r\n"
-        "\"m\" x,abc,0,99999,1\r\n"
-        "\"k\",1e400,,1,\"1\"\r\n"
-        "\"open,1,0,1,1\r\n");
+    const UnitFileContents r = ParseSeriesText("3\r\n"
+                                               "\"m\" x,abc,0,99999,1\r\n"
+                                               "\"k\",1e400,,1,\"1\"\r\n"
+                                               "\"open,1,0,1,1\r\n");
     struct Want {
         int record;
         int field;
@@ -541,8 +576,8 @@ TEST(ScanSeriesItems, SplitsLikeTheLoaderAndKnowsTheLines)
         bool quoted;
         int line;
     };
-    const Want want[] = {{"2", false, 1}, {"", false, 1}, {"a,b", true, 2}, {"1", false, 2},
-                         {"c\r\nd", true, 3}, {"2", false, 4}, {"", false, 5}, {"x", false, 6}};
+    const Want want[] = {{"2", false, 1},     {"", false, 1},  {"a,b", true, 2}, {"1", false, 2},
+                         {"c\r\nd", true, 3}, {"2", false, 4}, {"", false, 5},   {"x", false, 6}};
     const std::vector<SeriesItem> items = ScanSeriesItems(text);
     ASSERT_EQ(items.size(), std::size(want));
     for (size_t i = 0; i < items.size(); ++i) {

@@ -36,14 +36,14 @@ const UnitArray &Linear()
 const UnitArray &Radices()
 {
     static const UnitArray units = {
-        Unit("2進数", 2, 0, 0, 0),          // 0
-        Unit("10進数", 10, 0, 0, 0),        // 1
-        Unit("16進数", 16, 0, 0, 0),        // 2
-        Unit("36進数", 36, 0, 0, 0),        // 3
-        Unit("bad", 40000, 0, 0, 0),        // 4: beyond 16 bits
-        Unit("37進数", 37, 0, 0, 0),        // 5: radix out of range
-        Unit("15.5", 15.5, 0, 0, 0),        // 6: rounds to 16
-        Unit("grouped16", 16, 0, 1, 0),     // 7: allows grouping
+        Unit("2進数", 2, 0, 0, 0),       // 0
+        Unit("10進数", 10, 0, 0, 0),     // 1
+        Unit("16進数", 16, 0, 0, 0),     // 2
+        Unit("36進数", 36, 0, 0, 0),     // 3
+        Unit("bad", 40000, 0, 0, 0),     // 4: beyond 16 bits
+        Unit("37進数", 37, 0, 0, 0),     // 5: radix out of range
+        Unit("15.5", 15.5, 0, 0, 0),     // 6: rounds to 16
+        Unit("grouped16", 16, 0, 1, 0),  // 7: allows grouping
     };
     return units;
 }
@@ -82,8 +82,8 @@ const Case kCases[] = {
     {"same unit grouped below 1 keeps the text", LinearSeries, "0.50", 0, 0, 1, 15, true, "0.50", Ok, "0.50"},
     {"same unit plain of empty text", LinearSeries, "", 0, 0, 0, 15, false, "", Invalid, ""},
     {"same unit grouped of empty text", LinearSeries, "", 0, 0, 1, 15, false, "", Invalid, ""},
-    {"same unit plain beyond 15 digits", LinearSeries, "123456789012345678", 0, 0, 0, 15, true,
-     "1.23456789012346E+17", Ok, "123456789012345678"},
+    {"same unit plain beyond 15 digits", LinearSeries, "123456789012345678", 0, 0, 0, 15, true, "1.23456789012346E+17",
+     Ok, "123456789012345678"},
 
     {"plain km to m", LinearSeries, "1", 1, 0, 0, 15, true, "1000", Ok, "1"},
     {"negative zero shows as 0", LinearSeries, "-0", 0, 1, 0, 15, true, "0", Ok, "-0"},
@@ -91,12 +91,11 @@ const Case kCases[] = {
     {"grouped drops the final point", LinearSeries, "0.005", 1, 0, 1, 15, true, "5", Ok, "0.005"},
     {"grouped below 1 is plain", LinearSeries, "0.0005", 1, 0, 1, 15, true, "0.5", Ok, "0.0005"},
     {"grouped negative is plain", LinearSeries, "-1.234", 1, 0, 1, 15, true, "-1234", Ok, "-1.234"},
-    {"grouped from 10^15 is plain", LinearSeries, "1e12", 1, 0, 1, 15, true, "1E+15", Ok,
-     "1,000,000,000,000"},
-    {"grouped just below 10^15", LinearSeries, "999999999999.999", 1, 0, 1, 15, true,
-     "999,999,999,999,999", Ok, "999,999,999,999.999"},
-    {"grouped with a wider limit", LinearSeries, "1e14", 1, 0, 1, 20, true,
-     "100,000,000,000,000,000", Ok, "100,000,000,000,000"},
+    {"grouped from 10^15 is plain", LinearSeries, "1e12", 1, 0, 1, 15, true, "1E+15", Ok, "1,000,000,000,000"},
+    {"grouped just below 10^15", LinearSeries, "999999999999.999", 1, 0, 1, 15, true, "999,999,999,999,999", Ok,
+     "999,999,999,999.999"},
+    {"grouped with a wider limit", LinearSeries, "1e14", 1, 0, 1, 20, true, "100,000,000,000,000,000", Ok,
+     "100,000,000,000,000"},
     {"grouped 1e23 at a limit of 23 is plain", LinearSeries, "1e23", 0, 3, 1, 23, true, "1E+23", Ok, "1e23"},
     {"grouped 16 written digits at a limit of 15 is plain", LinearSeries, "999999999999999.9", 0, 3, 1, 15, true,
      "1E+15", Ok, "999999999999999.9"},
@@ -104,14 +103,12 @@ const Case kCases[] = {
     {"grouped within 4 digits", LinearSeries, "1.234", 1, 0, 1, 4, true, "1,234", Ok, "1.234"},
     {"source grouped in the line", LinearSeries, "1234.5", 0, 1, 1, 15, true, "1.2345", Ok, "1,234.5"},
     {"source grouped drops its point", LinearSeries, "5000", 0, 1, 1, 15, true, "5", Ok, "5,000"},
-    {"no grouping where the target forbids it", LinearSeries, "1234", 0, 2, 1, 15, true, "1234000", Ok,
-     "1234"},
+    {"no grouping where the target forbids it", LinearSeries, "1234", 0, 2, 1, 15, true, "1234000", Ok, "1234"},
     {"scientific", LinearSeries, "1.2345", 1, 0, 2, 15, true, "1.23E+03", Ok, "1.2345"},
     {"scientific 9.995", LinearSeries, "9.995", 0, 3, 2, 15, true, "1.00E+01", Ok, "9.995"},
-    {"scientific near the largest double", LinearSeries, "1.7976931348623157e308", 0, 3, 2, 15, true,
-     "1.80E+308", Ok, "1.7976931348623157e308"},
-    {"no exponent where the target forbids it", LinearSeries, "1.2345", 0, 2, 2, 15, true, "1234.5", Ok,
-     "1.2345"},
+    {"scientific near the largest double", LinearSeries, "1.7976931348623157e308", 0, 3, 2, 15, true, "1.80E+308", Ok,
+     "1.7976931348623157e308"},
+    {"no exponent where the target forbids it", LinearSeries, "1.2345", 0, 2, 2, 15, true, "1234.5", Ok, "1.2345"},
     {"unknown style is plain", LinearSeries, "1.2345", 1, 0, 7, 15, true, "1234.5", Ok, "1.2345"},
     {"offset: base to celsius", LinearSeries, "0", 3, 4, 0, 15, true, "-273.15", Ok, "0"},
     {"offset: celsius to base", LinearSeries, "0", 4, 3, 0, 15, true, "273.15", Ok, "0"},
@@ -137,8 +134,7 @@ const Case kCases[] = {
     {"digit string with a point", NumberBase, "1.5", 1, 0, 0, 15, false, "", Invalid, ""},
     {"digit not below the radix", NumberBase, "12", 0, 1, 0, 15, false, "", Invalid, ""},
     {"digit string with a sign", NumberBase, "-5", 1, 0, 0, 15, false, "", Invalid, ""},
-    {"digit string beyond the largest double", NumberBase, QString(400, u'9'), 1, 0, 0, 15, false, "",
-     Overflow, ""},
+    {"digit string beyond the largest double", NumberBase, QString(400, u'9'), 1, 0, 0, 15, false, "", Overflow, ""},
     {"source radix beyond 16 bits", NumberBase, "1", 4, 1, 0, 15, false, "", Overflow, ""},
     {"target radix beyond 16 bits", NumberBase, "1", 1, 4, 0, 15, false, "", Overflow, ""},
     {"invalid text before a bad target radix", NumberBase, "g", 2, 4, 0, 15, false, "", Invalid, ""},
@@ -164,8 +160,7 @@ TEST_P(ConvertRequestTest, GivesTheExpectedOutcome)
     request.style = ResultStyleOf(c.showAns);
     request.placeNum = c.placeNum;
 
-    const ConversionOutcome out =
-        ConvertRequest(request, c.series == NumberBase ? Radices() : Linear());
+    const ConversionOutcome out = ConvertRequest(request, c.series == NumberBase ? Radices() : Linear());
     EXPECT_EQ(out.resultWritten, c.written);
     if (c.written) {
         EXPECT_EQ(out.resultText, c.result);

@@ -88,16 +88,43 @@ TEST(ReadNumber, KeepsTheSignOfZero)
 TEST(ReadNumber, RefusesTextThatIsNotANumber)
 {
     const QString texts[] = {
-        "", "   ", "+", "-", ".", ",", "1.2.3", "1e", "1e+", "e5", ".e5", "1,000.5,0",
-        "5 5", "5 -", "- 5", "--5", "-5-", "+-5", "1d3", "0x10", "inf", "nan", "1e3.5",
+        "",
+        "   ",
+        "+",
+        "-",
+        ".",
+        ",",
+        "1.2.3",
+        "1e",
+        "1e+",
+        "e5",
+        ".e5",
+        "1,000.5,0",
+        "5 5",
+        "5 -",
+        "- 5",
+        "--5",
+        "-5-",
+        "+-5",
+        "1d3",
+        "0x10",
+        "inf",
+        "nan",
+        "1e3.5",
         // Forms some number readers accept; pasted, they are refused.
-        "$5", u"\u00a55"_s, u"5\u5186"_s, "(5)", "&HFF", "&O17", "&hff",
+        "$5",
+        u"\u00a55"_s,
+        u"5\u5186"_s,
+        "(5)",
+        "&HFF",
+        "&O17",
+        "&hff",
         // Full-width digits and a lone surrogate.
-        u"\uff11"_s, QString(QChar(0xd800)),
+        u"\uff11"_s,
+        QString(QChar(0xd800)),
     };
     for (const auto &text : texts) {
-        EXPECT_EQ(FailureOf([&] { ReadNumber(text); }), FailureKind::InvalidInput)
-            << text.toStdString();
+        EXPECT_EQ(FailureOf([&] { ReadNumber(text); }), FailureKind::InvalidInput) << text.toStdString();
         EXPECT_FALSE(IsNumberText(text)) << text.toStdString();
     }
 }
@@ -105,13 +132,17 @@ TEST(ReadNumber, RefusesTextThatIsNotANumber)
 TEST(ReadNumber, MagnitudesBeyondTheLargestDoubleOverflow)
 {
     const QString texts[] = {
-        "1e400", "-1e400", "1.8e308", "1.7976931348623159e308", "1e99999999999999999999",
+        "1e400",
+        "-1e400",
+        "1.8e308",
+        "1.7976931348623159e308",
+        "1e99999999999999999999",
         "1.79769313486232E+308",  // PlainText of the largest double, rounded up
-        Repeat("9", 400), "0." + Repeat("0", 50) + "1e400",
+        Repeat("9", 400),
+        "0." + Repeat("0", 50) + "1e400",
     };
     for (const auto &text : texts)
-        EXPECT_EQ(FailureOf([&] { ReadNumber(text); }), FailureKind::Overflow)
-            << text.toStdString();
+        EXPECT_EQ(FailureOf([&] { ReadNumber(text); }), FailureKind::Overflow) << text.toStdString();
 }
 
 // ---------------------------------------------------------------------------
@@ -130,9 +161,9 @@ TEST(PlainText, WritesFifteenSignificantDigits)
         {123456789012345, "123456789012345"},
         {1234567890123456, "1.23456789012346E+15"},
         {999999999999999.4, "999999999999999"},
-        {999999999999999.5, "1E+15"},  // rounds up into the exponent form
+        {999999999999999.5, "1E+15"},                // rounds up into the exponent form
         {1000000000000005, "1.00000000000001E+15"},  // exact tie: away from zero
-        {2.327628295998045, "2.32762829599804"},  // 16th digit 4, though it looks like 5
+        {2.327628295998045, "2.32762829599804"},     // 16th digit 4, though it looks like 5
         {1.710549243647405, "1.71054924364741"},
         {1.0 / 3, "0.333333333333333"},
         {2.0 / 3, "0.666666666666667"},
@@ -261,22 +292,11 @@ TEST(BelowPowerOfTen, ComparesTheWrittenValueWithAnExactPowerOfTen)
 TEST(ScientificText, RoundsTheThirdDigitHalfAwayFromZero)
 {
     const StyleCase cases[] = {
-        {1234.5, "1.23E+03"},
-        {-0.5, "-5.00E-01"},
-        {0.000123, "1.23E-04"},
-        {0.0, "0.00E+00"},
-        {-0.0, "0.00E+00"},
-        {1e100, "1.00E+100"},
-        {1, "1.00E+00"},
-        {-1234.5, "-1.23E+03"},
+        {1234.5, "1.23E+03"}, {-0.5, "-5.00E-01"},    {0.000123, "1.23E-04"},    {0.0, "0.00E+00"},
+        {-0.0, "0.00E+00"},   {1e100, "1.00E+100"},   {1, "1.00E+00"},           {-1234.5, "-1.23E+03"},
         {9.995, "1.00E+01"},  // stored as 9.99499999..., 9.99500000000000 at 15 digits
-        {1.005, "1.01E+00"},
-        {1.235, "1.24E+00"},
-        {-1.235, "-1.24E+00"},
-        {1.2349999, "1.23E+00"},
-        {999.5, "1.00E+03"},
-        {DBL_MAX, "1.80E+308"},
-        {kDenormMin, "4.94E-324"},
+        {1.005, "1.01E+00"},  {1.235, "1.24E+00"},    {-1.235, "-1.24E+00"},     {1.2349999, "1.23E+00"},
+        {999.5, "1.00E+03"},  {DBL_MAX, "1.80E+308"}, {kDenormMin, "4.94E-324"},
     };
     for (const auto &c : cases)
         EXPECT_EQ(ScientificText(c.value), c.text) << c.value;
@@ -326,8 +346,7 @@ TEST(IntegerPart, TruncatesTowardZero)
 TEST(RoundToInt16, RoundsTiesToEvenAndOverflowsOutside16Bits)
 {
     const std::pair<double, int> cases[] = {
-        {2.5, 2}, {3.5, 4}, {-2.5, -2}, {15.5, 16}, {16.5, 16}, {2.6, 3},
-        {32767.4, 32767}, {-32768.5, -32768},
+        {2.5, 2}, {3.5, 4}, {-2.5, -2}, {15.5, 16}, {16.5, 16}, {2.6, 3}, {32767.4, 32767}, {-32768.5, -32768},
     };
     for (const auto &[in, out] : cases)
         EXPECT_EQ(RoundToInt16(in), out) << in;
@@ -410,9 +429,8 @@ TEST(FromRadixText, ReadsDigitStringsOfTheRadix)
 TEST(FromRadixText, RefusesTextThatIsNotADigitStringOfTheRadix)
 {
     const std::pair<QString, int> cases[] = {
-        {"1.5", 10}, {"1 5", 10}, {"-5", 10}, {"+5", 10}, {"5-", 10}, {"12", 2},
-        {"g", 16}, {"Z", 35}, {"1,000", 10}, {u"\uff46"_s, 16}, {u"\u00ff"_s, 36},
-        {QString(QChar(0xdc00)), 16},
+        {"1.5", 10}, {"1 5", 10}, {"-5", 10},    {"+5", 10},        {"5-", 10},        {"12", 2},
+        {"g", 16},   {"Z", 35},   {"1,000", 10}, {u"\uff46"_s, 16}, {u"\u00ff"_s, 36}, {QString(QChar(0xdc00)), 16},
     };
     for (const auto &[text, radix] : cases)
         EXPECT_EQ(FailureOf([&] { FromRadixText(text, qint16(radix)); }), FailureKind::InvalidInput)
@@ -425,7 +443,7 @@ TEST(FromRadixText, OverflowsJustBeyondTheLargestDouble)
     EXPECT_EQ(ToRadixTextExact(FromRadixTextExact(dblMaxHex, 16), 16), dblMaxHex);
     const QString beyond[][2] = {
         {"FFFFFFFFFFFFF8" + Repeat("0", 241) + "1", "16"},  // DBL_MAX + 1
-        {"1" + Repeat("0", 1024), "2"},                    // 2^1024
+        {"1" + Repeat("0", 1024), "2"},                     // 2^1024
         {Repeat("Z", 300), "36"},
         {Repeat("1", 100000), "10"},
     };
@@ -453,8 +471,7 @@ TEST(RadixConversion, IsExactBeyondTwoToThe53)
         {"ff", 16, 37, "0"},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(ToRadixTextExact(FromRadixTextExact(c.text, c.from), c.to), c.result)
-            << c.text.toStdString();
+        EXPECT_EQ(ToRadixTextExact(FromRadixTextExact(c.text, c.from), c.to), c.result) << c.text.toStdString();
 }
 
 TEST(RadixConversion, A300DigitRadix36NumberBelowTheLimitRoundTrips)

@@ -45,8 +45,9 @@ static int fetchClipboard()
         int format;
         unsigned long items, rest;
         unsigned char *data = NULL;
-        if (XGetWindowProperty(display, window, KEPT, 0, 1 << 24, True, AnyPropertyType, &type, &format, &items,
-                               &rest, &data) != Success)
+        if (XGetWindowProperty(display, window, KEPT, 0, 1 << 24, True, AnyPropertyType, &type, &format, &items, &rest,
+                               &data)
+            != Success)
             return 0;
         kept.assign(reinterpret_cast<const char *>(data), items);
         haveText = true;
@@ -62,7 +63,8 @@ static void serveClipboard(const XSelectionRequestEvent *request)
         Atom targets[] = {TARGETS, UTF8_STRING, XA_STRING, TEXT};
         XChangeProperty(display, request->requestor, property, XA_ATOM, 32, PropModeReplace,
                         reinterpret_cast<unsigned char *>(targets), 4);
-    } else if (haveText && (request->target == UTF8_STRING || request->target == XA_STRING || request->target == TEXT)) {
+    } else if (haveText
+               && (request->target == UTF8_STRING || request->target == XA_STRING || request->target == TEXT)) {
         XChangeProperty(display, request->requestor, property, request->target, 8, PropModeReplace,
                         reinterpret_cast<const unsigned char *>(kept.data()), int(kept.size()));
     } else {

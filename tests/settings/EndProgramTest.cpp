@@ -134,7 +134,8 @@ protected:
     // Everything in the program folder besides the program and its series.
     QStringList strays() const
     {
-        QStringList names = QDir(program).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        QStringList names = QDir(program).entryList(QDir::AllEntries | QDir::Hidden | QDir::System
+                                                    | QDir::NoDotAndDotDot);
         names.removeAll("tovel");
         names.removeAll("units");
         names.removeAll("Tovelset.ini");
@@ -164,9 +165,12 @@ TEST_F(EndProgram, EachEndSignalSavesTheSettingsAndEndsNormally)
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
         const QByteArray saved = ReadFile(ini);
         EXPECT_NE(saved, kOld) << "nothing was saved";
-        for (const auto &[key, value] : {std::pair{SettingKey::ShowAns, "2"}, {SettingKey::MaxPlace, "21"},
-                                         {SettingKey::LastUnitSeries, "3"}, {SettingKey::MainFormTop, "1500"},
-                                         {SettingKey::MainFormLeft, "3000"}, {SettingKey::Front, "0"}}) {
+        for (const auto &[key, value] : {std::pair{SettingKey::ShowAns, "2"},
+                                         {SettingKey::MaxPlace, "21"},
+                                         {SettingKey::LastUnitSeries, "3"},
+                                         {SettingKey::MainFormTop, "1500"},
+                                         {SettingKey::MainFormLeft, "3000"},
+                                         {SettingKey::Front, "0"}}) {
             const SettingInfo &info = InfoOf(key);
             EXPECT_EQ(ReadValue(ini, info.section, info.key, "missing"), value) << info.key;
         }
@@ -190,9 +194,9 @@ TEST_F(EndProgram, TwoCopiesEndingTogetherLoseNoKey)
         waitEnd(first);
         waitEnd(second);
         bool complete = true;
-        for (const SettingKey key : {SettingKey::Front, SettingKey::WinPos, SettingKey::MainFormTop,
-                                     SettingKey::MainFormLeft, SettingKey::ShowAns, SettingKey::MaxPlace,
-                                     SettingKey::UnitSeries, SettingKey::LastUnitSeries}) {
+        for (const SettingKey key :
+             {SettingKey::Front, SettingKey::WinPos, SettingKey::MainFormTop, SettingKey::MainFormLeft,
+              SettingKey::ShowAns, SettingKey::MaxPlace, SettingKey::UnitSeries, SettingKey::LastUnitSeries}) {
             const SettingInfo &info = InfoOf(key);
             complete = complete && ReadValue(ini, info.section, info.key, "missing") != "missing";
         }
@@ -274,4 +278,4 @@ TEST_F(EndProgram, KilledDuringTheSaveTheFileIsOldOrNewAndLeftoversGo)
     EXPECT_EQ(strays(), QStringList());
 }
 
-} // namespace
+}  // namespace

@@ -75,8 +75,7 @@ INSTANTIATE_TEST_SUITE_P(
         LookUpCase{"unpairedQuoteKept", "[S]\r\nk=\"12\r\n", "S", "k", QByteArray("\"12")},
         LookUpCase{"loneQuoteKept", "[S]\r\nk=\"\r\n", "S", "k", QByteArray("\"")},
         LookUpCase{"cutAtNul", QByteArray("[S]\r\nk=12\0003\r\n", 13), "S", "k", QByteArray("12")},
-        LookUpCase{"keyInOtherSection", "[FormSet]\r\nShowAns=2\r\n[CalcSet]\r\n", "CalcSet", "ShowAns",
-                   std::nullopt},
+        LookUpCase{"keyInOtherSection", "[FormSet]\r\nShowAns=2\r\n[CalcSet]\r\n", "CalcSet", "ShowAns", std::nullopt},
         LookUpCase{"keyBeforeAnySection", "ShowAns=2\r\n[CalcSet]\r\n", "CalcSet", "ShowAns", std::nullopt},
         LookUpCase{"missingSection", "[FormSet]\r\nFront=0\r\n", "CalcSet", "Front", std::nullopt},
         LookUpCase{"commentIsNoKey", "[S]\r\n;k=1\r\nk\r\n", "S", "k", std::nullopt},
@@ -85,11 +84,10 @@ INSTANTIATE_TEST_SUITE_P(
         LookUpCase{"sectionEndsAtLastBracket", "[a]b]\r\nk=1\r\n", "a]b", "k", QByteArray("1")},
         LookUpCase{"lineWithoutClosingBracketIsNoSection", "[S]\r\n[T\r\nk=1\r\n", "S", "k", QByteArray("1")},
         LookUpCase{"utf8ByteOrderMarkSkipped", "\xEF\xBB\xBF[S]\r\nk=1\r\n", "S", "k", QByteArray("1")},
-        LookUpCase{"bracketAsSecondByteOfDoubleByteName",
-                   "[" + kDoubleByteCloseBracket + "]\r\nk=1\r\n", kDoubleByteCloseBracket, "k", QByteArray("1")},
+        LookUpCase{"bracketAsSecondByteOfDoubleByteName", "[" + kDoubleByteCloseBracket + "]\r\nk=1\r\n",
+                   kDoubleByteCloseBracket, "k", QByteArray("1")},
         LookUpCase{"letterAsSecondByteNotFolded", "[S]\r\n\x83\x41=1\r\n", "S", "\x83\x61", std::nullopt},
-        LookUpCase{"doubleByteValueKept", "[S]\r\nk=\x93\xFA\x96\x7B\r\n", "S", "k",
-                   QByteArray("\x93\xFA\x96\x7B")},
+        LookUpCase{"doubleByteValueKept", "[S]\r\nk=\x93\xFA\x96\x7B\r\n", "S", "k", QByteArray("\x93\xFA\x96\x7B")},
         LookUpCase{"utf8HeaderEndsTheSectionBefore", "[FormSet]\r\nFront=-1\r\n[" + kUtf8Settei + "]\r\nWinPos=1\r\n",
                    "FormSet", "WinPos", std::nullopt},
         LookUpCase{"utf8HeaderIsASection", "[A]\r\nk=1\r\n[" + kUtf8Settei + "]\r\nk=2\r\n", kUtf8Settei, "k",
@@ -97,10 +95,8 @@ INSTANTIATE_TEST_SUITE_P(
         LookUpCase{"utf8KeyName", "[S]\r\n" + kUtf8Settei + "=3\r\n", "S", kUtf8Settei, QByteArray("3")},
         LookUpCase{"headerWithCommentAfterIt", "[S] ; note\r\nk=1\r\n", "S", "k", QByteArray("1")},
         LookUpCase{"crOnly", "[A]\rx=1\r[CalcSet]\rShowAns=2\r", "CalcSet", "ShowAns", QByteArray("2")},
-        LookUpCase{"crOnlyKeyInOtherSection", "[CalcSet]\rx=1\r[A]\rShowAns=2\r", "CalcSet", "ShowAns",
-                   std::nullopt},
-        LookUpCase{"mixedLineEnds", "[A]\r\nx=1\r[CalcSet]\n\r\rShowAns=2", "CalcSet", "ShowAns",
-                   QByteArray("2")}),
+        LookUpCase{"crOnlyKeyInOtherSection", "[CalcSet]\rx=1\r[A]\rShowAns=2\r", "CalcSet", "ShowAns", std::nullopt},
+        LookUpCase{"mixedLineEnds", "[A]\r\nx=1\r[CalcSet]\n\r\rShowAns=2", "CalcSet", "ShowAns", QByteArray("2")}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(ProfileFileLookUp, ValuesAreCutTo511BytesNeverInsideADoubleByteCharacter)
@@ -140,20 +136,18 @@ INSTANTIATE_TEST_SUITE_P(
         WithValueCase{"emptyFile", "", "CalcSet", "ShowAns", "1", "[CalcSet]\r\nShowAns=1\r\n"},
         WithValueCase{"replacedInPlace", "[CalcSet]\r\nShowAns=0\r\nMaxPlace=15\r\n", "CalcSet", "ShowAns", "2",
                       "[CalcSet]\r\nShowAns=2\r\nMaxPlace=15\r\n"},
-        WithValueCase{"replacedKeepsFileSpelling", "[calcset]\r\n  SHOWANS  =  0  \r\n", "CalcSet", "ShowAns",
-                      "2", "[calcset]\r\nSHOWANS=2\r\n"},
+        WithValueCase{"replacedKeepsFileSpelling", "[calcset]\r\n  SHOWANS  =  0  \r\n", "CalcSet", "ShowAns", "2",
+                      "[calcset]\r\nSHOWANS=2\r\n"},
         WithValueCase{"replacedLineEndsInCrLfOthersKeepLf", "; mine\n[S]\nk=0\nj=1\n", "S", "k", "5",
                       "; mine\n[S]\nk=5\r\nj=1\n"},
         WithValueCase{"replacedLastLineWithoutLineEnd", "[S]\r\nk=0", "S", "k", "5", "[S]\r\nk=5\r\n"},
         WithValueCase{"missingKeyAfterLastNonBlankLine", "[A]\r\na=1\r\n; note\r\n\r\n\r\n[B]\r\nb=2\r\n", "A", "k",
                       "9", "[A]\r\na=1\r\n; note\r\nk=9\r\n\r\n\r\n[B]\r\nb=2\r\n"},
-        WithValueCase{"missingKeyInEmptySection", "[A]\r\n\r\n[B]\r\n", "A", "k", "9",
-                      "[A]\r\nk=9\r\n\r\n[B]\r\n"},
+        WithValueCase{"missingKeyInEmptySection", "[A]\r\n\r\n[B]\r\n", "A", "k", "9", "[A]\r\nk=9\r\n\r\n[B]\r\n"},
         WithValueCase{"missingKeyAfterHeaderWithoutLineEnd", "[A]", "A", "k", "9", "[A]\r\nk=9\r\n"},
         WithValueCase{"missingKeyAfterLastLineWithoutLineEnd", "[A]\na=1", "A", "k", "9", "[A]\na=1\r\nk=9\r\n"},
         WithValueCase{"missingKeyLfFile", "[A]\na=1\n\n[B]\n", "a", "k", "9", "[A]\na=1\nk=9\r\n\n[B]\n"},
-        WithValueCase{"missingSectionAtEnd", "[A]\r\na=1\r\n\r\n", "B", "k", "9",
-                      "[A]\r\na=1\r\n\r\n[B]\r\nk=9\r\n"},
+        WithValueCase{"missingSectionAtEnd", "[A]\r\na=1\r\n\r\n", "B", "k", "9", "[A]\r\na=1\r\n\r\n[B]\r\nk=9\r\n"},
         WithValueCase{"missingSectionAfterLastLineWithoutLineEnd", "[A]\r\na=1", "B", "k", "9",
                       "[A]\r\na=1\r\n[B]\r\nk=9\r\n"},
         WithValueCase{"onlyFirstMatchingSectionChanges", "[S]\r\nk=1\r\n[S]\r\nk=2\r\n", "S", "k", "3",
@@ -178,8 +172,8 @@ protected:
     // Every name in the folder: a write leaves no temporary file behind.
     QStringList folderEntries() const
     {
-        QStringList names =
-            QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        QStringList names
+            = QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
         std::sort(names.begin(), names.end());
         return names;
     }
@@ -346,7 +340,8 @@ TEST_F(ProfileFileOnDisk, OnlyARegularFileOfSaneSizeIsReadOrWritten)
 // as well as it goes and left untouched.
 TEST_F(ProfileFileOnDisk, UnicodeFilesAreReadAndWrittenInUtf16)
 {
-    const QString text = QString::fromUtf8("; 設定ファイル \xF0\x9F\x98\x80\r\n[CalcSet]\r\nShowAns=2\r\n[設定]\r\n単位=メートル\r\n");
+    const QString text = QString::fromUtf8(
+        "; 設定ファイル \xF0\x9F\x98\x80\r\n[CalcSet]\r\nShowAns=2\r\n[設定]\r\n単位=メートル\r\n");
     const QString expected = QString::fromUtf8(
         "; 設定ファイル \xF0\x9F\x98\x80\r\n[CalcSet]\r\nShowAns=1\r\nMaxPlace=20\r\n[設定]\r\n単位=メートル\r\n"
         "[FormSet]\r\nFront=-1\r\n");
@@ -357,9 +352,9 @@ TEST_F(ProfileFileOnDisk, UnicodeFilesAreReadAndWrittenInUtf16)
         EXPECT_EQ(ReadValue(path, "CalcSet", "ShowAns", "0"), "2");
         EXPECT_EQ(ReadValue(path, QString::fromUtf8("設定"), QString::fromUtf8("単位"), "?"),
                   QString::fromUtf8("メートル"));
-        EXPECT_EQ(WriteValues(path, {{"CalcSet", "ShowAns", "1"}, {"CalcSet", "MaxPlace", "20"},
-                                     {"FormSet", "Front", "-1"}}),
-                  1);
+        EXPECT_EQ(
+            WriteValues(path, {{"CalcSet", "ShowAns", "1"}, {"CalcSet", "MaxPlace", "20"}, {"FormSet", "Front", "-1"}}),
+            1);
         QStringEncoder again(encoding, QStringConverter::Flag::WriteBom);
         EXPECT_EQ(readAll(path), QByteArray(again.encode(expected)));
     }
@@ -401,4 +396,4 @@ TEST(JoinPath, AddsOneSlashAndUpdatesTheCallersFolder)
     }
 }
 
-} // namespace
+}  // namespace

@@ -26,14 +26,13 @@
 
 namespace {
 
-constexpr SettingKey kAllKeys[] = {SettingKey::ShowAns,    SettingKey::MaxPlace,    SettingKey::UnitSeries,
-                                   SettingKey::LastUnitSeries, SettingKey::Front, SettingKey::MainFormTop,
-                                   SettingKey::MainFormLeft, SettingKey::WinPos};
+constexpr SettingKey kAllKeys[] = {SettingKey::ShowAns,        SettingKey::MaxPlace, SettingKey::UnitSeries,
+                                   SettingKey::LastUnitSeries, SettingKey::Front,    SettingKey::MainFormTop,
+                                   SettingKey::MainFormLeft,   SettingKey::WinPos};
 
 QStringList Entries(const QString &folder)
 {
-    QStringList names =
-        QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    QStringList names = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     names.sort();
     return names;
 }
@@ -94,8 +93,7 @@ TEST(ProfileStore, TwoProgramsSavingTogetherLoseNothing)
             if (children[i] == 0) {
                 close(gate[1]);
                 char byte;
-                while (read(gate[0], &byte, 1) < 0) {
-                }
+                while (read(gate[0], &byte, 1) < 0) {}
                 std::vector<SettingText> save = SaveOf(i + 1);
                 if (halves)
                     save.erase(i == 0 ? save.begin() + 4 : save.begin(), i == 0 ? save.end() : save.begin() + 4);
@@ -178,9 +176,9 @@ TEST(ProfileStore, ASaveRemovesOldTemporaryFilesOfKilledSaves)
         bool removed;
     };
     const Planted planted[] = {
-        {"Tovelset.ini.Ab12Cd", 120, true},  {"Tovelset.ini.zzzzzz", 3600, true},
-        {"Tovelset.ini.Xy34Zw", 5, false},   // perhaps a save running now
-        {"Tovelset.ini.bak", 3600, false},   {"Tovelset.ini.Ab12Cde", 3600, false},
+        {"Tovelset.ini.Ab12Cd", 120, true},   {"Tovelset.ini.zzzzzz", 3600, true},
+        {"Tovelset.ini.Xy34Zw", 5, false},  // perhaps a save running now
+        {"Tovelset.ini.bak", 3600, false},    {"Tovelset.ini.Ab12Cde", 3600, false},
         {"Tovelset.ini.Ab-2Cd", 3600, false}, {"Other.ini.Ab12Cd", 3600, false},
     };
     for (const Planted &p : planted) {
@@ -225,4 +223,4 @@ TEST(EndSignals, EachSignalBecomesARequestInTheEventLoop)
     }
 }
 
-} // namespace
+}  // namespace

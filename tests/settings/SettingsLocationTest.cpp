@@ -53,8 +53,7 @@ std::string WithReadOnlyFolder(const QString &folder, const std::function<std::s
     if (child == 0) {
         close(fds[0]);
         std::string result;
-        if (unshare(CLONE_NEWNS) != 0
-            || mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0
+        if (unshare(CLONE_NEWNS) != 0 || mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0
             || mount(path.constData(), path.constData(), nullptr, MS_BIND, nullptr) != 0
             || mount(nullptr, path.constData(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0)
             result = "skip: no read-only bind mount here (needs CAP_SYS_ADMIN)";
@@ -64,7 +63,7 @@ std::string WithReadOnlyFolder(const QString &folder, const std::function<std::s
             result = check();
         if (write(fds[1], result.data(), result.size()) < 0)
             _exit(2);
-        _exit(0); // no exit handlers: the parent owns the test
+        _exit(0);  // no exit handlers: the parent owns the test
     }
     close(fds[1]);
     std::string result;
@@ -80,10 +79,10 @@ std::string WithReadOnlyFolder(const QString &folder, const std::function<std::s
     return result;
 }
 
-#define CHECK_OR_RETURN(cond)                                                                      \
-    do {                                                                                           \
-        if (!(cond))                                                                               \
-            return std::string("failed: ") + #cond;                                                \
+#define CHECK_OR_RETURN(cond)                                                                                          \
+    do {                                                                                                               \
+        if (!(cond))                                                                                                   \
+            return std::string("failed: ") + #cond;                                                                    \
     } while (0)
 
 // What must hold when the program folder cannot be written: the settings go
@@ -97,13 +96,10 @@ std::string ChecksForReadOnlyFolder(const QString &programDir, const QString &co
     const QString path = PrepareSettingsFile(programDir, configDir);
     CHECK_OR_RETURN(path == expected);
     CHECK_OR_RETURN(QFileInfo(configDir).isDir());
-    CHECK_OR_RETURN(WriteValue(path, QStringLiteral("CalcSet"), QStringLiteral("MaxPlace"),
-                               QStringLiteral("27"))
-                    != 0);
+    CHECK_OR_RETURN(WriteValue(path, QStringLiteral("CalcSet"), QStringLiteral("MaxPlace"), QStringLiteral("27")) != 0);
     const QString again = PrepareSettingsFile(programDir, configDir);
     CHECK_OR_RETURN(again == expected);
-    CHECK_OR_RETURN(ReadValue(again, QStringLiteral("CalcSet"), QStringLiteral("MaxPlace"),
-                              QStringLiteral("15"))
+    CHECK_OR_RETURN(ReadValue(again, QStringLiteral("CalcSet"), QStringLiteral("MaxPlace"), QStringLiteral("15"))
                     == QStringLiteral("27"));
     CHECK_OR_RETURN(Entries(programDir) == before);
     return {};
@@ -116,7 +112,7 @@ void ExpectHeld(const std::string &result)
     EXPECT_EQ(result, "");
 }
 
-} // namespace
+}  // namespace
 
 TEST(SettingsLocation, WritableProgramFolderKeepsTheSettingsBesideTheProgram)
 {
@@ -130,8 +126,7 @@ TEST(SettingsLocation, WritableProgramFolderKeepsTheSettingsBesideTheProgram)
     EXPECT_TRUE(Entries(programDir).isEmpty()) << "the writability probe was left behind";
     EXPECT_FALSE(QFileInfo::exists(configDir)) << "the configuration folder was made for nothing";
     // A folder that ends in "/" gets no second one.
-    EXPECT_EQ(SettingsFilePath(programDir + QLatin1Char('/'), configDir),
-              programDir + QStringLiteral("/Tovelset.ini"));
+    EXPECT_EQ(SettingsFilePath(programDir + QLatin1Char('/'), configDir), programDir + QStringLiteral("/Tovelset.ini"));
 }
 
 TEST(SettingsLocation, ReadOnlyProgramFolderSendsTheSettingsToTheConfigurationFolder)
@@ -187,7 +182,8 @@ TEST(SettingsLocation, SettingsInstalledBesideAReadOnlyProgramStartTheUsersOwnCo
         CHECK_OR_RETURN(ReadValue(path, QStringLiteral("CalcSet"), QStringLiteral("ShowAns"), QStringLiteral("0"))
                         == QStringLiteral("2"));
         // The user's copy is the user's: written, and not replaced again.
-        CHECK_OR_RETURN(WriteValue(path, QStringLiteral("CalcSet"), QStringLiteral("ShowAns"), QStringLiteral("1")) != 0);
+        CHECK_OR_RETURN(WriteValue(path, QStringLiteral("CalcSet"), QStringLiteral("ShowAns"), QStringLiteral("1"))
+                        != 0);
         CHECK_OR_RETURN(PrepareSettingsFile(programDir, configDir) == path);
         CHECK_OR_RETURN(ReadValue(path, QStringLiteral("CalcSet"), QStringLiteral("ShowAns"), QStringLiteral("0"))
                         == QStringLiteral("1"));
@@ -218,7 +214,8 @@ TEST(SettingsLocation, ReadOnlySettingsBesideAReadOnlyProgramAreReadAndNothingIs
         CHECK_OR_RETURN(path == beside);
         CHECK_OR_RETURN(ReadValue(path, QStringLiteral("CalcSet"), QStringLiteral("ShowAns"), QStringLiteral("0"))
                         == QStringLiteral("2"));
-        CHECK_OR_RETURN(WriteValue(path, QStringLiteral("CalcSet"), QStringLiteral("ShowAns"), QStringLiteral("1")) == 0);
+        CHECK_OR_RETURN(WriteValue(path, QStringLiteral("CalcSet"), QStringLiteral("ShowAns"), QStringLiteral("1"))
+                        == 0);
         CHECK_OR_RETURN(Entries(programDir) == before);
         CHECK_OR_RETURN(Entries(root.filePath(QStringLiteral("home"))).isEmpty());
         return {};

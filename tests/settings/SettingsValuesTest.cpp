@@ -21,15 +21,44 @@ struct ParseCase {
 TEST(ParseWholeNumber, ReadsLikeThePlatformsConversion)
 {
     const ParseCase cases[] = {
-        {"15", 15},       {"  15\t", 15},   {"-3", -3},       {"+7", 7},          {"007", 7},
-        {"2.5", 2},       {"3.5", 4},       {"-2.5", -2},     {"2.51", 3},        {"0.5", 0},
-        {".5", 0},        {"7.", 7},        {"1e1", 10},      {"1.5E1", 15},      {"25e-1", 2},
-        {"32767", 32767}, {"-32768", -32768}, {"-32768.5", -32768}, {"32767.5", std::nullopt},
-        {"32768", std::nullopt}, {"-32769", std::nullopt}, {"", std::nullopt}, {"   ", std::nullopt},
-        {"-", std::nullopt}, {".", std::nullopt}, {"abc", std::nullopt}, {"12abc", std::nullopt},
-        {"1 2", std::nullopt}, {"1,000", std::nullopt}, {"1,5", std::nullopt}, {"&H10", std::nullopt},
-        {"0x10", std::nullopt}, {"1e", std::nullopt}, {"e1", std::nullopt}, {"1e999", std::nullopt},
-        {"nan", std::nullopt}, {"inf", std::nullopt}, {"--1", std::nullopt},
+        {"15", 15},
+        {"  15\t", 15},
+        {"-3", -3},
+        {"+7", 7},
+        {"007", 7},
+        {"2.5", 2},
+        {"3.5", 4},
+        {"-2.5", -2},
+        {"2.51", 3},
+        {"0.5", 0},
+        {".5", 0},
+        {"7.", 7},
+        {"1e1", 10},
+        {"1.5E1", 15},
+        {"25e-1", 2},
+        {"32767", 32767},
+        {"-32768", -32768},
+        {"-32768.5", -32768},
+        {"32767.5", std::nullopt},
+        {"32768", std::nullopt},
+        {"-32769", std::nullopt},
+        {"", std::nullopt},
+        {"   ", std::nullopt},
+        {"-", std::nullopt},
+        {".", std::nullopt},
+        {"abc", std::nullopt},
+        {"12abc", std::nullopt},
+        {"1 2", std::nullopt},
+        {"1,000", std::nullopt},
+        {"1,5", std::nullopt},
+        {"&H10", std::nullopt},
+        {"0x10", std::nullopt},
+        {"1e", std::nullopt},
+        {"e1", std::nullopt},
+        {"1e999", std::nullopt},
+        {"nan", std::nullopt},
+        {"inf", std::nullopt},
+        {"--1", std::nullopt},
     };
     for (const ParseCase &c : cases) {
         long long value = -99999;
@@ -83,16 +112,26 @@ TEST_F(StoredSettings, ValuesOutsideWhatTheirUseAcceptsReadAsTheDefault)
         int expected;
     };
     const Case cases[] = {
-        {SettingKey::Front, "-1", -1},       {SettingKey::Front, "5", 5},
-        {SettingKey::Front, "40000", 0},     {SettingKey::Front, "on", 0},
-        {SettingKey::WinPos, "1", 1},        {SettingKey::WinPos, "2", 0},
-        {SettingKey::WinPos, "-1", 0},       {SettingKey::ShowAns, "2", 2},
-        {SettingKey::ShowAns, "3", 0},       {SettingKey::ShowAns, "", 0},
-        {SettingKey::ShowAns, " 1.5 ", 2},   {SettingKey::MaxPlace, "4", 4},
-        {SettingKey::MaxPlace, "50", 50},    {SettingKey::MaxPlace, "3", 15},
-        {SettingKey::MaxPlace, "51", 15},    {SettingKey::MaxPlace, "x", 15},
-        {SettingKey::MaxPlace, "\"20\"", 20}, {SettingKey::UnitSeries, "1", 1},
-        {SettingKey::UnitSeries, "7", 0},    {SettingKey::LastUnitSeries, "-1", 0},
+        {SettingKey::Front, "-1", -1},
+        {SettingKey::Front, "5", 5},
+        {SettingKey::Front, "40000", 0},
+        {SettingKey::Front, "on", 0},
+        {SettingKey::WinPos, "1", 1},
+        {SettingKey::WinPos, "2", 0},
+        {SettingKey::WinPos, "-1", 0},
+        {SettingKey::ShowAns, "2", 2},
+        {SettingKey::ShowAns, "3", 0},
+        {SettingKey::ShowAns, "", 0},
+        {SettingKey::ShowAns, " 1.5 ", 2},
+        {SettingKey::MaxPlace, "4", 4},
+        {SettingKey::MaxPlace, "50", 50},
+        {SettingKey::MaxPlace, "3", 15},
+        {SettingKey::MaxPlace, "51", 15},
+        {SettingKey::MaxPlace, "x", 15},
+        {SettingKey::MaxPlace, "\"20\"", 20},
+        {SettingKey::UnitSeries, "1", 1},
+        {SettingKey::UnitSeries, "7", 0},
+        {SettingKey::LastUnitSeries, "-1", 0},
         {SettingKey::LastUnitSeries, "40000", 0},
     };
     for (const Case &c : cases) {
@@ -142,10 +181,18 @@ TEST(CoordinateText, WritesASinglePrecisionNumberLikeThePlatform)
         const char *expected;
     };
     const Case cases[] = {
-        {1234, "1234"},           {-15, "-15"},          {0, "0"},
-        {-0.0, "0"},              {1234.5, "1234.5"},    {0.5, "0.5"},
-        {-0.25, "-0.25"},         {1234567, "1234567"},  {12345678, "1.234568E+07"},
-        {16777217, "1.677722E+07"}, {0.00001, "1E-05"},  {40000, "40000"},
+        {1234, "1234"},
+        {-15, "-15"},
+        {0, "0"},
+        {-0.0, "0"},
+        {1234.5, "1234.5"},
+        {0.5, "0.5"},
+        {-0.25, "-0.25"},
+        {1234567, "1234567"},
+        {12345678, "1.234568E+07"},
+        {16777217, "1.677722E+07"},
+        {0.00001, "1E-05"},
+        {40000, "40000"},
         {123.456789, "123.4568"},
     };
     for (const Case &c : cases)
@@ -160,11 +207,11 @@ TEST(CentredPosition, RoundsHalfToEvenThenHalvesTowardZero)
         int expected;
     };
     const Case cases[] = {
-        {1000, 400, 300},   {1001, 400, 300},  {1000.5, 0, 500}, {1001.5, 0, 501},
-        {400, 1001, -300},  {0, 0.5, 0},       {0, 1.5, -1},     {28800, 6000, 11400},
+        {1000, 400, 300},  {1001, 400, 300}, {1000.5, 0, 500}, {1001.5, 0, 501},
+        {400, 1001, -300}, {0, 0.5, 0},      {0, 1.5, -1},     {28800, 6000, 11400},
     };
     for (const Case &c : cases)
         EXPECT_EQ(CentredPosition(c.screen, c.window), c.expected) << c.screen << " - " << c.window;
 }
 
-} // namespace
+}  // namespace

@@ -21,10 +21,10 @@ TEST(Desktop, X11IsPreferredOnlyUnderWaylandWithAnXServerAndNoChoiceMade)
 {
     const PlatformCase cases[] = {
         {"", "wayland", "wayland-0", ":0", "xcb;wayland"},
-        {"", "", "wayland-0", ":0", "xcb;wayland"},   // no session type, a compositor all the same
+        {"", "", "wayland-0", ":0", "xcb;wayland"},  // no session type, a compositor all the same
         {"", "Wayland", "", ":1", "xcb;wayland"},
-        {"", "wayland", "wayland-0", "", ""},         // no XWayland: as Qt chooses
-        {"wayland", "wayland", "wayland-0", ":0", ""}, // the user's own choice stands
+        {"", "wayland", "wayland-0", "", ""},           // no XWayland: as Qt chooses
+        {"wayland", "wayland", "wayland-0", ":0", ""},  // the user's own choice stands
         {"offscreen", "x11", "", ":0", ""},
         {"", "x11", "", ":0", ""},
         {"", "tty", "", "", ""},
@@ -54,4 +54,4 @@ TEST(Desktop, ValueBoxContextMenuIsJapanese)
     delete translator;
 }
 
-} // namespace
+}  // namespace

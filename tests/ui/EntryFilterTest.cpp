@@ -27,15 +27,17 @@ const FilterCase kFilterCases[] = {
     {"NothingSelected", true, -1, "0123456789", "Aa.-"},
 };
 
-} // namespace
+}  // namespace
 
 TEST(EntryFilter, AcceptsExactlyTheCharactersOfTheSourceUnit)
 {
     for (const FilterCase &c : kFilterCases) {
         for (const char *p = c.accepted; *p; ++p)
-            EXPECT_TRUE(AcceptsTypedChar(unsigned(uchar(*p)), c.numberBase, c.sourcePos)) << c.name << " '" << *p << "'";
+            EXPECT_TRUE(AcceptsTypedChar(unsigned(uchar(*p)), c.numberBase, c.sourcePos))
+                << c.name << " '" << *p << "'";
         for (const char *p = c.discarded; *p; ++p)
-            EXPECT_FALSE(AcceptsTypedChar(unsigned(uchar(*p)), c.numberBase, c.sourcePos)) << c.name << " code " << int(uchar(*p));
+            EXPECT_FALSE(AcceptsTypedChar(unsigned(uchar(*p)), c.numberBase, c.sourcePos))
+                << c.name << " code " << int(uchar(*p));
         EXPECT_TRUE(AcceptsTypedChar(8, c.numberBase, c.sourcePos)) << c.name << " Backspace";
         // Full-width digits and other characters beyond the 8-bit set never pass.
         EXPECT_FALSE(AcceptsTypedChar(0xFF11, c.numberBase, c.sourcePos)) << c.name;

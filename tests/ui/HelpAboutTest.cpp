@@ -55,35 +55,35 @@ TEST_P(HelpCommand, OpensThePageOrTheReadMeByFullPath)
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, HelpCommand,
-    ::testing::Values(
-        HelpCase{"PagePresent",
-                 [](const QString &d) {
-                     touch(d + "/tovelhelp/index.html");
-                     touch(d + "/readme.txt");
-                 },
-                 "tovelhelp/index.html"},
-        HelpCase{"PageMissing", [](const QString &d) { touch(d + "/readme.txt"); }, "readme.txt"},
-        HelpCase{"PageInOtherLetterCase",
-                 [](const QString &d) {
-                     touch(d + "/tovelhelp/Index.html");
-                     touch(d + "/readme.txt");
-                 },
-                 "readme.txt"},
-        HelpCase{"PageInCapitals", [](const QString &d) { touch(d + "/tovelhelp/INDEX.HTML"); }, "readme.txt"},
-        HelpCase{"PageBesideAnotherCasing",
-                 [](const QString &d) {
-                     touch(d + "/tovelhelp/Index.html");
-                     touch(d + "/tovelhelp/index.html");
-                 },
-                 "tovelhelp/index.html"},
-        HelpCase{"DirectoryNamedLikeThePage",
-                 [](const QString &d) {
-                     QDir().mkpath(d + "/tovelhelp/index.html");
-                     touch(d + "/readme.txt");
-                 },
-                 "readme.txt"},
-        HelpCase{"HelpFolderIsAFile", [](const QString &d) { touch(d + "/tovelhelp"); }, "readme.txt"},
-        HelpCase{"NeitherPresent", [](const QString &) {}, "readme.txt"}),
+    ::testing::Values(HelpCase{"PagePresent",
+                               [](const QString &d) {
+                                   touch(d + "/tovelhelp/index.html");
+                                   touch(d + "/readme.txt");
+                               },
+                               "tovelhelp/index.html"},
+                      HelpCase{"PageMissing", [](const QString &d) { touch(d + "/readme.txt"); }, "readme.txt"},
+                      HelpCase{"PageInOtherLetterCase",
+                               [](const QString &d) {
+                                   touch(d + "/tovelhelp/Index.html");
+                                   touch(d + "/readme.txt");
+                               },
+                               "readme.txt"},
+                      HelpCase{"PageInCapitals", [](const QString &d) { touch(d + "/tovelhelp/INDEX.HTML"); },
+                               "readme.txt"},
+                      HelpCase{"PageBesideAnotherCasing",
+                               [](const QString &d) {
+                                   touch(d + "/tovelhelp/Index.html");
+                                   touch(d + "/tovelhelp/index.html");
+                               },
+                               "tovelhelp/index.html"},
+                      HelpCase{"DirectoryNamedLikeThePage",
+                               [](const QString &d) {
+                                   QDir().mkpath(d + "/tovelhelp/index.html");
+                                   touch(d + "/readme.txt");
+                               },
+                               "readme.txt"},
+                      HelpCase{"HelpFolderIsAFile", [](const QString &d) { touch(d + "/tovelhelp"); }, "readme.txt"},
+                      HelpCase{"NeitherPresent", [](const QString &) {}, "readme.txt"}),
     [](const ::testing::TestParamInfo<HelpCase> &info) { return std::string(info.param.name); });
 
 TEST(HelpCommandTest, IgnoresThePageOfTheCurrentDirectory)
@@ -147,9 +147,9 @@ TEST(AboutWindow, LayoutAtFifteenTwipsAPixel)
         const char *name;
         QRect designed;
     };
-    for (const Text &t : {Text{"Label3", {64, 8, 213, 25}}, Text{"lblMail", {64, 44, 25, 13}},
-                          Text{"Label1", {104, 44, 133, 15}}, Text{"lblURL", {64, 68, 25, 13}},
-                          Text{"Label2", {104, 68, 165, 15}}}) {
+    for (const Text &t :
+         {Text{"Label3", {64, 8, 213, 25}}, Text{"lblMail", {64, 44, 25, 13}}, Text{"Label1", {104, 44, 133, 15}},
+          Text{"lblURL", {64, 68, 25, 13}}, Text{"Label2", {104, 68, 165, 15}}}) {
         QLabel *l = label(about, t.name);
         ASSERT_NE(l, nullptr);
         EXPECT_EQ(l->pos(), t.designed.topLeft()) << t.name;
@@ -240,7 +240,8 @@ TEST(AboutWindow, LinksOpenTheirAddressesAndTheWindowStaysOpen)
     QTest::mouseRelease(mail, Qt::LeftButton, {}, QPoint(mail->width() + 20, 2));
     QTest::mouseClick(label(about, "Label1"), Qt::RightButton);
 
-    EXPECT_EQ(services.opened, QStringList({QStringLiteral("mailto:") + frmAbout::mailAddress(), frmAbout::webAddress()}));
+    EXPECT_EQ(services.opened,
+              QStringList({QStringLiteral("mailto:") + frmAbout::mailAddress(), frmAbout::webAddress()}));
     EXPECT_TRUE(about.isVisible());
     EXPECT_TRUE(frmAbout::mailAddress().contains('@'));
     EXPECT_TRUE(frmAbout::webAddress().startsWith("http"));
@@ -304,4 +305,4 @@ TEST(AboutWindow, EachShowingStartsWithBothLinksBlue)
     EXPECT_EQ(colourOf(label(again, "Label2")), blue);
 }
 
-} // namespace
+}  // namespace

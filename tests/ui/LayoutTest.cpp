@@ -70,7 +70,7 @@ struct Windows {
 bool OwnControl(const QWidget *w)
 {
     return !w->isWindow() && !w->objectName().isEmpty() && !w->objectName().startsWith(u"qt_"_s)
-           && w->isVisibleTo(w->window());
+        && w->isVisibleTo(w->window());
 }
 
 // The caption's room inside the control, where the style draws it.
@@ -182,7 +182,7 @@ INSTANTIATE_TEST_SUITE_P(Fonts, WindowLayout,
                          ::testing::Combine(::testing::Range(8, 15), ::testing::ValuesIn(kWindows), ::testing::Bool()),
                          [](const auto &info) {
                              return std::get<1>(info.param) + std::string("_") + std::to_string(std::get<0>(info.param))
-                                    + (std::get<2>(info.param) ? "pt_StyleSheet" : "pt");
+                                 + (std::get<2>(info.param) ? "pt_StyleSheet" : "pt");
                          });
 
 TEST(WindowLayoutAtDesignFont, ScalesByOneAndSpreadsWithTheFont)
@@ -208,23 +208,24 @@ TEST(Accessibility, EveryInputControlHasAName)
         std::unique_ptr<QWidget> window = windows.make(name);
         for (QWidget *w : window->findChildren<QWidget *>()) {
             const bool input = qobject_cast<QLineEdit *>(w) || qobject_cast<QComboBox *>(w)
-                               || qobject_cast<QAbstractSlider *>(w) || qobject_cast<QPlainTextEdit *>(w)
-                               || qobject_cast<QAbstractButton *>(w);
+                || qobject_cast<QAbstractSlider *>(w) || qobject_cast<QPlainTextEdit *>(w)
+                || qobject_cast<QAbstractButton *>(w);
             if (!input || !OwnControl(w))
                 continue;
             QAccessibleInterface *face = QAccessible::queryAccessibleInterface(w);
             ASSERT_NE(face, nullptr);
-            EXPECT_FALSE(face->text(QAccessible::Name).trimmed().isEmpty()) << name << " " << w->objectName().toStdString();
+            EXPECT_FALSE(face->text(QAccessible::Name).trimmed().isEmpty())
+                << name << " " << w->objectName().toStdString();
         }
     }
     std::unique_ptr<QWidget> main = windows.make("frmMain");
     const std::pair<const char *, QString> names[] = {
-        {"txtBeforeConv", u"変換前 値"_s},     {"comBeforeConvUnit", u"変換前 単位"_s},
-        {"txtAfterConv", u"変換後 値"_s},      {"comAfterConvUnit", u"変換後 単位"_s},
+        {"txtBeforeConv", u"変換前 値"_s}, {"comBeforeConvUnit", u"変換前 単位"_s},
+        {"txtAfterConv", u"変換後 値"_s},  {"comAfterConvUnit", u"変換後 単位"_s},
         {"comUnitList", u"単位系"_s},
     };
     for (const auto &[object, expected] : names)
         EXPECT_EQ(main->findChild<QWidget *>(QLatin1String(object))->accessibleName(), expected) << object;
 }
 
-} // namespace
+}  // namespace

@@ -25,7 +25,7 @@ QString keyOf(const QByteArray &ini, const char *key)
     return u"<missing>"_s;
 }
 
-} // namespace
+}  // namespace
 
 class MainWindowTest : public MainWindowFixture {};
 
@@ -115,9 +115,9 @@ TEST_F(MainWindowTest, StoredPositionIsKeptWhileItsTitleBarIsOnAScreen)
         {"[FormSet]\r\nMainFormTop=60000\r\nMainFormLeft=45000\r\n", false, {3000, 4000}, {belowRight}},
         {"[FormSet]\r\nMainFormTop=60000\r\nMainFormLeft=45000\r\n", true, {}},  // that monitor is gone
         {"[FormSet]\r\nWinPos=1\r\nMainFormTop=1500\r\nMainFormLeft=1500\r\n", true, {}},
-        {"[FormSet]\r\nMainFormTop=-150\r\nMainFormLeft=1500\r\n", true, {}},     // title bar above the screen
-        {"[FormSet]\r\nMainFormTop=16050\r\nMainFormLeft=1500\r\n", true, {}},    // below its bottom edge
-        {"[FormSet]\r\nMainFormTop=1500\r\nMainFormLeft=-3000\r\n", true, {}},    // a sliver at the left
+        {"[FormSet]\r\nMainFormTop=-150\r\nMainFormLeft=1500\r\n", true, {}},   // title bar above the screen
+        {"[FormSet]\r\nMainFormTop=16050\r\nMainFormLeft=1500\r\n", true, {}},  // below its bottom edge
+        {"[FormSet]\r\nMainFormTop=1500\r\nMainFormLeft=-3000\r\n", true, {}},  // a sliver at the left
         {"[FormSet]\r\nMainFormTop=-32768\r\nMainFormLeft=32767\r\n", true, {}},
         {"[FormSet]\r\nMainFormTop=99999999\r\nMainFormLeft=1500\r\n", true, {}},
         // A primary screen right of another one, lower down: centring counts its corner.
@@ -131,8 +131,9 @@ TEST_F(MainWindowTest, StoredPositionIsKeptWhileItsTitleBarIsOnAScreen)
         services.primaryOriginTwips = c.primaryOrigin * 15;
         frmMain &w = start();
         const QSize outer = w.frameGeometry().size();
-        const QPoint expected = c.centred ? c.primaryOrigin + QPoint((1920 - outer.width()) / 2, (1080 - outer.height()) / 2)
-                                          : c.pixels;
+        const QPoint expected = c.centred
+            ? c.primaryOrigin + QPoint((1920 - outer.width()) / 2, (1080 - outer.height()) / 2)
+            : c.pixels;
         EXPECT_EQ(w.pos(), expected) << c.ini.constData() << " with " << c.otherScreens.size() << " more screens";
     }
 }

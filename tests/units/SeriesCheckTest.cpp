@@ -63,62 +63,46 @@ struct Planted {
 };
 
 const Planted kPlanted[] = {
-    {"count above the records", "長さ.dat", "3\n\"a\",1,0,1,1\n\"b\",2,0,1,1\n",
-     FindingKind::CountTooLarge, -1, 1},
-    {"records beyond the count", "長さ.dat", "1\n\"a\",1,0,1,1\n\"b\",2,0,1,1\n",
-     FindingKind::ExtraItems, -1, 3},
-    {"count not a number", "長さ.dat", "two\n\"a\",1,0,1,1\n\"b\",2,0,1,1\n",
-     FindingKind::CountUnreadable, -1, 1},
+    {"count above the records", "長さ.dat", "3\n\"a\",1,0,1,1\n\"b\",2,0,1,1\n", FindingKind::CountTooLarge, -1, 1},
+    {"records beyond the count", "長さ.dat", "1\n\"a\",1,0,1,1\n\"b\",2,0,1,1\n", FindingKind::ExtraItems, -1, 3},
+    {"count not a number", "長さ.dat", "two\n\"a\",1,0,1,1\n\"b\",2,0,1,1\n", FindingKind::CountUnreadable, -1, 1},
     {"count of zero", "長さ.dat", "0\n", FindingKind::EmptySeries, -1, 1},
-    {"factor not a number", "長さ.dat", "2\n\"a\",1,0,1,1\n\"b\",2x,0,1,1\n",
-     FindingKind::NotANumber, 1, 3},
-    {"offset not a number", "長さ.dat", "2\n\"a\",1,0,1,1\n\"b\",2,zero,1,1\n",
-     FindingKind::NotANumber, 1, 3},
-    {"factor of zero", "長さ.dat", "2\n\"a\",1,0,1,1\n\"b\",0,0,1,1\n",
-     FindingKind::ZeroFactor, 1, 3},
-    {"grouping flag -1", "長さ.dat", "2\n\"a\",1,0,1,1\n\"b\",2,0,-1,1\n",
-     FindingKind::BadFlag, 1, 3},
-    {"exponent flag 2", "長さ.dat", "2\n\"a\",1,0,1,2\n\"b\",2,0,1,1\n",
-     FindingKind::BadFlag, 0, 2},
-    {"same name twice", "長さ.dat", "3\n\"a\",1,0,1,1\n\"b\",2,0,1,1\n\"a\",3,0,1,1\n",
-     FindingKind::DuplicateName, 2, 4},
-    {"empty name", "長さ.dat", "2\n\"a\",1,0,1,1\n\"\",2,0,1,1\n",
-     FindingKind::EmptyName, 1, 3},
+    {"factor not a number", "長さ.dat", "2\n\"a\",1,0,1,1\n\"b\",2x,0,1,1\n", FindingKind::NotANumber, 1, 3},
+    {"offset not a number", "長さ.dat", "2\n\"a\",1,0,1,1\n\"b\",2,zero,1,1\n", FindingKind::NotANumber, 1, 3},
+    {"factor of zero", "長さ.dat", "2\n\"a\",1,0,1,1\n\"b\",0,0,1,1\n", FindingKind::ZeroFactor, 1, 3},
+    {"grouping flag -1", "長さ.dat", "2\n\"a\",1,0,1,1\n\"b\",2,0,-1,1\n", FindingKind::BadFlag, 1, 3},
+    {"exponent flag 2", "長さ.dat", "2\n\"a\",1,0,1,2\n\"b\",2,0,1,1\n", FindingKind::BadFlag, 0, 2},
+    {"same name twice", "長さ.dat", "3\n\"a\",1,0,1,1\n\"b\",2,0,1,1\n\"a\",3,0,1,1\n", FindingKind::DuplicateName, 2,
+     4},
+    {"empty name", "長さ.dat", "2\n\"a\",1,0,1,1\n\"\",2,0,1,1\n", FindingKind::EmptyName, 1, 3},
     {"unquoted name with a comma", "速度.dat",
      "3\n\"m/s\",1,0,1,1\nkm,h,0.27777777777777778,0,1,1\n\"ノット\",0.51444444444444444,0,1,1\n",
      FindingKind::CommaInName, 1, 3},
-    {"radix missing in the run", "進数.dat",
-     "3\n\"2進数\",2,0,0,0\n\"3進数\",3,0,0,0\n\"5進数\",5,0,0,0\n",
+    {"radix missing in the run", "進数.dat", "3\n\"2進数\",2,0,0,0\n\"3進数\",3,0,0,0\n\"5進数\",5,0,0,0\n",
      FindingKind::RadixOrder, 2, 4},
-    {"radices out of order", "進数.dat",
-     "3\n\"2進数\",2,0,0,0\n\"4進数\",4,0,0,0\n\"3進数\",3,0,0,0\n",
+    {"radices out of order", "進数.dat", "3\n\"2進数\",2,0,0,0\n\"4進数\",4,0,0,0\n\"3進数\",3,0,0,0\n",
      FindingKind::RadixOrder, 1, 3},
-    {"radix not whole", "進数.dat", "2\n\"2進数\",2,0,0,0\n\"2.5進数\",2.5,0,0,0\n",
-     FindingKind::RadixNotWhole, 1, 3},
-    {"radix below two", "進数.dat", "1\n\"1進数\",1,0,0,0\n",
-     FindingKind::RadixOutOfRange, 0, 2},
-    {"NUL byte in a name", "長さ.dat", "2\n\"a\",1,0,1,1\n\"b\0c\",2,0,1,1\n"sv,
-     FindingKind::NulByte, 1, 3},
-    {"byte that is no character", "長さ.dat", "2\n\"a\",1,0,1,1\n\"\x82\xA0\x82\",2,0,1,1\n",
-     FindingKind::InvalidBytes, 1, 3, 1, true},
-    {"escape sequence in a name", "長さ.dat", "1\n\"a\x1B]0;title\x07\",1,0,1,1\n",
-     FindingKind::ControlCharacter, 0, 2},
-    {"factor too large for a double", "長さ.dat", "2\n\"a\",1,0,1,1\n\"b\",1.8e308,0,1,1\n",
-     FindingKind::OutOfRange, 1, 3},
+    {"radix not whole", "進数.dat", "2\n\"2進数\",2,0,0,0\n\"2.5進数\",2.5,0,0,0\n", FindingKind::RadixNotWhole, 1, 3},
+    {"radix below two", "進数.dat", "1\n\"1進数\",1,0,0,0\n", FindingKind::RadixOutOfRange, 0, 2},
+    {"NUL byte in a name", "長さ.dat", "2\n\"a\",1,0,1,1\n\"b\0c\",2,0,1,1\n"sv, FindingKind::NulByte, 1, 3},
+    {"byte that is no character", "長さ.dat", "2\n\"a\",1,0,1,1\n\"\x82\xA0\x82\",2,0,1,1\n", FindingKind::InvalidBytes,
+     1, 3, 1, true},
+    {"escape sequence in a name", "長さ.dat", "1\n\"a\x1B]0;title\x07\",1,0,1,1\n", FindingKind::ControlCharacter, 0,
+     2},
+    {"factor too large for a double", "長さ.dat", "2\n\"a\",1,0,1,1\n\"b\",1.8e308,0,1,1\n", FindingKind::OutOfRange, 1,
+     3},
     {"factors whose ratio overflows", "長さ.dat", "2\n\"a\",1e200,0,1,1\n\"b\",1e-200,0,1,1\n",
      FindingKind::ValueOverflow, 1, 3},
-    {"offset times factor overflows", "温度.dat", "1\n\"a\",1e300,-1e300,1,1\n",
-     FindingKind::ValueOverflow, 0, 2},
-    {"unclosed quote in the last field", "長さ.dat", "2\n\"a\",1,0,1,1\n\"b\",2,0,1,\"1\n",
-     FindingKind::UnclosedQuote, 1, 3},
-    {"unclosed quote opens a record", "長さ.dat", "2\n\"a\",1,0,1,1\n\"b,2,0,1,1\n",
-     FindingKind::UnclosedQuote, 1, 3, 2},  // and the count is short of a record
-    {"unclosed quote after the last record", "長さ.dat", "1\n\"a\",1,0,1,1\n\n\"b",
-     FindingKind::UnclosedQuote, -1, 4, 2},  // and the items after the count
-    {"unclosed quote on the count", "長さ.dat", "\"1\n",
-     FindingKind::UnclosedQuote, -1, 1, 2},  // and the count is short of a record
-    {"text after a closing quote", "長さ.dat", "1\n\"a\"b,1,0,1,1\n",
-     FindingKind::TextAfterQuote, 0, 2},
+    {"offset times factor overflows", "温度.dat", "1\n\"a\",1e300,-1e300,1,1\n", FindingKind::ValueOverflow, 0, 2},
+    {"unclosed quote in the last field", "長さ.dat", "2\n\"a\",1,0,1,1\n\"b\",2,0,1,\"1\n", FindingKind::UnclosedQuote,
+     1, 3},
+    {"unclosed quote opens a record", "長さ.dat", "2\n\"a\",1,0,1,1\n\"b,2,0,1,1\n", FindingKind::UnclosedQuote, 1, 3,
+     2},  // and the count is short of a record
+    {"unclosed quote after the last record", "長さ.dat", "1\n\"a\",1,0,1,1\n\n\"b", FindingKind::UnclosedQuote, -1, 4,
+     2},  // and the items after the count
+    {"unclosed quote on the count", "長さ.dat", "\"1\n", FindingKind::UnclosedQuote, -1, 1,
+     2},  // and the count is short of a record
+    {"text after a closing quote", "長さ.dat", "1\n\"a\"b,1,0,1,1\n", FindingKind::TextAfterQuote, 0, 2},
 };
 
 TEST(SeriesCheck, FindsEachPlantedFaultAtItsUnitAndLine)
@@ -132,8 +116,9 @@ TEST(SeriesCheck, FindsEachPlantedFaultAtItsUnitAndLine)
         if (p.bytes) {
             WriteBytes(path, p.content);
         } else {
-            WriteCp932(path, QString::fromUtf8(p.content.data(), qsizetype(p.content.size()))
-                                 .replace(QStringLiteral("\n"), QStringLiteral("\r\n")));
+            WriteCp932(path,
+                       QString::fromUtf8(p.content.data(), qsizetype(p.content.size()))
+                           .replace(QStringLiteral("\n"), QStringLiteral("\r\n")));
         }
 
         const std::vector<CheckFinding> findings = CheckUnitsFolder(dir.path());
@@ -161,16 +146,16 @@ TEST(SeriesCheck, ControlCharactersAreFoundAndPrintedAsEscapes)
         bool inFileName;  // planted in the file name
     };
     const Row rows[] = {
-        {u'\x1B', "\\x1B", true, true},   // escape: colours, titles, erasing lines
-        {u'\x07', "\\x07", true, true},   // bell, ends a title sequence
-        {u'\x08', "\\x08", true, true},   // backspace
-        {u'\x0B', "\\x0B", true, true},   // vertical tab
-        {u'\x7F', "\\x7F", true, true},   // delete
-        {u'\x9B', "\\x9B", true, true},   // C1 control sequence introducer
+        {u'\x1B', "\\x1B", true, true},      // escape: colours, titles, erasing lines
+        {u'\x07', "\\x07", true, true},      // bell, ends a title sequence
+        {u'\x08', "\\x08", true, true},      // backspace
+        {u'\x0B', "\\x0B", true, true},      // vertical tab
+        {u'\x7F', "\\x7F", true, true},      // delete
+        {u'\x9B', "\\x9B", true, true},      // C1 control sequence introducer
         {u'\u202E', "\\u202E", true, true},  // right-to-left override
         {u'\u2028', "\\u2028", true, true},  // line separator
-        {u'\r', "\\x0D", false, true},    // a line end in a name returns the cursor
-        {u'\n', "\\x0A", false, true},    // or starts a forged line
+        {u'\r', "\\x0D", false, true},       // a line end in a name returns the cursor
+        {u'\n', "\\x0A", false, true},       // or starts a forged line
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.escape);
@@ -181,7 +166,9 @@ TEST(SeriesCheck, ControlCharactersAreFoundAndPrintedAsEscapes)
         const QString name = row.inName ? QStringLiteral("a%1b").arg(c) : QStringLiteral("ab");
         QFile file(dir.filePath(fileName));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write("\xEF\xBB\xBF" "1\r\n\"" + name.toUtf8() + "\",1,0,1,1\r\n");
+        file.write("\xEF\xBB\xBF"
+                   "1\r\n\""
+                   + name.toUtf8() + "\",1,0,1,1\r\n");
         file.close();
 
         const std::vector<CheckFinding> findings = CheckUnitsFolder(dir.path());
@@ -393,4 +380,4 @@ TEST(TovelCheckCommand, HelpAndUnknownOptions)
     EXPECT_TRUE(r.out.isEmpty());
 }
 
-} // namespace
+}  // namespace

@@ -26,7 +26,10 @@
 
 namespace {
 
-QString UnitsDir() { return QStringLiteral(TOVEL_SOURCE_DIR "/units"); }
+QString UnitsDir()
+{
+    return QStringLiteral(TOVEL_SOURCE_DIR "/units");
+}
 
 mpq_class Pow10(long k)
 {
@@ -114,7 +117,7 @@ bool IsNearestDouble(double d, const mpq_class &x)
 {
     const mpq_class err = abs(x - mpq_class(d));
     return err <= abs(x - mpq_class(std::nextafter(d, HUGE_VAL)))
-           && err <= abs(x - mpq_class(std::nextafter(d, -HUGE_VAL)));
+        && err <= abs(x - mpq_class(std::nextafter(d, -HUGE_VAL)));
 }
 
 std::string Str(const mpq_class &q)
@@ -146,11 +149,11 @@ std::vector<SeriesDef> Definitions()
     const mpq_class foot = 12 * inch;
     const mpq_class yard = 36 * inch;
     const mpq_class mile = 63360 * inch;
-    const mpq_class shaku = Q("10/33");            // 尺 = 10/33 m
-    const mpq_class tsubo = Q("400/121");          // 坪 = 400/121 m²
+    const mpq_class shaku = Q("10/33");    // 尺 = 10/33 m
+    const mpq_class tsubo = Q("400/121");  // 坪 = 400/121 m²
     const mpq_class shaku2 = shaku * shaku;
-    const mpq_class sho = Q("2401/1331") / 1000;   // 升 = 2401/1331 L
-    const mpq_class kan = Q("15/4");               // 貫 = 15/4 kg
+    const mpq_class sho = Q("2401/1331") / 1000;  // 升 = 2401/1331 L
+    const mpq_class kan = Q("15/4");              // 貫 = 15/4 kg
     const mpq_class pound = Q("0.45359237");
     const mpq_class gn = Q("9.80665");
     const mpq_class usGallon = 231 * inch * inch * inch;
@@ -202,7 +205,7 @@ std::vector<SeriesDef> Definitions()
           {QStringLiteral("畳"), Q("1.62")},
           {QStringLiteral("江戸間畳"), Q("5.8") * Q("2.9") * shaku2},
           {QStringLiteral("京間畳"), Q("6.3") * Q("3.15") * shaku2},
-          {QStringLiteral("中京間畳"), tsubo / 2},      // 6 尺 × 3 尺, half a 坪
+          {QStringLiteral("中京間畳"), tsubo / 2},  // 6 尺 × 3 尺, half a 坪
           {QStringLiteral("団地間畳"), Q("5.6") * Q("2.8") * shaku2},
           {QStringLiteral("畝"), 30 * tsubo},
           {QStringLiteral("反"), 300 * tsubo},
@@ -468,21 +471,21 @@ const KnownInexact kKnownInexact[] = {
     // The exact answer lies a hair from a 15-digit rounding boundary: even
     // the double nearest to it rounds the other way.
     {"長さ", "キロメートル", "海里", "1", "0.539956803455723"},           // 0.53995680345572354...
-    {"長さ", "光年", "ヤード", "1", "1.03463806568032E+16"},               // 10346380656803149.6...
-    {"面積", "平方メートル", "平方マイル", "6", "2.31661295125467E-06"},    // 2.3166129512546750835...E-06
-    {"面積", "畳", "平方フィート", "6", "104.625209250418"},               // 104.62520925041850083...
-    {"面積", "団地間畳", "平方マイル", "1", "5.55930380711253E-07"},       // 5.5593038071125352...E-07
-    {"体積", "立方センチメートル", "石", "1", "5.54352353186173E-06"},     // 5.5435235318617249...E-06
+    {"長さ", "光年", "ヤード", "1", "1.03463806568032E+16"},              // 10346380656803149.6...
+    {"面積", "平方メートル", "平方マイル", "6", "2.31661295125467E-06"},  // 2.3166129512546750835...E-06
+    {"面積", "畳", "平方フィート", "6", "104.625209250418"},              // 104.62520925041850083...
+    {"面積", "団地間畳", "平方マイル", "1", "5.55930380711253E-07"},      // 5.5593038071125352...E-07
+    {"体積", "立方センチメートル", "石", "1", "5.54352353186173E-06"},    // 5.5435235318617249...E-06
     {"体積", "ミリリットル", "石", "1", "5.54352353186173E-06"},
-    {"体積", "立方フィート", "米液量オンス", "1", "957.506493506493"},      // 957.50649350649350649...
-    {"体積", "バレル (石油)", "英液量オンス", "1", "5595.5705207068"},            // 5595.57052070680502...
-    {"体積", "合", "米液量ガロン", "1", "0.0476541771383857"},             // 0.04765417713838575096...
-    {"体積", "石", "米液量ガロン", "1", "47.6541771383857"},               // 47.6541771383857509...
-    {"時間", "秒", "ユリウス年", "1", "3.16880878140289E-08"},             // 3.16880878140289502...E-08
+    {"体積", "立方フィート", "米液量オンス", "1", "957.506493506493"},  // 957.50649350649350649...
+    {"体積", "バレル (石油)", "英液量オンス", "1", "5595.5705207068"},  // 5595.57052070680502...
+    {"体積", "合", "米液量ガロン", "1", "0.0476541771383857"},          // 0.04765417713838575096...
+    {"体積", "石", "米液量ガロン", "1", "47.6541771383857"},            // 47.6541771383857509...
+    {"時間", "秒", "ユリウス年", "1", "3.16880878140289E-08"},          // 3.16880878140289502...E-08
     {"時間", "マイクロ秒", "ユリウス年", "1", "3.16880878140289E-14"},
     {"エネルギー", "重量キログラムメートル", "キロカロリー", "1", "0.00234384560229445"},  // ...2294455066...
-    {"流量", "リットル毎時", "立方フィート毎分", "1", "0.000588577778691476"},  // ...7786914765041...
-    {"仕事率", "仏馬力", "キロカロリー毎時", "1", "632.839388145316"},      // 632.83938814531548...
+    {"流量", "リットル毎時", "立方フィート毎分", "1", "0.000588577778691476"},             // ...7786914765041...
+    {"仕事率", "仏馬力", "キロカロリー毎時", "1", "632.839388145316"},                     // 632.83938814531548...
     // Through the base セルシウス度, ランキン度 and ケルビン meet by
     // subtracting and adding offsets near 491.67 and 273.15, and the last
     // digits cancel.
@@ -512,8 +515,7 @@ int IndexOf(const UnitArray &units, const QString &name)
     return -1;
 }
 
-ConversionOutcome Convert(const QString &series, const UnitArray &units, int from, int to,
-                          const QString &value)
+ConversionOutcome Convert(const QString &series, const UnitArray &units, int from, int to, const QString &value)
 {
     ConversionRequest request;
     request.typedText = value;
@@ -594,10 +596,8 @@ TEST(ShippedUnits, UnitsAndFactorsFollowTheDefinitions)
             // unit; the unit shows it as q / factor + offset.
             const mpq_class factor = u.size / b.size;
             const mpq_class offset = (b.zero - u.zero) / u.size;
-            EXPECT_TRUE(IsNearestDouble(units[i].Factor, factor))
-                << units[i].Factor << " for " << Str(factor);
-            EXPECT_TRUE(IsNearestDouble(units[i].Offset, offset))
-                << units[i].Offset << " for " << Str(offset);
+            EXPECT_TRUE(IsNearestDouble(units[i].Factor, factor)) << units[i].Factor << " for " << Str(factor);
+            EXPECT_TRUE(IsNearestDouble(units[i].Offset, offset)) << units[i].Offset << " for " << Str(offset);
             EXPECT_EQ(units[i].SeparatorOK, 1);
             EXPECT_EQ(units[i].ExponentOK, 1);
         }
@@ -609,7 +609,8 @@ TEST(ShippedUnits, EveryPairConvertsToTheExactAnswerOrIsAKnownException)
     std::map<std::tuple<QString, QString, QString, QString>, QString> known;
     for (const KnownInexact &k : kKnownInexact) {
         known[{QString::fromUtf8(k.series), QString::fromUtf8(k.from), QString::fromUtf8(k.to),
-               QString::fromUtf8(k.value)}] = QString::fromUtf8(k.shown);
+               QString::fromUtf8(k.value)}]
+            = QString::fromUtf8(k.shown);
     }
     std::set<std::tuple<QString, QString, QString, QString>> met;
     int conversions = 0;
@@ -628,9 +629,8 @@ TEST(ShippedUnits, EveryPairConvertsToTheExactAnswerOrIsAKnownException)
                     const UnitDef &to = s.units[j];
                     const ConversionOutcome out = Convert(s.name, units, int(i), int(j), value);
                     ++conversions;
-                    const std::string where = s.name.toStdString() + ": " + valueText + " "
-                                              + from.name.toStdString() + " -> "
-                                              + to.name.toStdString();
+                    const std::string where = s.name.toStdString() + ": " + valueText + " " + from.name.toStdString()
+                        + " -> " + to.name.toStdString();
                     ASSERT_FALSE(out.failed) << where;
                     const std::optional<mpq_class> shown = ParseExact(out.resultText);
                     ASSERT_TRUE(shown.has_value()) << where << ": " << out.resultText.toStdString();
@@ -640,13 +640,12 @@ TEST(ShippedUnits, EveryPairConvertsToTheExactAnswerOrIsAKnownException)
                     const auto listed = known.find(key);
                     if (listed == known.end()) {
                         EXPECT_EQ(*shown, Round15(exact))
-                            << where << ": shows " << out.resultText.toStdString() << ", exact "
-                            << Str(exact);
+                            << where << ": shows " << out.resultText.toStdString() << ", exact " << Str(exact);
                     } else {
                         met.insert(key);
                         EXPECT_EQ(*shown, *ParseExact(listed->second))
-                            << where << ": listed as showing " << listed->second.toStdString()
-                            << " but shows " << out.resultText.toStdString();
+                            << where << ": listed as showing " << listed->second.toStdString() << " but shows "
+                            << out.resultText.toStdString();
                         EXPECT_NE(*shown, Round15(exact)) << where << ": now exact, drop it from the list";
                     }
                 }
@@ -662,8 +661,7 @@ TEST(ShippedUnits, CelsiusFahrenheitAndKelvinAreNeverAmongTheExceptions)
     const QSet<QString> scales{QStringLiteral("セルシウス度"), QStringLiteral("ファーレンハイト度"),
                                QStringLiteral("ケルビン")};
     for (const KnownInexact &k : kKnownInexact) {
-        EXPECT_FALSE(scales.contains(QString::fromUtf8(k.from))
-                     && scales.contains(QString::fromUtf8(k.to)))
+        EXPECT_FALSE(scales.contains(QString::fromUtf8(k.from)) && scales.contains(QString::fromUtf8(k.to)))
             << k.from << " -> " << k.to;
     }
 }
@@ -689,8 +687,7 @@ TEST(ShippedUnits, NumberBaseSeriesListsRadicesTwoToThirtySixAndConvertsBetweenT
             const QString typed = QString::fromStdString(value.get_str(from));  // lower case
             const ConversionOutcome out = Convert(series, units, from - 2, to - 2, typed);
             ASSERT_FALSE(out.failed);
-            EXPECT_EQ(out.resultText, QString::fromStdString(value.get_str(to)).toUpper())
-                << from << " -> " << to;
+            EXPECT_EQ(out.resultText, QString::fromStdString(value.get_str(to)).toUpper()) << from << " -> " << to;
         }
     }
 }
@@ -708,10 +705,10 @@ const SpotCheck kSpotChecks[] = {
     {"長さ", "1", "マイル", "キロメートル", "1.609344"},
     {"長さ", "1", "尺", "メートル", "0.303030303030303"},
     {"長さ", "1", "里", "キロメートル", "3.92727272727273"},
-    {"面積", "1", "坪", "平方メートル", "3.30578512396694"},   // 400/121
+    {"面積", "1", "坪", "平方メートル", "3.30578512396694"},  // 400/121
     {"面積", "1", "町", "ヘクタール", "0.991735537190083"},
     {"面積", "1", "エーカー", "平方メートル", "4046.8564224"},
-    {"体積", "1", "升", "リットル", "1.80390683696469"},       // 2401/1331
+    {"体積", "1", "升", "リットル", "1.80390683696469"},  // 2401/1331
     {"体積", "1", "米液量ガロン", "リットル", "3.785411784"},
     {"体積", "1", "英ガロン", "リットル", "4.54609"},
     {"質量", "1", "ポンド", "キログラム", "0.45359237"},
@@ -741,10 +738,10 @@ const SpotCheck kSpotChecks[] = {
     {"データ量", "1", "キロバイト", "ビット", "8000"},
     {"データ量", "1", "ギビバイト", "ギガバイト", "1.073741824"},
     {"面積", "6", "畳", "平方メートル", "9.72"},
-    {"面積", "6", "江戸間畳", "平方メートル", "9.26721763085399"},   // 10092/1089
-    {"面積", "6", "京間畳", "平方メートル", "10.9338842975207"},     // 11907/1089
-    {"面積", "6", "中京間畳", "平方メートル", "9.91735537190083"},   // 1200/121
-    {"面積", "6", "団地間畳", "平方メートル", "8.63911845730028"},   // 9408/1089
+    {"面積", "6", "江戸間畳", "平方メートル", "9.26721763085399"},  // 10092/1089
+    {"面積", "6", "京間畳", "平方メートル", "10.9338842975207"},    // 11907/1089
+    {"面積", "6", "中京間畳", "平方メートル", "9.91735537190083"},  // 1200/121
+    {"面積", "6", "団地間畳", "平方メートル", "8.63911845730028"},  // 9408/1089
     {"面積", "2", "中京間畳", "坪", "1"},
     {"圧力", "1", "水柱ミリメートル", "パスカル", "9.80665"},
     {"角度", "1", "直角", "度", "90"},
@@ -773,9 +770,8 @@ TEST(ShippedUnits, SpotChecks)
         ASSERT_GE(to, 0) << c.to;
         const ConversionOutcome out = Convert(series, units, from, to, QString::fromUtf8(c.value));
         EXPECT_FALSE(out.failed);
-        EXPECT_EQ(out.resultText.toStdString(), c.result)
-            << c.value << " " << c.from << " -> " << c.to;
+        EXPECT_EQ(out.resultText.toStdString(), c.result) << c.value << " " << c.from << " -> " << c.to;
     }
 }
 
-} // namespace
+}  // namespace

@@ -29,7 +29,7 @@ protected:
     void escapePressed() override { cancel->click(); }
 };
 
-} // namespace
+}  // namespace
 
 TEST(WindowOps, TopMostTakesOnlyZeroOrOne)
 {

@@ -56,7 +56,7 @@ protected:
         return *dialog;
     }
 
-    template <typename T>
+    template<typename T>
     T *control(const char *name) const
     {
         T *widget = dialog->findChild<T *>(QString::fromLatin1(name));
@@ -111,9 +111,12 @@ TEST_F(SettingsDialog, CaptionsAndTitleAreExact)
         const char *name;
         const char *caption;
     } radios[] = {
-        {"optShowAns_0", "数字で （そのまま）"}, {"optShowAns_1", "数字で （\"，\"で区切る）"},
-        {"optShowAns_2", "指数で"},              {"optWinPos_0", "前回終了時の場所"},
-        {"optWinPos_1", "常に中央"},             {"optUnitSeries_0", "前回終了時の単位系"},
+        {"optShowAns_0", "数字で （そのまま）"},
+        {"optShowAns_1", "数字で （\"，\"で区切る）"},
+        {"optShowAns_2", "指数で"},
+        {"optWinPos_0", "前回終了時の場所"},
+        {"optWinPos_1", "常に中央"},
+        {"optUnitSeries_0", "前回終了時の単位系"},
         {"optUnitSeries_1", "ランダム"},
     };
     for (const auto &r : radios)
@@ -148,7 +151,7 @@ TEST_F(SettingsDialog, NoCaptionIsCutAtTheFontInUse)
         SCOPED_TRACE(caption->objectName().toStdString());
         EXPECT_GE(caption->width(), caption->sizeHint().width());
         const QString captionText = qobject_cast<QLabel *>(caption) ? qobject_cast<QLabel *>(caption)->text()
-                                                                     : qobject_cast<QRadioButton *>(caption)->text();
+                                                                    : qobject_cast<QRadioButton *>(caption)->text();
         QTextLayout layout(captionText, caption->font());
         layout.beginLayout();
         QTextLine line = layout.createLine();
@@ -178,10 +181,9 @@ TEST_F(SettingsDialog, OpeningShowsWhatTheFileHolds)
     };
     const Case cases[] = {
         {"noFile", "", "optShowAns_0", "15", 39, "optWinPos_0", "optUnitSeries_0"},
-        {"limitAtBottomEnd", "[CalcSet]\r\nMaxPlace=4\r\n", "optShowAns_0", "4", 50, "optWinPos_0",
-         "optUnitSeries_0"},
-        {"everyKeySet", "[CalcSet]\nShowAns=2\nMaxPlace=50\nUnitSeries=1\n[FormSet]\nWinPos=1\n", "optShowAns_2",
-         "50", 4, "optWinPos_1", "optUnitSeries_1"},
+        {"limitAtBottomEnd", "[CalcSet]\r\nMaxPlace=4\r\n", "optShowAns_0", "4", 50, "optWinPos_0", "optUnitSeries_0"},
+        {"everyKeySet", "[CalcSet]\nShowAns=2\nMaxPlace=50\nUnitSeries=1\n[FormSet]\nWinPos=1\n", "optShowAns_2", "50",
+         4, "optWinPos_1", "optUnitSeries_1"},
         {"garbage", "[CalcSet]\r\nShowAns=7\r\nMaxPlace=abc\r\nUnitSeries=-1\r\n[FormSet]\r\nWinPos=2\r\n",
          "optShowAns_0", "15", 39, "optWinPos_0", "optUnitSeries_0"},
         {"outOfRangeLimit", "[CalcSet]\r\nShowAns=1\r\nMaxPlace=51\r\n", "optShowAns_1", "15", 39, "optWinPos_0",
@@ -216,9 +218,9 @@ TEST_F(SettingsDialog, TypedLimitsMoveTheBarOnlyWithinFourToFifty)
         int limit;  // on the bar and saved by OK
     };
     const Case cases[] = {
-        {"3", false, "3", 15},    {"51", true, "51", 15},  {"51", false, "51", 5}, {"7", false, "7", 7},
-        {"4", false, "4", 4},     {"50", false, "50", 50}, {"ab", false, "ab", 15}, {"", false, "", 15},
-        {"07", false, "7", 7},    {"123", false, "12", 12}, {"-5", false, "-5", 15}, {" 9", true, "9", 9},
+        {"3", false, "3", 15}, {"51", true, "51", 15},   {"51", false, "51", 5},  {"7", false, "7", 7},
+        {"4", false, "4", 4},  {"50", false, "50", 50},  {"ab", false, "ab", 15}, {"", false, "", 15},
+        {"07", false, "7", 7}, {"123", false, "12", 12}, {"-5", false, "-5", 15}, {" 9", true, "9", 9},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.typed);
@@ -235,8 +237,9 @@ TEST_F(SettingsDialog, TypedLimitsMoveTheBarOnlyWithinFourToFifty)
         EXPECT_FALSE(apply()->isEnabled());
         control<QPushButton>("cmdOK")->click();
         EXPECT_FALSE(dialog->isVisible());
-        EXPECT_EQ(stored(), QByteArray("[CalcSet]\r\nShowAns=0\r\nMaxPlace=") + QByteArray::number(c.limit)
-                                + "\r\nUnitSeries=0\r\n[FormSet]\r\nWinPos=0\r\n");
+        EXPECT_EQ(stored(),
+                  QByteArray("[CalcSet]\r\nShowAns=0\r\nMaxPlace=") + QByteArray::number(c.limit)
+                      + "\r\nUnitSeries=0\r\n[FormSet]\r\nWinPos=0\r\n");
     }
 }
 
@@ -248,10 +251,8 @@ TEST_F(SettingsDialog, ArrowsStepOneAndStopAtBothEnds)
         const char *shown;
     };
     const Case cases[] = {
-        {"50", QStyle::SC_ScrollBarSubLine, "50"},
-        {"50", QStyle::SC_ScrollBarAddLine, "49"},
-        {"4", QStyle::SC_ScrollBarAddLine, "4"},
-        {"4", QStyle::SC_ScrollBarSubLine, "5"},
+        {"50", QStyle::SC_ScrollBarSubLine, "50"}, {"50", QStyle::SC_ScrollBarAddLine, "49"},
+        {"4", QStyle::SC_ScrollBarAddLine, "4"},   {"4", QStyle::SC_ScrollBarSubLine, "5"},
         {"15", QStyle::SC_ScrollBarSubLine, "16"},
     };
     for (const Case &c : cases) {
@@ -283,8 +284,8 @@ TEST_F(SettingsDialog, OptionChoicesEnableApplyWhichWritesAndCancelKeepsIt)
     apply()->click();
     EXPECT_FALSE(apply()->isEnabled());
     EXPECT_TRUE(dialog->isVisible());
-    const QByteArray applied =
-        "; mine\r\n[CalcSet]\r\nShowAns=2\r\nMaxPlace=15\r\nUnitSeries=0\r\n[FormSet]\r\nWinPos=0\r\n";
+    const QByteArray applied
+        = "; mine\r\n[CalcSet]\r\nShowAns=2\r\nMaxPlace=15\r\nUnitSeries=0\r\n[FormSet]\r\nWinPos=0\r\n";
     EXPECT_EQ(stored(), applied);
 
     // Changes after Apply are lost on Cancel; the applied ones stay.
@@ -311,7 +312,8 @@ TEST_F(SettingsDialog, EachGroupsChoiceIsSavedByOk)
     control<QRadioButton>("optUnitSeries_1")->click();
     control<QPushButton>("cmdOK")->click();
     EXPECT_EQ(dialog->result(), QDialog::Accepted);
-    EXPECT_EQ(stored(), QByteArray("[CalcSet]\r\nShowAns=1\r\nMaxPlace=15\r\nUnitSeries=1\r\n[FormSet]\r\nWinPos=1\r\n"));
+    EXPECT_EQ(stored(),
+              QByteArray("[CalcSet]\r\nShowAns=1\r\nMaxPlace=15\r\nUnitSeries=1\r\n[FormSet]\r\nWinPos=1\r\n"));
 }
 
 TEST_F(SettingsDialog, OkWithoutChangeRewritesTheFourKeysAsRead)
@@ -320,8 +322,9 @@ TEST_F(SettingsDialog, OkWithoutChangeRewritesTheFourKeysAsRead)
           "UnitSeries=9\r\nLastUnitSeries=3\r\n");
     open();
     control<QPushButton>("cmdOK")->click();
-    EXPECT_EQ(stored(), QByteArray("[FormSet]\r\nFront=-1\r\nWinPos=1\r\n[CalcSet]\r\nShowAns=2\r\nMaxPlace=20\r\n"
-                                   "UnitSeries=0\r\nLastUnitSeries=3\r\n"));
+    EXPECT_EQ(stored(),
+              QByteArray("[FormSet]\r\nFront=-1\r\nWinPos=1\r\n[CalcSet]\r\nShowAns=2\r\nMaxPlace=20\r\n"
+                         "UnitSeries=0\r\nLastUnitSeries=3\r\n"));
 }
 
 TEST_F(SettingsDialog, EscActsAsCancelAndEnterAsOk)
@@ -354,4 +357,4 @@ TEST_F(SettingsDialog, CloseRequestsAreRefused)
     EXPECT_FALSE(dialog->isVisible());
 }
 
-} // namespace
+}  // namespace

@@ -11,6 +11,7 @@ PACKAGES=(
   fonts-noto-cjk qt6-translations-l10n
   desktop-file-utils
   dpkg-dev strace
+  clang-format git
   # The desktop tests: a display, a window manager, a stand-in clipboard
   # manager built on Xlib, and the tools that drive and read the windows.
   xvfb xauth openbox xdotool x11-utils xclip libx11-dev

@@ -292,12 +292,10 @@ bool frmMain::Form_Load()
     return true;
 }
 
-QPoint frmMain::centredPosition() const
+QPoint frmMain::centredTwips(const std::vector<QRect> &screens) const
 {
     const QSize outer = frameGeometry().size();
-    const QPoint centred = CentredOn(m_services.screensTwips().front(),
-                                     QSize(twips(outer.width()), twips(outer.height())));
-    return QPoint(pixels(centred.x()), pixels(centred.y()));
+    return CentredOn(screens.front(), QSize(twips(outer.width()), twips(outer.height())));
 }
 
 void frmMain::placeWindow()
@@ -305,7 +303,7 @@ void frmMain::placeWindow()
     const std::vector<QRect> screens = m_services.screensTwips();
     const QSize outer = frameGeometry().size();
     const QSize outerTwips(twips(outer.width()), twips(outer.height()));
-    const QPoint centred = CentredOn(screens.front(), outerTwips);
+    const QPoint centred = centredTwips(screens);
     QPoint place = centred;
     if (intWinPos != 1) {
         const int top = ReadSetting(striniAdd, SettingKey::MainFormTop, centred.y());
@@ -328,7 +326,8 @@ void frmMain::moveEvent(QMoveEvent *event)
     if (!m_centreOnceFramed || !isVisible() || !windowHandle() || windowHandle()->frameMargins().isNull())
         return;
     m_centreOnceFramed = false;
-    move(centredPosition());
+    const QPoint centred = centredTwips(m_services.screensTwips());
+    move(pixels(centred.x()), pixels(centred.y()));
 }
 
 int frmMain::topTwips() const

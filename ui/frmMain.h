@@ -79,7 +79,7 @@ private:
     bool buildSeriesList();
     void readDialogSettings();
     void placeWindow();
-    QPoint centredPosition() const;  // in pixels, with the frame as it is now
+    QPoint centredTwips(const std::vector<QRect> &screens) const;  // with the frame as it is now
     bool isNumberBaseSeries() const;
     int twips(int pixels) const;
     int pixels(int twips) const;

@@ -211,6 +211,19 @@ QByteArray cutValue(const QByteArray &value, qsizetype maxBytes)
     return value.left(kept);
 }
 
+// A value as a read hands it back: one pair of enclosing quotes taken off,
+// cut at a NUL byte and to MaxValueBytes.
+QByteArray valueAt(const QByteArray &contents, qsizetype start, qsizetype end)
+{
+    QByteArray value = contents.mid(start, end - start);
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+        value = value.mid(1, value.size() - 2);
+    const qsizetype nul = value.indexOf('\0');
+    if (nul >= 0)
+        value.truncate(nul);
+    return cutValue(value, ProfileFile::MaxValueBytes);
+}
+
 bool hasLineBreakOrNul(const QByteArray &bytes)
 {
     return bytes.contains('\r') || bytes.contains('\n') || bytes.contains('\0');
@@ -224,13 +237,37 @@ std::optional<QByteArray> ProfileFile::lookUp(const QByteArray &contents, const 
     const Location found = locate(contents, section, key);
     if (!found.keyFound)
         return std::nullopt;
-    QByteArray value = contents.mid(found.valueStart, found.valueEnd - found.valueStart);
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
-        value = value.mid(1, value.size() - 2);
-    const qsizetype nul = value.indexOf('\0');
-    if (nul >= 0)
-        value.truncate(nul);
-    return cutValue(value, MaxValueBytes);
+    return valueAt(contents, found.valueStart, found.valueEnd);
+}
+
+std::vector<ProfileFile::Entry> ProfileFile::sectionEntries(const QByteArray &contents, const QByteArray &section)
+{
+    std::vector<Entry> entries;
+    const QByteArray wantedSection = trimmed(section);
+    bool inSection = false;
+    qsizetype pos = firstLineStart(contents);
+    while (pos < contents.size()) {
+        const Line line = lineAt(contents, pos, pos);
+        pos = line.end;
+        if (const auto name = sectionName(contents, line)) {
+            if (inSection)
+                break;  // the first matching section is the one read
+            inSection = sameName(name->constData(), name->size(), wantedSection);
+            continue;
+        }
+        const qsizetype equals = inSection ? equalsSign(contents, line) : -1;
+        if (equals < 0)
+            continue;
+        qsizetype nameEnd = equals;
+        while (nameEnd > line.textStart && isBlank(contents[nameEnd - 1]))
+            --nameEnd;
+        qsizetype valueStart = equals + 1;
+        while (valueStart < line.textEnd && isBlank(contents[valueStart]))
+            ++valueStart;
+        entries.push_back(
+            {contents.mid(line.textStart, nameEnd - line.textStart), valueAt(contents, valueStart, line.textEnd)});
+    }
+    return entries;
 }
 
 QByteArray ProfileFile::withValue(const QByteArray &contents, const QByteArray &section, const QByteArray &key,

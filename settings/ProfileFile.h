@@ -39,6 +39,7 @@
 #include <QString>
 
 #include <optional>
+#include <vector>
 
 class ProfileFile {
 public:
@@ -49,6 +50,14 @@ public:
     // section or the key is missing.
     static std::optional<QByteArray> lookUp(const QByteArray &contents, const QByteArray &section,
                                             const QByteArray &key);
+
+    // Every key line of the first section named section, in file order, with
+    // its key as spelled in the file and its value as lookUp gives it.
+    struct Entry {
+        QByteArray key;
+        QByteArray value;
+    };
+    static std::vector<Entry> sectionEntries(const QByteArray &contents, const QByteArray &section);
 
     // The file contents after setting key in section to value.
     static QByteArray withValue(const QByteArray &contents, const QByteArray &section, const QByteArray &key,

@@ -339,6 +339,21 @@ std::optional<QString> readValue(const QString &path, const QString &section, co
     return decodeText(*value, doc.encoding);
 }
 
+std::vector<std::pair<QString, QString>> readSection(const QString &path, const QString &section)
+{
+    std::vector<std::pair<QString, QString>> entries;
+    QByteArray raw;
+    if (loadBytes(path, &raw) != Load::Read)
+        return entries;
+    const Document doc = decode(raw);
+    const auto sectionBytes = encodeText(section, doc.encoding);
+    if (!sectionBytes)
+        return entries;
+    for (const ProfileFile::Entry &entry : ProfileFile::sectionEntries(doc.bytes, *sectionBytes))
+        entries.emplace_back(decodeText(entry.key, doc.encoding), decodeText(entry.value, doc.encoding));
+    return entries;
+}
+
 bool save(const QString &path, const std::vector<Change> &changes)
 {
     if (path.isEmpty())

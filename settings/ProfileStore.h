@@ -22,6 +22,7 @@
 
 #include <chrono>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace ProfileStore {
@@ -49,6 +50,11 @@ Load loadBytes(const QString &path, QByteArray *bytes);
 // The value of key in section, decoded from the file's encoding; nothing
 // when the file, the section or the key is missing or the file is refused.
 std::optional<QString> readValue(const QString &path, const QString &section, const QString &key);
+
+// Every key and value of the first section named section, decoded, in file
+// order; empty when the file, the section or its keys are missing, or the
+// file is refused. One reading of the file, however many keys.
+std::vector<std::pair<QString, QString>> readSection(const QString &path, const QString &section);
 
 struct Change {
     QString section;

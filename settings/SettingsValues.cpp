@@ -15,7 +15,7 @@ constexpr long long kInt32Min = std::numeric_limits<qint32>::min();
 constexpr long long kInt32Max = std::numeric_limits<qint32>::max();
 
 // In the order of SettingKey.
-const std::array<SettingInfo, 8> kSettings = {{
+const std::array<SettingInfo, 9> kSettings = {{
     {"FormSet", "Front", 0, kInt16Min, kInt16Max},  // non-zero: on top
     {"FormSet", "WinPos", 0, 0, 1},
     {"FormSet", "MainFormTop", 0, kInt32Min, kInt32Max},
@@ -24,6 +24,7 @@ const std::array<SettingInfo, 8> kSettings = {{
     {"CalcSet", "MaxPlace", 15, 4, 50},
     {"CalcSet", "UnitSeries", 0, 0, 1},
     {"CalcSet", "LastUnitSeries", 0, 0, kInt16Max},
+    {"UnitPairs", "Remember", 1, 0, 1},  // 1: each series comes back with its last units
 }};
 
 bool isBlank(QChar c)
@@ -153,14 +154,16 @@ int WriteSettingText(const QString &path, SettingKey key, const QString &text)
     return WriteValue(path, QLatin1String(info.section), QLatin1String(info.key), text);
 }
 
-int WriteSettings(const QString &path, const std::vector<SettingText> &values)
+int WriteSettings(const QString &path, const std::vector<SettingText> &values,
+                  const std::vector<ProfileStore::Change> &more)
 {
     std::vector<ProfileStore::Change> changes;
-    changes.reserve(values.size());
+    changes.reserve(values.size() + more.size());
     for (const SettingText &value : values) {
         const SettingInfo &info = InfoOf(value.key);
         changes.push_back({QLatin1String(info.section), QLatin1String(info.key), value.text});
     }
+    changes.insert(changes.end(), more.begin(), more.end());
     return WriteValues(path, changes);
 }
 

@@ -1,20 +1,32 @@
 #pragma once
-// The eight keys of the settings file, their defaults and accepted ranges,
+// The keys of the settings file, their defaults and accepted ranges,
 // and the text forms of the values.
 //
 // Every key is read through ReadSetting, which checks the stored text and
 // falls back to the key's default when it is empty, not a number or outside
 // what its consumer accepts.
 
+#include "settings/ProfileStore.h"
+
 #include <QString>
 #include <QtGlobal>
 
 #include <vector>
 
-enum class SettingKey { Front, WinPos, MainFormTop, MainFormLeft, ShowAns, MaxPlace, UnitSeries, LastUnitSeries };
+enum class SettingKey {
+    Front,
+    WinPos,
+    MainFormTop,
+    MainFormLeft,
+    ShowAns,
+    MaxPlace,
+    UnitSeries,
+    LastUnitSeries,
+    RememberPairs,
+};
 
 struct SettingInfo {
-    const char *section;  // "FormSet" or "CalcSet"
+    const char *section;  // "FormSet", "CalcSet", or "UnitPairs" for what older versions do not know
     const char *key;
     int defaultValue;  // for the two coordinates the caller passes the centred default
     long long min;
@@ -51,7 +63,8 @@ struct SettingText {
     SettingKey key;
     QString text;
 };
-int WriteSettings(const QString &path, const std::vector<SettingText> &values);
+int WriteSettings(const QString &path, const std::vector<SettingText> &values,
+                  const std::vector<ProfileStore::Change> &more = {});
 
 // A window coordinate in twips as written to the file: the decimal text of a
 // single-precision number, a whole number without a decimal point.

@@ -1,0 +1,156 @@
+#include "settings/UnitPairs.h"
+
+#include "settings/ProfileFile.h"
+
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <QStringList>
+
+#include <algorithm>
+#include <cctype>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+constexpr QChar kSeparator = u'|';
+const QString kKeyPrefix = u"Pair"_s;
+
+// Whether the text reads back as itself from code page 932.
+bool HeldByCodePage(const QString &text)
+{
+    QStringEncoder encoder("CP932");
+    const QByteArray bytes = encoder.encode(text);
+    if (encoder.hasError())
+        return false;
+    QStringDecoder decoder("CP932");
+    const QString back = decoder.decode(bytes);
+    return !decoder.hasError() && back == text;
+}
+
+bool MustEscape(const QString &character, bool atEnd)
+{
+    if (character.size() != 1)
+        return !HeldByCodePage(character);
+    const char16_t c = character.front().unicode();
+    if (c < 0x20 || c == 0x7F || c == u'%' || c == kSeparator || c == u'"' || c == u'\'')
+        return true;
+    if (atEnd && (c == u' ' || c == u'\u3000'))
+        return true;
+    return c >= 0x80 && !HeldByCodePage(character);
+}
+
+QString Escaped(const QString &name)
+{
+    if (HeldByCodePage(name) && !name.contains(u'%') && !name.contains(kSeparator) && !name.contains(u'"')
+        && !name.contains(u'\'') && name.trimmed() == name
+        && std::none_of(name.begin(), name.end(), [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; }))
+        return name;
+    QString escaped;
+    for (qsizetype i = 0; i < name.size();) {
+        const qsizetype length = (name[i].isHighSurrogate() && i + 1 < name.size()) ? 2 : 1;
+        const QString character = name.mid(i, length);
+        const bool atEnd = i == 0 || i + length == name.size();
+        if (MustEscape(character, atEnd)) {
+            for (const char byte : character.toUtf8())
+                escaped += u"%%1"_s.arg(uint(uchar(byte)), 2, 16, QChar(u'0')).toUpper();
+        } else {
+            escaped += character;
+        }
+        i += length;
+    }
+    return escaped;
+}
+
+std::optional<QString> Unescaped(const QString &text)
+{
+    QByteArray utf8;
+    const QByteArray raw = text.toUtf8();
+    for (qsizetype i = 0; i < raw.size(); ++i) {
+        if (raw[i] != '%') {
+            utf8 += raw[i];
+            continue;
+        }
+        if (i + 2 >= raw.size() || !std::isxdigit(uchar(raw[i + 1])) || !std::isxdigit(uchar(raw[i + 2])))
+            return std::nullopt;
+        utf8 += char(raw.mid(i + 1, 2).toInt(nullptr, 16));
+        i += 2;
+    }
+    QStringDecoder decoder(QStringConverter::Utf8);
+    const QString name = decoder.decode(utf8);
+    if (decoder.hasError())
+        return std::nullopt;
+    return name;
+}
+
+}  // namespace
+
+QString UnitPairMemory::lineOf(const Pair &pair)
+{
+    return Escaped(pair.series) + kSeparator + Escaped(pair.source) + kSeparator + Escaped(pair.target);
+}
+
+std::optional<UnitPairMemory::Pair> UnitPairMemory::pairOf(const QString &line)
+{
+    const QStringList fields = line.split(kSeparator);
+    if (fields.size() != 3)
+        return std::nullopt;
+    const auto series = Unescaped(fields[0]);
+    const auto source = Unescaped(fields[1]);
+    const auto target = Unescaped(fields[2]);
+    if (!series || !source || !target || series->isEmpty())
+        return std::nullopt;
+    return Pair{*series, *source, *target};
+}
+
+void UnitPairMemory::remember(const Pair &pair)
+{
+    std::erase_if(m_pairs, [&pair](const Pair &held) { return held.series == pair.series; });
+    if (pair.series.isEmpty() || lineOf(pair).toUtf8().size() > ProfileFile::MaxValueBytes)
+        return;
+    m_pairs.insert(m_pairs.begin(), pair);
+    if (m_pairs.size() > size_t(MaxSeries))
+        m_pairs.resize(size_t(MaxSeries));
+}
+
+std::optional<UnitPairMemory::Pair> UnitPairMemory::recall(const QString &series) const
+{
+    for (const Pair &pair : m_pairs) {
+        if (pair.series == series)
+            return pair;
+    }
+    return std::nullopt;
+}
+
+void UnitPairMemory::read(const QString &path)
+{
+    m_pairs.clear();
+    m_keysRead = 0;
+    std::vector<std::optional<Pair>> byNumber(static_cast<size_t>(MaxSeries));
+    for (const auto &[key, value] : ProfileStore::readSection(path, QLatin1String(Section))) {
+        if (!key.startsWith(kKeyPrefix, Qt::CaseInsensitive))
+            continue;
+        bool ok = false;
+        const int number = key.mid(kKeyPrefix.size()).toInt(&ok);
+        if (!ok || number < 1 || number > MaxSeries || byNumber[size_t(number - 1)])
+            continue;
+        m_keysRead = std::max(m_keysRead, number);
+        byNumber[size_t(number - 1)] = pairOf(value);
+    }
+    // The most recent first; a series written twice counts where it is newer.
+    for (const auto &pair : byNumber) {
+        if (pair && !recall(pair->series))
+            m_pairs.push_back(*pair);
+    }
+}
+
+std::vector<ProfileStore::Change> UnitPairMemory::changes() const
+{
+    std::vector<ProfileStore::Change> changes;
+    const QString section = QLatin1String(Section);
+    const int keys = std::max(m_keysRead, int(m_pairs.size()));
+    for (int i = 0; i < keys; ++i)
+        changes.push_back({section, kKeyPrefix + QString::number(i + 1),
+                           i < int(m_pairs.size()) ? lineOf(m_pairs[size_t(i)]) : QString()});
+    return changes;
+}

@@ -162,3 +162,13 @@ QString ResultLine(const QString &shownSource, const QString &sourceUnit, const 
     return shownSource + QStringLiteral(" (") + sourceUnit + QStringLiteral(") => ") + resultText + QStringLiteral(" (")
         + targetUnit + QStringLiteral(")\r\n");
 }
+
+QString ValueTextOfResult(const QString &resultText, bool numberBase)
+{
+    if (numberBase)
+        return resultText;
+    QString text = resultText;
+    text.remove(u',');
+    text = WithoutFinalPoint(text);
+    return text.isEmpty() ? QStringLiteral("0") : text;
+}

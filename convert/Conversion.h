@@ -43,3 +43,8 @@ ConversionOutcome ConvertRequest(const ConversionRequest &request, const UnitArr
 // One line of the last result: "v (src) => r (dst)" and CR LF.
 QString ResultLine(const QString &shownSource, const QString &sourceUnit, const QString &resultText,
                    const QString &targetUnit);
+
+// A result as the value box takes it back, reading as the same number: the
+// group separators and a final point dropped, the empty text of a grouped
+// zero as "0". Digit strings of the number-base series stay as they are.
+QString ValueTextOfResult(const QString &resultText, bool numberBase);

@@ -15,6 +15,7 @@
 #include "ui/Placement.h"
 #include "ui/Services.h"
 #include "ui/frmAbout.h"
+#include "ui/frmFind.h"
 
 #include <QAction>
 #include <QApplication>
@@ -205,7 +206,12 @@ void frmMain::buildMenus()
     Menu_Clear = makeAction(Menu_Control, u"Menu_Clear"_s, u"クリア(&C)"_s, QKeySequence(u"Ctrl+D"_s));
     Menu_SendClipBoard = makeAction(Menu_Control, u"Menu_SendClipBoard"_s, u"最終の結果をクリップボードへ(&S)"_s,
                                     QKeySequence(u"Ctrl+C"_s));
-    Menu_SendClipBoard->setEnabled(false);
+    Menu_SendValue = makeAction(Menu_Control, u"Menu_SendValue"_s, u"結果の値だけをクリップボードへ(&V)"_s,
+                                QKeySequence(u"Ctrl+Shift+C"_s));
+    setResultCommandsEnabled(false);
+    makeSeparator(Menu_Control, u"Kugiri4"_s);
+    Menu_FindUnit = makeAction(Menu_Control, u"Menu_FindUnit"_s, u"単位を探す(&F)…"_s, QKeySequence(u"Ctrl+K"_s));
+    Menu_Swap = makeAction(Menu_Control, u"Menu_Swap"_s, u"変換前と変換後を入れ替え(&R)"_s, QKeySequence(u"Ctrl+R"_s));
 
     Menu_Others = bar->addMenu(u"その他(&O)"_s);
     Menu_Others->setObjectName(u"Menu_Others"_s);
@@ -213,6 +219,9 @@ void frmMain::buildMenus()
     Menu_Set->setObjectName(u"Menu_Set"_s);
     Menu_Front = makeAction(Menu_Set, u"Menu_Front"_s, u"最前面に表示(&F)"_s, QKeySequence(u"Ctrl+F"_s));
     Menu_Front->setCheckable(true);
+    Menu_RememberPairs = makeAction(Menu_Set, u"Menu_RememberPairs"_s, u"単位の組を覚える(&U)"_s);
+    Menu_RememberPairs->setCheckable(true);
+    Menu_RememberPairs->setChecked(true);
     makeSeparator(Menu_Set, u"Kugiri1"_s);
     Menu_Setting = makeAction(Menu_Set, u"Menu_Setting"_s, u"他の設定(&S)"_s, QKeySequence(u"Ctrl+S"_s));
     makeSeparator(Menu_Others, u"Kugiri2"_s);
@@ -225,6 +234,10 @@ void frmMain::buildMenus()
     connect(Menu_AllConv, &QAction::triggered, this, &frmMain::ConvertToAllUnits);
     connect(Menu_Clear, &QAction::triggered, this, &frmMain::Menu_Clear_Click);
     connect(Menu_SendClipBoard, &QAction::triggered, this, &frmMain::Menu_SendClipBoard_Click);
+    connect(Menu_SendValue, &QAction::triggered, this, &frmMain::Menu_SendValue_Click);
+    connect(Menu_FindUnit, &QAction::triggered, this, &frmMain::Menu_FindUnit_Click);
+    connect(Menu_Swap, &QAction::triggered, this, &frmMain::Menu_Swap_Click);
+    connect(Menu_RememberPairs, &QAction::triggered, this, &frmMain::Menu_RememberPairs_Click);
     connect(Menu_Front, &QAction::triggered, this, [this] {
         // Qt has flipped the check mark already; the command flips it itself.
         Menu_Front->setChecked(!Menu_Front->isChecked());
@@ -277,6 +290,12 @@ bool frmMain::Form_Load()
     intShowAns = ReadSetting(striniAdd, SettingKey::ShowAns);
     intPlaceNum = ReadSetting(striniAdd, SettingKey::MaxPlace);
     intUnitSeries = ReadSetting(striniAdd, SettingKey::UnitSeries);
+    m_rememberPairs = ReadSetting(striniAdd, SettingKey::RememberPairs) == 1;
+    Menu_RememberPairs->setChecked(m_rememberPairs);
+    if (m_rememberPairs) {
+        m_pairs.read(striniAdd);
+        m_pairsRead = true;
+    }
 
     const int count = comUnitList->count();
     int start = 0;
@@ -348,6 +367,7 @@ void frmMain::comUnitList_Click()
     if (index == intSeriesIndex || index < 0 || index >= int(m_series.size()))
         return;
 
+    rememberCurrentPair();
     setWindowTitle(kTitlePrefix + u"読込中"_s);
     {
         const QSignalBlocker blockBefore(comBeforeConvUnit);
@@ -372,14 +392,30 @@ void frmMain::comUnitList_Click()
     }
     // A series without units leaves both lists with nothing selected.
     if (comBeforeConvUnit->count() > 0) {
-        comBeforeConvUnit->setCurrentIndex(0);  // runs the source-unit handler
-        comAfterConvUnit->setCurrentIndex(0);
+        // The units this series had when it was last left, where they still are.
+        int source = 0;
+        int target = 0;
+        if (const auto pair = m_rememberPairs ? m_pairs.recall(m_series[size_t(index)].name) : std::nullopt) {
+            source = qMax(0, comBeforeConvUnit->findText(pair->source, Qt::MatchExactly | Qt::MatchCaseSensitive));
+            target = qMax(0, comAfterConvUnit->findText(pair->target, Qt::MatchExactly | Qt::MatchCaseSensitive));
+        }
+        comBeforeConvUnit->setCurrentIndex(source);  // runs the source-unit handler
+        comAfterConvUnit->setCurrentIndex(target);
     }
     txtBeforeConv->setText(u"0"_s);
     txtAfterConv->setText(u"0"_s);
     setWindowTitle(kTitlePrefix + comUnitList->currentText());
     intSeriesIndex = index;
     m_services.messageBeep(Services::Information);
+}
+
+void frmMain::rememberCurrentPair()
+{
+    if (!m_rememberPairs || intSeriesIndex < 0 || intSeriesIndex >= int(m_series.size())
+        || comBeforeConvUnit->currentIndex() < 0 || comAfterConvUnit->currentIndex() < 0)
+        return;
+    m_pairs.remember(
+        {m_series[size_t(intSeriesIndex)].name, comBeforeConvUnit->currentText(), comAfterConvUnit->currentText()});
 }
 
 bool frmMain::isNumberBaseSeries() const
@@ -400,8 +436,11 @@ void frmMain::comBeforeConvUnit_Click()
 
 void frmMain::ConvertValue()
 {
-    if (!AllConvRunning)
+    if (!AllConvRunning) {
         LastResult.clear();
+        m_lastValues.clear();
+    }
+    m_shownResult.reset();
 
     ConversionRequest request;
     request.typedText = txtBeforeConv->text();
@@ -418,21 +457,28 @@ void frmMain::ConvertValue()
         m_services.messageBox(this, FailureMessage(outcome.failure), Services::Exclamation, u"Error!!"_s);
         txtBeforeConv->setText(u"0"_s);
         LastResult.clear();
+        m_lastValues.clear();
         AllConvRunning = false;
-        Menu_SendClipBoard->setEnabled(false);
+        setResultCommandsEnabled(false);
         return;
     }
 
     LastResult += ResultLine(outcome.shownSource, comBeforeConvUnit->currentText(), txtAfterConv->text(),
                              comAfterConvUnit->currentText());
-    Menu_SendClipBoard->setEnabled(true);
-    if (!AllConvRunning)
+    m_lastValues << txtAfterConv->text();
+    m_lastWasAllUnits = AllConvRunning;
+    setResultCommandsEnabled(true);
+    if (!AllConvRunning) {
+        m_shownResult = ShownResult{intSeriesIndex, comBeforeConvUnit->currentIndex(), comAfterConvUnit->currentIndex(),
+                                    txtBeforeConv->text(), txtAfterConv->text()};
         m_services.messageBeep(Services::Information);
+    }
 }
 
 void frmMain::ConvertToAllUnits()
 {
     LastResult.clear();
+    m_lastValues.clear();
     AllConvRunning = true;
     const int last = comAfterConvUnit->count() - 1;
     for (int i = 0; i <= last; ++i) {
@@ -447,7 +493,7 @@ void frmMain::ConvertToAllUnits()
     results.Form_Load();
     results.showModal();
 
-    Menu_SendClipBoard->setEnabled(true);
+    setResultCommandsEnabled(true);
     AllConvRunning = false;
     comAfterConvUnit->setCurrentIndex(0);
     txtAfterConv->setText(u"0"_s);
@@ -461,7 +507,7 @@ void frmMain::Menu_Clear_Click()
     comAfterConvUnit->setCurrentIndex(comAfterConvUnit->count() > 0 ? 0 : -1);
     txtBeforeConv->setText(u"0"_s);
     txtAfterConv->setText(u"0"_s);
-    Menu_SendClipBoard->setEnabled(false);
+    setResultCommandsEnabled(false);
 }
 
 void frmMain::Menu_SendClipBoard_Click()
@@ -473,6 +519,83 @@ void frmMain::Menu_SendClipBoard_Click()
         return;
     }
     m_services.messageBox(this, u"クリップボードへ情報を送りました。"_s, Services::Information, u"Tovel"_s);
+}
+
+void frmMain::setResultCommandsEnabled(bool enabled)
+{
+    Menu_SendClipBoard->setEnabled(enabled);
+    Menu_SendValue->setEnabled(enabled);
+}
+
+void frmMain::Menu_SendValue_Click()
+{
+    if (!Menu_SendValue->isEnabled())
+        return;
+    // A single result as the result box shows it; the results of a run into
+    // every unit one a line, as the result lines are.
+    const QString text = m_lastWasAllUnits ? m_lastValues.join(u"\r\n"_s) + u"\r\n"_s : m_lastValues.join(QString());
+    if (!m_services.setClipboardText(text)) {
+        m_services.messageBox(this, u"クリップボードへ情報を送れませんでした。"_s, Services::Exclamation, u"Tovel"_s);
+        return;
+    }
+    m_services.messageBeep(Services::Information);
+}
+
+bool frmMain::resultIsCurrent() const
+{
+    return m_shownResult && m_shownResult->series == intSeriesIndex
+        && m_shownResult->source == comBeforeConvUnit->currentIndex()
+        && m_shownResult->target == comAfterConvUnit->currentIndex() && m_shownResult->typed == txtBeforeConv->text()
+        && m_shownResult->result == txtAfterConv->text();
+}
+
+void frmMain::Menu_Swap_Click()
+{
+    const int source = comBeforeConvUnit->currentIndex();
+    const int target = comAfterConvUnit->currentIndex();
+    if (source < 0 || target < 0)
+        return;
+    const bool roundTrip = resultIsCurrent();
+    const QString result = txtAfterConv->text();
+    comBeforeConvUnit->setCurrentIndex(target);  // in "進数" this empties both boxes
+    comAfterConvUnit->setCurrentIndex(source);
+    if (!roundTrip)
+        return;
+    // The result goes back the other way: the user sees the value come back.
+    txtBeforeConv->setText(ValueTextOfResult(result, isNumberBaseSeries()));
+    ConvertValue();
+}
+
+void frmMain::Menu_FindUnit_Click()
+{
+    if (!m_finder)
+        m_finder = BuildUnitFinder(m_unitsDir, m_series);
+    frmFind finder(*m_finder, this);
+    finder.Form_Load();
+    finder.showModal();
+    if (const auto choice = finder.choice()) {
+        const FoundUnit &unit = m_finder->unit(choice->unit);
+        pickUnit(unit.series, unit.unit, choice->toTarget);
+    }
+}
+
+void frmMain::pickUnit(int seriesIndex, int unitIndex, bool toTarget)
+{
+    if (seriesIndex != comUnitList->currentIndex())
+        comUnitList->setCurrentIndex(seriesIndex);  // loads it, as picking it in the list does
+    QComboBox *list = toTarget ? comAfterConvUnit : comBeforeConvUnit;
+    if (unitIndex < list->count())
+        list->setCurrentIndex(unitIndex);
+    txtBeforeConv->setFocus();
+}
+
+void frmMain::Menu_RememberPairs_Click()
+{
+    m_rememberPairs = Menu_RememberPairs->isChecked();
+    if (m_rememberPairs && !m_pairsRead) {
+        m_pairs.read(striniAdd);
+        m_pairsRead = true;
+    }
 }
 
 void frmMain::Menu_Front_Click()
@@ -529,6 +652,7 @@ void frmMain::SaveSettingsAndEnd()
     if (m_ended)
         return;
     m_ended = true;
+    rememberCurrentPair();
     // One change of the file: another copy of the program ending at the
     // same moment leaves either all of these keys or none.
     WriteSettings(striniAdd,
@@ -541,7 +665,9 @@ void frmMain::SaveSettingsAndEnd()
                       {SettingKey::MainFormTop, CoordinateText(topTwips())},
                       {SettingKey::MainFormLeft, CoordinateText(leftTwips())},
                       {SettingKey::WinPos, QString::number(intWinPos)},
-                  });
+                      {SettingKey::RememberPairs, m_rememberPairs ? u"1"_s : u"0"_s},
+                  },
+                  m_rememberPairs ? m_pairs.changes() : std::vector<ProfileStore::Change>{});
     m_services.endProgram();
 }
 

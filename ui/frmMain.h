@@ -9,12 +9,16 @@
 // reached through Services, so tests drive this window over a fake.
 
 #include "catalogue/SeriesCatalogue.h"
+#include "catalogue/UnitFinder.h"
 #include "catalogue/UnitRecord.h"
+#include "settings/UnitPairs.h"
 
 #include <QMainWindow>
 #include <QPoint>
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
+#include <optional>
 #include <random>
 #include <vector>
 
@@ -41,6 +45,10 @@ public:
     void ConvertToAllUnits();
     void Menu_Clear_Click();
     void Menu_SendClipBoard_Click();
+    void Menu_SendValue_Click();
+    void Menu_FindUnit_Click();
+    void Menu_Swap_Click();
+    void Menu_RememberPairs_Click();
     void Menu_Front_Click();
     void Menu_Setting_Click();
     void Menu_ShowHelp_Click();
@@ -63,6 +71,13 @@ public:
     int unitSeries() const { return intUnitSeries; }
     int seriesIndex() const { return intSeriesIndex; }
     bool isTopMost() const { return m_topMost; }
+    bool remembersPairs() const { return m_rememberPairs; }
+    const UnitPairMemory &unitPairs() const { return m_pairs; }
+
+    // Puts unit unitIndex of the series at seriesIndex into the source list,
+    // or the target list, selecting that series first when another one is
+    // loaded; the focus goes to the value box.
+    void pickUnit(int seriesIndex, int unitIndex, bool toTarget);
 
     // Window position and size in twips (outer frame).
     int topTwips() const;
@@ -81,6 +96,9 @@ private:
     void placeWindow();
     QPoint centredTwips(const std::vector<QRect> &screens) const;  // with the frame as it is now
     bool isNumberBaseSeries() const;
+    void setResultCommandsEnabled(bool enabled);
+    void rememberCurrentPair();
+    bool resultIsCurrent() const;
     int twips(int pixels) const;
     int pixels(int twips) const;
 
@@ -93,6 +111,23 @@ private:
     bool m_topMost = false;
     bool m_ended = false;
     bool m_centreOnceFramed = false;  // centred again once its frame is known
+    bool m_rememberPairs = true;
+    bool m_pairsRead = false;
+    UnitPairMemory m_pairs;
+    std::optional<UnitFinder> m_finder;  // every unit's name, read when the finder first opens
+
+    // The conversion whose result the result box shows, while nothing has
+    // changed since.
+    struct ShownResult {
+        int series = -1;
+        int source = -1;
+        int target = -1;
+        QString typed;
+        QString result;
+    };
+    std::optional<ShownResult> m_shownResult;
+    QStringList m_lastValues;  // the result texts of LastResult, in its order
+    bool m_lastWasAllUnits = false;
 
     // Controls.
     QGroupBox *frmBeforeConvert = nullptr;
@@ -113,6 +148,10 @@ private:
     QAction *Menu_AllConv = nullptr;
     QAction *Menu_Clear = nullptr;
     QAction *Menu_SendClipBoard = nullptr;
+    QAction *Menu_SendValue = nullptr;
+    QAction *Menu_FindUnit = nullptr;
+    QAction *Menu_Swap = nullptr;
+    QAction *Menu_RememberPairs = nullptr;
     QAction *Menu_Front = nullptr;
     QAction *Menu_Setting = nullptr;
     QAction *Menu_ShowHelp = nullptr;

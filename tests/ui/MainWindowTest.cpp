@@ -481,7 +481,7 @@ TEST_F(MainWindowTest, ClosingTheWindowSavesOverAFileWithCommentsKeepingTheRest)
     writeStandardSeries();
     writeIni("; my notes\r\n[Other]\r\nkey=value\r\n\r\n[FormSet]\r\nFront=0\r\nWinPos=0\r\n"
              "MainFormTop=750\r\nMainFormLeft=1500\r\n\r\n[CalcSet]\r\nShowAns=1\r\nMaxPlace=20\r\n"
-             "UnitSeries=0\r\nLastUnitSeries=0\r\n");
+             "UnitSeries=0\r\nLastUnitSeries=0\r\n[UnitPairs]\r\nRemember=1\r\nPair1=length|m|m\r\n");
     const QByteArray before = iniBytes();
     frmMain &w = startShown();
     w.move(100, 50);
@@ -544,4 +544,155 @@ TEST_F(MainWindowTest, HelpAndVersionCommandsReachTheirWindows)
     });
     action("Menu_Version")->trigger();
     EXPECT_EQ(title, u"バージョン情報"_s);
+}
+
+TEST_F(MainWindowTest, SwapTurnsTheUnitsRoundAndRunsTheShownResultBack)
+{
+    writeStandardSeries();
+    frmMain &w = startShown();
+    struct Case {
+        const char *series;
+        int source;
+        int target;
+        const char *typed;
+        const char *result;
+    };
+    const Case cases[] = {
+        {"length", 0, 1, "1500", "1.5"},
+        {"temperature", 0, 2, "100", "212"},  // an offset on one side
+        {"進数", 8, 14, "255", "FF"},         // the digits of the new source radix
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.series);
+        selectSeries(QString::fromUtf8(c.series));
+        sourceList()->setCurrentIndex(c.source);
+        targetList()->setCurrentIndex(c.target);
+        valueBox()->setText(QString::fromUtf8(c.typed));
+        w.ConvertValue();
+        ASSERT_EQ(resultBox()->text(), QString::fromUtf8(c.result));
+        const int beeps = services.beepCount();
+        QTest::keyClick(w.windowHandle(), Qt::Key_R, Qt::ControlModifier);
+        EXPECT_EQ(sourceList()->currentIndex(), c.target);
+        EXPECT_EQ(targetList()->currentIndex(), c.source);
+        EXPECT_EQ(valueBox()->text(), QString::fromUtf8(c.result));
+        EXPECT_EQ(resultBox()->text(), QString::fromUtf8(c.typed));
+        EXPECT_EQ(services.beepCount(), beeps + 1);
+        EXPECT_TRUE(services.boxes.empty());
+    }
+
+    // Once the value has changed the result is no longer its result: only
+    // the units change.
+    selectSeries(u"length"_s);
+    valueBox()->setText(u"2"_s);
+    sourceList()->setCurrentIndex(1);
+    w.ConvertValue();
+    valueBox()->setText(u"7"_s);
+    action("Menu_Swap")->trigger();
+    EXPECT_EQ(sourceList()->currentIndex(), 0);
+    EXPECT_EQ(targetList()->currentIndex(), 1);
+    EXPECT_EQ(valueBox()->text(), u"7"_s);
+    EXPECT_EQ(resultBox()->text(), u"2000"_s);
+}
+
+TEST_F(MainWindowTest, ValueOnlyCopyTakesTheResultTextsWithoutUnits)
+{
+    writeStandardSeries();
+    frmMain &w = startShown();
+    EXPECT_FALSE(action("Menu_SendValue")->isEnabled());
+    valueBox()->setText(u"3"_s);
+    sourceList()->setCurrentIndex(1);
+    w.ConvertValue();
+    EXPECT_TRUE(action("Menu_SendValue")->isEnabled());
+    const int beeps = services.beepCount();
+    resultBox()->setFocus();
+    QTest::keyClick(w.windowHandle(), Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(services.clipboard, u"3000"_s);
+    EXPECT_EQ(services.beepCount(), beeps + 1);  // no message box: the sound says it
+    EXPECT_TRUE(services.boxes.empty());
+
+    answerNextModal([](QWidget *modal) { QTest::keyClick(modal, Qt::Key_Escape); });
+    w.ConvertToAllUnits();
+    action("Menu_SendValue")->trigger();
+    EXPECT_EQ(services.clipboard, u"3000\r\n3\r\n300000\r\n"_s);
+
+    action("Menu_Clear")->trigger();
+    EXPECT_FALSE(action("Menu_SendValue")->isEnabled());
+}
+
+TEST_F(MainWindowTest, EachSeriesComesBackWithItsLastUnits)
+{
+    writeStandardSeries();
+    frmMain &w = start();
+    sourceList()->setCurrentIndex(1);  // km
+    targetList()->setCurrentIndex(2);  // cm
+    selectSeries(u"temperature"_s);
+    targetList()->setCurrentIndex(1);
+    selectSeries(u"length"_s);
+    EXPECT_EQ(sourceList()->currentText(), u"km"_s);
+    EXPECT_EQ(targetList()->currentText(), u"cm"_s);
+    w.Menu_End_Click();
+    EXPECT_TRUE(iniBytes().contains("[UnitPairs]\r\nRemember=1\r\nPair1=length|km|cm\r\nPair2=temperature|C|K\r\n"));
+
+    // Across a restart; a unit renamed since falls back to the first one.
+    writeSeries(u"length.dat"_s, "3\r\n\"m\",1,0,1,1\r\n\"kilometre\",1000,0,1,1\r\n\"cm\",0.01,0,1,1\r\n");
+    start();
+    EXPECT_EQ(sourceList()->currentText(), u"m"_s);
+    EXPECT_EQ(targetList()->currentText(), u"cm"_s);
+
+    // Turned off: the first units, as before there was a memory.
+    action("Menu_RememberPairs")->trigger();
+    EXPECT_FALSE(window->remembersPairs());
+    selectSeries(u"temperature"_s);
+    EXPECT_EQ(targetList()->currentIndex(), 0);
+    window->Menu_End_Click();
+    EXPECT_EQ(keyOf(iniBytes(), "Remember"), u"0"_s);
+    start();
+    EXPECT_FALSE(action("Menu_RememberPairs")->isChecked());
+    EXPECT_EQ(sourceList()->currentIndex(), 0);
+}
+
+TEST_F(MainWindowTest, FinderPutsTheChosenUnitOnItsSide)
+{
+    writeStandardSeries();
+    frmMain &w = startShown();
+    sourceList()->setCurrentIndex(1);  // length remembers km
+    selectSeries(u"進数"_s);
+    struct Case {
+        const char *typed;
+        Qt::KeyboardModifiers modifiers;
+        const char *series;
+        const char *source;
+        const char *target;
+    };
+    const Case cases[] = {
+        // Exact match first: "K" of temperature before "km" of length.
+        {"k", Qt::NoModifier, "temperature", "K", "C"},
+        // Into the target list; the series' remembered source stays.
+        {"ｃｍ", Qt::ShiftModifier, "length", "km", "cm"},
+        {"１６進", Qt::NoModifier, "進数", "16進数", "2進数"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.typed);
+        QString title;
+        w.activateWindow();  // back from the last modal window
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+        answerNextModal([&c, &title](QWidget *modal) {
+            title = modal->windowTitle();
+            auto *box = modal->findChild<QLineEdit *>(u"txtFind"_s);
+            box->setText(QString::fromUtf8(c.typed));
+            QTest::keyClick(box, Qt::Key_Return, c.modifiers);
+        });
+        QTest::keyClick(w.windowHandle(), Qt::Key_K, Qt::ControlModifier);
+        EXPECT_EQ(title, u"単位を探す"_s);
+        EXPECT_EQ(seriesList()->currentText(), QString::fromUtf8(c.series));
+        EXPECT_EQ(sourceList()->currentText(), QString::fromUtf8(c.source));
+        EXPECT_EQ(targetList()->currentText(), QString::fromUtf8(c.target));
+        EXPECT_EQ(w.focusWidget(), valueBox());
+    }
+
+    // Esc closes it without a choice.
+    answerNextModal([](QWidget *modal) { QTest::keyClick(modal, Qt::Key_Escape); });
+    action("Menu_FindUnit")->trigger();
+    EXPECT_EQ(seriesList()->currentText(), u"進数"_s);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
 }

@@ -1,0 +1,131 @@
+#include "ui/frmFind.h"
+
+#include "settings/forms/FormLook.h"
+
+#include <QAbstractListModel>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+
+using namespace Qt::Literals::StringLiterals;
+
+// The matches of the text typed, best first, as "坪 — 面積".
+class FoundUnitsModel : public QAbstractListModel {
+public:
+    explicit FoundUnitsModel(const UnitFinder &finder, QObject *parent) : QAbstractListModel(parent), m_finder(finder)
+    {
+    }
+
+    void show(std::vector<int> found)
+    {
+        beginResetModel();
+        m_found = std::move(found);
+        endResetModel();
+    }
+
+    int unitAt(int row) const { return m_found[size_t(row)]; }
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override
+    {
+        return parent.isValid() ? 0 : int(m_found.size());
+    }
+
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount())
+            return QVariant();
+        const FoundUnit &unit = m_finder.unit(unitAt(index.row()));
+        return QVariant(unit.name + u" — "_s + unit.seriesName);
+    }
+
+private:
+    const UnitFinder &m_finder;
+    std::vector<int> m_found;
+};
+
+frmFind::frmFind(const UnitFinder &finder, QWidget *owner) : SecondaryWindow(owner), m_finder(finder)
+{
+    setObjectName(u"frmFind"_s);
+    setWindowTitle(u"単位を探す"_s);
+    const TwipsLayout layout(this);
+
+    auto *label = new QLabel(u"単位名(&N)"_s, this);
+    label->setObjectName(u"lblFind"_s);
+    layout.place(label, 120, 150, 1035, 195);
+    txtFind = new QLineEdit(this);
+    txtFind->setObjectName(u"txtFind"_s);
+    txtFind->setAccessibleName(u"単位名"_s);
+    layout.place(txtFind, 1200, 90, 3705, 300);
+    label->setBuddy(txtFind);
+    GrowToFitCaption(label, label->text(), Grow::AboutTheMiddle, txtFind->x());
+
+    m_model = new FoundUnitsModel(m_finder, this);
+    lstFound = new QListView(this);
+    lstFound->setObjectName(u"lstFound"_s);
+    lstFound->setAccessibleName(u"見つかった単位"_s);
+    lstFound->setModel(m_model);
+    lstFound->setUniformItemSizes(true);  // a long list is not measured row by row
+    lstFound->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lstFound->setSelectionMode(QAbstractItemView::SingleSelection);
+    layout.place(lstFound, 120, 480, 4785, 3300);
+    setFixedSize(layout.size(5025, 3900));
+
+    txtFind->installEventFilter(this);
+    lstFound->installEventFilter(this);
+    connect(txtFind, &QLineEdit::textChanged, this, &frmFind::txtFind_Change);
+    connect(lstFound, &QListView::doubleClicked, this, [this] { choose(false); });
+    txtFind->setFocus();
+}
+
+void frmFind::Form_Load()
+{
+    SetTopMost(this, 1);
+    DisableCloseMenu(this);
+}
+
+void frmFind::txtFind_Change()
+{
+    m_model->show(m_finder.find(txtFind->text()));
+    if (m_model->rowCount() > 0)
+        lstFound->setCurrentIndex(m_model->index(0));
+}
+
+void frmFind::choose(bool toTarget)
+{
+    const QModelIndex current = lstFound->currentIndex();
+    if (!current.isValid())
+        return;
+    m_choice = Choice{m_model->unitAt(current.row()), toTarget};
+    unload(QDialog::Accepted);
+}
+
+void frmFind::escapePressed()
+{
+    unload(QDialog::Rejected);
+}
+
+bool frmFind::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::KeyPress || (watched != txtFind && watched != lstFound))
+        return SecondaryWindow::eventFilter(watched, event);
+    const auto *key = static_cast<QKeyEvent *>(event);
+    switch (key->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter: choose(key->modifiers() & Qt::ShiftModifier); return true;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        if (watched == txtFind) {
+            // The list moves while the typing stays in the search box.
+            QKeyEvent copy(key->type(), key->key(), key->modifiers());
+            QCoreApplication::sendEvent(lstFound, &copy);
+            return true;
+        }
+        break;
+    default: break;
+    }
+    return SecondaryWindow::eventFilter(watched, event);
+}

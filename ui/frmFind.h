@@ -1,0 +1,49 @@
+#pragma once
+// The window "単位を探す": a search box over every unit of every series and
+// the list of units whose names match what is typed (UnitFinder), each shown
+// with its series.
+//
+// Enter or a double click chooses the unit for the source side, Shift+Enter
+// for the target side; Up and Down move through the list from the search
+// box. Modal, owned by the main window, always on top; Esc closes it
+// without a choice.
+//
+// Use: frmFind dlg(finder, owner); dlg.Form_Load(); if (dlg.showModal()) dlg.choice() ...
+
+#include "catalogue/UnitFinder.h"
+#include "settings/forms/SecondaryWindow.h"
+
+#include <optional>
+
+class QLineEdit;
+class QListView;
+class FoundUnitsModel;
+
+class frmFind : public SecondaryWindow {
+    Q_OBJECT
+public:
+    frmFind(const UnitFinder &finder, QWidget *owner);
+
+    struct Choice {
+        int unit = 0;  // index in the finder
+        bool toTarget = false;
+    };
+
+    void Form_Load();
+    void txtFind_Change();
+    void choose(bool toTarget);
+
+    // What the user chose, once the window has closed with a choice.
+    std::optional<Choice> choice() const { return m_choice; }
+
+protected:
+    void escapePressed() override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    const UnitFinder &m_finder;
+    std::optional<Choice> m_choice;
+    FoundUnitsModel *m_model = nullptr;
+    QLineEdit *txtFind = nullptr;
+    QListView *lstFound = nullptr;
+};

@@ -1,8 +1,11 @@
 // Speed of the main window: start-up with the series files that ship,
-// selecting a series of 32,767 units, and converting into 1,000 units up to
-// the moment the result window shows.
+// selecting a series of 32,767 units, converting into 1,000 units up to the
+// moment the result window shows, and the unit finder: one keystroke among
+// 100,000 units, and its first opening over the series that ship.
 
+#include "catalogue/UnitFinder.h"
 #include "ui/Services.h"
+#include "ui/frmFind.h"
 #include "ui/frmMain.h"
 
 #include <QApplication>
@@ -13,6 +16,10 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <benchmark/benchmark.h>
+
+#include <memory>
+
+using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
@@ -101,6 +108,73 @@ void BM_ConvertIntoEveryOf1000Units(benchmark::State &state)
         state.SkipWithError("a conversion failed");
 }
 BENCHMARK(BM_ConvertIntoEveryOf1000Units)->Unit(benchmark::kMillisecond);
+
+// 100,000 units in 100 series of 1,000, named like the units that ship.
+UnitFinder FinderOf100000Units()
+{
+    const QStringList stems = {u"メートル"_s, u"キロメートル"_s, u"平方フィート"_s, u"京間畳"_s,   u"ガロン (英)"_s,
+                               u"Pascal"_s,   u"ｷﾛｸﾞﾗﾑ"_s,       u"坪"_s,           u"カロリー"_s, u"bar"_s};
+    UnitFinder finder;
+    for (int series = 0; series < 100; ++series) {
+        const QString seriesName = u"系列%1"_s.arg(series);
+        for (int unit = 0; unit < 1000; ++unit)
+            finder.add({series, unit, stems[unit % stems.size()] + QString::number(unit / 10), seriesName});
+    }
+    return finder;
+}
+
+// One keystroke: the text typed so far, matched against every unit.
+void BM_FindAmong100000Units(benchmark::State &state)
+{
+    const UnitFinder finder = FinderOf100000Units();
+    const QStringList typed = {u"め"_s, u"めー"_s, u"めーと"_s, u"めーとる5"_s, u"P"_s, u"きろぐ"_s};
+    size_t found = 0;
+    int i = 0;
+    for (auto _ : state) {
+        found += finder.find(typed[i++ % typed.size()]).size();
+        benchmark::DoNotOptimize(found);
+    }
+    state.counters["units"] = finder.size();
+}
+BENCHMARK(BM_FindAmong100000Units)->Unit(benchmark::kMillisecond);
+
+// The same keystroke through the window: matching, the list refilled and drawn.
+void BM_FinderKeystrokeAmong100000Units(benchmark::State &state)
+{
+    const UnitFinder finder = FinderOf100000Units();
+    frmFind window(finder, nullptr);
+    window.show();
+    auto *box = window.findChild<QLineEdit *>(QStringLiteral("txtFind"));
+    const QStringList typed = {u"め"_s, u"めー"_s, u"めーと"_s, u"めーとる5"_s, u"P"_s, u"きろぐ"_s};
+    int i = 0;
+    for (auto _ : state) {
+        box->setText(typed[i++ % typed.size()]);
+        window.repaint();
+    }
+}
+BENCHMARK(BM_FinderKeystrokeAmong100000Units)->Unit(benchmark::kMillisecond);
+
+// Ctrl+K the first time, with the series that ship: every name read, the
+// window shown; it closes as soon as its event loop runs.
+void BM_FirstOpeningOfTheFinder(benchmark::State &state)
+{
+    QuietServices services(QStringLiteral(TOVEL_SOURCE_DIR));
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto window = std::make_unique<frmMain>(services, 1);
+        window->Form_Load();
+        QTimer::singleShot(0, [] {
+            if (QWidget *modal = QApplication::activeModalWidget())
+                modal->hide();
+        });
+        state.ResumeTiming();
+        window->Menu_FindUnit_Click();
+        state.PauseTiming();
+        window.reset();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_FirstOpeningOfTheFinder)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -9,7 +9,8 @@
 # Ctrl+F and after a restart, the last result still on the clipboard once
 # the program has ended, a clean end (exit status 0, no sanitizer report),
 # and a window that opens on the screen, centred with its frame, when the
-# stored position lies off every screen. Exits 77 (skipped) only when Xvfb
+# stored position lies off every screen, and a unit found by typing its
+# name whose value alone goes to the clipboard. Exits 77 (skipped) only when Xvfb
 # cannot start.
 set -uo pipefail
 program=$1 keeper=$2 src=$3
@@ -184,6 +185,34 @@ if start; then
     }
     outer=""
     poll 10 centred || { centred; fail "off-screen position not centred on the screen: outer $outer"; }
+    keys alt+F4
+    finish
+fi
+
+# --- Fourth run: a unit found by typing, converted, and its value alone on
+# the clipboard.
+cp "$src/units/面積.dat" "$work/prog/units/"
+title_is() { [[ $(title_of "$1") == "$2" ]]; }
+if start; then
+    keys ctrl+k
+    finder=$(wait_window '^単位を探す$')
+    if [[ -n $finder ]]; then
+        poll 10 sh -c "[ \"\$(xdotool getactivewindow)\" = $finder ]" || fail "the finder is not active"
+        timeout 10 xdotool type --delay 100 '京間'
+        sleep 0.5
+        keys Return
+        poll 10 sh -c "! xdotool search --onlyvisible --name '^単位を探す\$'" || fail "the finder stayed open"
+        poll 10 title_is "$win" "Tovel - 面積" || fail "the finder did not select 面積: '$(title_of "$win")'"
+        keys Home shift+End 1 Return
+        sleep 0.5
+        keys ctrl+shift+c
+        value_alone() { [[ $(timeout 5 xclip -o -selection clipboard 2>/dev/null) == "$1" ]]; }
+        # 1 京間畳 in the series' first unit, 平方メートル.
+        poll 10 value_alone 1.82231404958678 \
+            || fail "the clipboard holds '$(timeout 5 xclip -o -selection clipboard 2>/dev/null)', not the value alone"
+    else
+        fail "Ctrl+K opened no finder"
+    fi
     keys alt+F4
     finish
 fi

@@ -9,6 +9,7 @@
 #include "settings/forms/FormLook.h"
 #include "settings/forms/frmSet.h"
 #include "ui/frmAbout.h"
+#include "ui/frmFind.h"
 #include "ui/frmMain.h"
 
 #include <QAbstractButton>
@@ -37,7 +38,7 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-// The four windows, built as the program builds them, in a program folder
+// The windows, built as the program builds them, in a program folder
 // with one series.
 struct Windows {
     Windows() : services(dir.path())
@@ -59,10 +60,13 @@ struct Windows {
             return std::make_unique<frmSet>(dir.filePath(u"Tovelset.ini"_s), nullptr);
         if (name == "frmAbout")
             return std::make_unique<frmAbout>(services, nullptr);
+        if (name == "frmFind")
+            return std::make_unique<frmFind>(finder, nullptr);
         return std::make_unique<frmAll>(u"1 (m) => 0.001 (km)\r\n"_s, nullptr);
     }
     QTemporaryDir dir;
     FakeServices services;
+    UnitFinder finder;
 };
 
 // The widgets the windows place themselves (Qt's inner parts have no name
@@ -112,7 +116,7 @@ bool Allowed(const QWidget *a, const QWidget *b, const QRect &overlap)
     return overlap.height() <= slack(a) + slack(b);
 }
 
-const char *const kWindows[] = {"frmMain", "frmSet", "frmAbout", "frmAll"};
+const char *const kWindows[] = {"frmMain", "frmSet", "frmAbout", "frmAll", "frmFind"};
 
 // The desktop's font reaches the program as the application font (a
 // platform theme) or through a style sheet, which sets it only when each

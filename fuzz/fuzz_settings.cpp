@@ -3,6 +3,7 @@
 // byte, a value where the file holds no "=" at all), and reading the file
 // from disk must give what looking up its bytes gives.
 #include "settings/ProfileFile.h"
+#include "settings/ProfileStore.h"
 
 #include "FuzzScratch.h"
 
@@ -78,6 +79,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     file.write(contents);
     file.close();
-    Check(ProfileFile::read(ScratchPath("settings"), section, key) == value);
+    if (contents.size() > ProfileStore::MaxFileBytes)
+        return 0;
+    QByteArray loaded;
+    Check(ProfileStore::LoadBytes(ScratchPath("settings"), &loaded) == ProfileStore::Load::Read);
+    Check(ProfileFile::lookUp(loaded, section, key) == value);
     return 0;
 }

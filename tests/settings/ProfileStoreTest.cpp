@@ -1,12 +1,9 @@
 // Saves that meet: two programs saving at once, a lock held by another
-// program or left by a killed one, temporary files of killed saves; and the
-// end signals reaching the event loop.
-#include "settings/EndSignals.h"
+// program or left by a killed one, temporary files of killed saves.
 #include "settings/ProfileStore.h"
 #include "settings/SettingsValues.h"
 #include "settings/modFileFuncs.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -14,7 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <ctime>
 #include <vector>
 
@@ -196,31 +192,6 @@ TEST(ProfileStore, ASaveRemovesOldTemporaryFilesOfKilledSaves)
         EXPECT_EQ(QFileInfo::exists(dir.filePath(p.name)), !p.removed) << p.name;
     EXPECT_TRUE(QFileInfo(dir.filePath("Tovelset.ini.Dir123")).isDir());
     EXPECT_TRUE(QFileInfo(dir.filePath("Tovelset.ini.Lnk123")).isSymLink());
-}
-
-// SIGTERM, SIGHUP and SIGINT reach the event loop as requests to end
-// instead of ending the program; afterwards their default handling is back.
-TEST(EndSignals, EachSignalBecomesARequestInTheEventLoop)
-{
-    std::vector<int> received;
-    {
-        EndSignals endSignals;
-        ASSERT_TRUE(endSignals.isActive());
-        QObject::connect(&endSignals, &EndSignals::endRequested, [&](int s) { received.push_back(s); });
-        for (const int s : {SIGTERM, SIGHUP, SIGINT})
-            ASSERT_EQ(raise(s), 0);
-        EXPECT_TRUE(received.empty()) << "handled inside the signal handler";
-        QElapsedTimer timer;
-        timer.start();
-        while (received.size() < 3 && timer.elapsed() < 5000)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-        EXPECT_EQ(received, (std::vector<int>{SIGTERM, SIGHUP, SIGINT}));
-    }
-    for (const int s : {SIGTERM, SIGHUP, SIGINT}) {
-        struct sigaction now {};
-        ASSERT_EQ(sigaction(s, nullptr, &now), 0);
-        EXPECT_EQ(now.sa_handler, SIG_DFL) << s;
-    }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 // from disk must give what looking up its bytes gives.
 #include "settings/ProfileFile.h"
 #include "settings/ProfileStore.h"
+#include "settings/SettingsValues.h"
 
 #include "FuzzScratch.h"
 
@@ -27,17 +28,6 @@ void Check(bool condition)
         std::abort();
 }
 
-// The sections and keys the program reads, so that the fuzzer reaches the
-// lines that match as often as the ones that do not.
-struct Known {
-    const char *section;
-    const char *key;
-};
-const Known kKnown[] = {
-    {"FormSet", "Front"},   {"FormSet", "WinPos"},   {"FormSet", "MainFormTop"}, {"FormSet", "MainFormLeft"},
-    {"CalcSet", "ShowAns"}, {"CalcSet", "MaxPlace"}, {"CalcSet", "UnitSeries"},  {"CalcSet", "LastUnitSeries"},
-};
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -52,7 +42,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     size -= 2;
     QByteArray section, key;
     if (a & 0x80) {
-        const Known &known = kKnown[(a & 0x7F) % std::size(kKnown)];
+        // The program's own keys, so that the fuzzer reaches the lines that
+        // match as often as the ones that do not.
+        const SettingInfo &known = SettingTable[(a & 0x7F) % SettingTable.size()];
         section = known.section;
         key = known.key;
     } else {

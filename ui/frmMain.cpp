@@ -45,6 +45,11 @@ constexpr int kTitleBarPixels = 20;
 const QString kTitle = u"Tovel"_s;
 const QString kTitlePrefix = u"Tovel - "_s;
 
+// The stored result style is one of the conversion's styles, and a request
+// made before the settings are read groups as the settings' default does.
+static_assert(ChoiceCount(SettingKey::ShowAns) == int(ResultStyle::Scientific) + 1);
+static_assert(DefaultPlaceNum == InfoOf(SettingKey::MaxPlace).defaultValue);
+
 }  // namespace
 
 frmMain::frmMain(Services &services, quint64 randomSeed, QWidget *parent)

@@ -10,6 +10,7 @@
 
 #include "catalogue/SeriesCatalogue.h"
 #include "catalogue/UnitRecord.h"
+#include "settings/SettingsValues.h"
 
 #include <QMainWindow>
 #include <QPoint>
@@ -124,7 +125,7 @@ private:
     bool AllConvRunning = false;
     int intWinPos = 0;
     int intShowAns = 0;
-    int intPlaceNum = 15;
+    int intPlaceNum = InfoOf(SettingKey::MaxPlace).defaultValue;
     int intFront = 0;
     int intUnitSeries = 0;
     int intSeriesIndex = 0;

@@ -1,6 +1,5 @@
 #include "settings/forms/frmSet.h"
 
-#include "settings/SettingsValues.h"
 #include "settings/forms/FormLook.h"
 
 #include <QFrame>
@@ -18,8 +17,14 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // Ends of the digit limit, as the scroll bar shows them: top and bottom.
-constexpr int kTopLimit = 50;
-constexpr int kBottomLimit = 4;
+constexpr int kTopLimit = int(InfoOf(SettingKey::MaxPlace).max);
+constexpr int kBottomLimit = int(InfoOf(SettingKey::MaxPlace).min);
+constexpr int kDefaultLimit = InfoOf(SettingKey::MaxPlace).defaultValue;
+static_assert(kBottomLimit >= 0 && kTopLimit < 100, "the digit limit box holds two digits");
+// The three result styles' options, the placement's two and the start
+// series' two are the values of their keys from 0 on.
+static_assert(InfoOf(SettingKey::ShowAns).min == 0 && InfoOf(SettingKey::WinPos).min == 0
+              && InfoOf(SettingKey::UnitSeries).min == 0);
 
 }  // namespace
 
@@ -69,9 +74,9 @@ void frmSet::buildControls()
     place(optShowAns[0], 120, 300, 1755, 180);
     optShowAns[1] = option(Frame1, u"optShowAns_1"_s, u"数字で （\"，\"で区切る）"_s);
     place(optShowAns[1], 120, 600, 2055, 180);
-    Label2 = label(Frame1, u"Label2"_s, u"上限桁数 (4 - 50(桁))"_s);
+    Label2 = label(Frame1, u"Label2"_s, u"上限桁数 (%1 - %2(桁))"_s.arg(kBottomLimit).arg(kTopLimit));
     place(Label2, 420, 900, 1695, 195);
-    txtPlaceNum = new QLineEdit(u"15"_s, Frame1);
+    txtPlaceNum = new QLineEdit(QString::number(kDefaultLimit), Frame1);
     txtPlaceNum->setObjectName(u"txtPlaceNum"_s);
     txtPlaceNum->setMaxLength(2);
     txtPlaceNum->setAccessibleName(u"上限桁数"_s);
@@ -85,7 +90,7 @@ void frmSet::buildControls()
     vscPlaceNum->setSingleStep(1);
     vscPlaceNum->setPageStep(1);
     vscPlaceNum->setAccessibleName(u"上限桁数"_s);
-    setScrollBarLimit(15);
+    setScrollBarLimit(kDefaultLimit);
     place(vscPlaceNum, 2760, 840, 255, 285);
     Label1[1] = label(Frame1, u"Label1_1"_s, u"※桁数が「上限桁数」を超えた場合は、無視します。"_s);
     place(Label1[1], 420, 1200, 4275, 195);

@@ -22,10 +22,6 @@
 
 namespace {
 
-constexpr SettingKey kAllKeys[] = {SettingKey::ShowAns,        SettingKey::MaxPlace, SettingKey::UnitSeries,
-                                   SettingKey::LastUnitSeries, SettingKey::Front,    SettingKey::MainFormTop,
-                                   SettingKey::MainFormLeft,   SettingKey::WinPos};
-
 QStringList Entries(const QString &folder)
 {
     QStringList names = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
@@ -44,8 +40,8 @@ void WriteFile(const QString &path, const QByteArray &bytes)
 std::vector<SettingText> SaveOf(int value)
 {
     std::vector<SettingText> save;
-    for (const SettingKey key : kAllKeys)
-        save.push_back({key, QString::number(value)});
+    for (const SettingInfo &info : SettingTable)
+        save.push_back({info.id, QString::number(value)});
     return save;
 }
 
@@ -53,8 +49,7 @@ std::vector<SettingText> SaveOf(int value)
 std::vector<int> Values(const QString &path)
 {
     std::vector<int> values;
-    for (const SettingKey key : kAllKeys) {
-        const SettingInfo &info = InfoOf(key);
+    for (const SettingInfo &info : SettingTable) {
         bool ok = false;
         const int value = ReadValue(path, info.section, info.key, "x").toInt(&ok);
         values.push_back(ok ? value : -1);

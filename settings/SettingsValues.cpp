@@ -119,17 +119,6 @@ int ReadSetting(const QString &path, SettingKey key)
     return ReadSetting(path, key, InfoOf(key).defaultValue);
 }
 
-int WriteSetting(const QString &path, SettingKey key, int value)
-{
-    return WriteSettingText(path, key, QString::number(value));
-}
-
-int WriteSettingText(const QString &path, SettingKey key, const QString &text)
-{
-    const SettingInfo &info = InfoOf(key);
-    return WriteValue(path, QLatin1String(info.section), QLatin1String(info.key), text);
-}
-
 int WriteSettings(const QString &path, const std::vector<SettingText> &values)
 {
     std::vector<ProfileStore::Change> changes;

@@ -93,11 +93,6 @@ bool ParseWholeNumber(const QString &text, long long min, long long max, long lo
 int ReadSetting(const QString &path, SettingKey key, int defaultValue, int listCount = -1);
 int ReadSetting(const QString &path, SettingKey key);
 
-// Writes key as decimal text; non-zero on success.
-int WriteSetting(const QString &path, SettingKey key, int value);
-// Writes key as the text given (the coordinates' CoordinateText).
-int WriteSettingText(const QString &path, SettingKey key, const QString &text);
-
 // Writes several keys as one change of the file (the end of the program, the
 // settings dialog's Apply): another program saving at the same time sees
 // and leaves either all of them or none. Non-zero on success.

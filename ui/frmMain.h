@@ -53,7 +53,7 @@ public:
     void comUnitList_Click();
     void comBeforeConvUnit_Click();
 
-    // State, for the windows this one opens and for tests.
+    // For tests only: the window's state, read by nothing in the program.
     const UnitArray &units() const { return Units; }
     const QString &lastResult() const { return LastResult; }
     bool allConvRunning() const { return AllConvRunning; }

@@ -68,8 +68,6 @@ TwipsLayout::TwipsLayout(const QWidget *window, FontScale scale)
 {
 }
 
-TwipsLayout::TwipsLayout(double pixelsPerTwipX, double pixelsPerTwipY) : m_x(pixelsPerTwipX), m_y(pixelsPerTwipY) {}
-
 int TwipsLayout::x(int twips) const
 {
     return qRound(twips * m_x);

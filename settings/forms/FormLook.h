@@ -41,7 +41,6 @@ public:
     // scaled by the window's font against the design font.
     explicit TwipsLayout(const QWidget *window);
     TwipsLayout(const QWidget *window, FontScale scale);
-    TwipsLayout(double pixelsPerTwipX, double pixelsPerTwipY);
 
     int x(int twips) const;
     int y(int twips) const;

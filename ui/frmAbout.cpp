@@ -47,7 +47,7 @@ constexpr int kLine1Top = 1395;
 
 }  // namespace
 
-frmAbout::frmAbout(Services &services, QWidget *owner) : SecondaryWindow(owner), services(services)
+frmAbout::frmAbout(Services &services, QWidget *owner) : SecondaryWindow(owner), m_services(services)
 {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("バージョン情報"));
@@ -172,12 +172,12 @@ void frmAbout::cmdOK_Click()
 void frmAbout::Label1_Click()
 {
     // The window stays open; the desktop reports its own failures.
-    services.openDocument(QStringLiteral("mailto:") + Label1->text());
+    m_services.openDocument(QStringLiteral("mailto:") + Label1->text());
 }
 
 void frmAbout::Label2_Click()
 {
-    services.openDocument(Label2->text());
+    m_services.openDocument(Label2->text());
 }
 
 void frmAbout::Label1_MouseMove()

@@ -98,9 +98,9 @@ QSize TwipsLayout::size(int width, int height) const
     return QSize(x(width), y(height));
 }
 
-void TwipsLayout::place(QWidget *widget, int left, int top, int width, int height) const
+void TwipsLayout::place(QWidget *widget, const TwipsBox &box) const
 {
-    widget->setGeometry(rect(left, top, width, height));
+    widget->setGeometry(rect(box));
 }
 
 void PutCaptionOnFrameLine(QGroupBox *frame, const TwipsLayout &layout)

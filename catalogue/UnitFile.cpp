@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QSet>
 #include <QVarLengthArray>
 
 #include <charconv>
@@ -352,6 +353,9 @@ void applyExtension(UnitFileContents &contents)
     const int total = counted + int(contents.reciprocalUnits.size());
     for (int i = total - 1; i >= 0; --i)
         byName.insert(unitAt(i).UnitName, i);  // of two units of one name, the first one
+    // Each unit's aliases so far, so that a line of many aliases still reads
+    // in linear time.
+    QHash<int, QSet<QString>> aliasesOf;
     for (ExtensionLine &line : contents.extensionLines) {
         if (line.keyword != kAliasKeyword || line.items.empty())
             continue;
@@ -360,10 +364,13 @@ void applyExtension(UnitFileContents &contents)
             continue;
         line.unit = found.value();
         UnitRecord &unit = unitAt(line.unit);
+        QSet<QString> &seen = aliasesOf[line.unit];
         for (size_t i = 1; i < line.items.size(); ++i) {
             const QString &alias = line.items[i].text;
-            if (!alias.isEmpty() && alias != unit.UnitName && !unit.Aliases.contains(alias))
+            if (!alias.isEmpty() && alias != unit.UnitName && !seen.contains(alias)) {
+                seen.insert(alias);
                 unit.Aliases << alias;
+            }
         }
     }
 }

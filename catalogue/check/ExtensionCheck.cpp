@@ -14,8 +14,8 @@ QString NameOf(const UnitFileContents &contents, int unit)
     return contents.reciprocalUnits[size_t(unit) - counted].UnitName;
 }
 
-void CheckReciprocalLine(const UnitFileContents &contents, const ExtensionLine &line,
-                         QHash<QString, int> &unitOfName, const ExtensionFindingSink &add)
+void CheckReciprocalLine(const UnitFileContents &contents, const ExtensionLine &line, QHash<QString, int> &unitOfName,
+                         const ExtensionFindingSink &add)
 {
     if (line.items.empty() || line.items[0].text.isEmpty()) {
         add(FindingKind::ExtensionNamesNoUnit, line.line, -1,
@@ -46,7 +46,7 @@ void CheckReciprocalLine(const UnitFileContents &contents, const ExtensionLine &
                 .arg(unit.UnitName, line.items.size() > 1 ? line.items[1].text.trimmed() : QString()));
     }
     const std::pair<qint16, const char16_t *> flags[] = {{unit.SeparatorOK, u"桁区切りフラグ"},
-                                                          {unit.ExponentOK, u"指数表示フラグ"}};
+                                                         {unit.ExponentOK, u"指数表示フラグ"}};
     for (const auto &[value, what] : flags) {
         if (value != 0 && value != 1) {
             add(FindingKind::BadFlag, line.line, -1,

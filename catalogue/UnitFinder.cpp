@@ -88,7 +88,7 @@ UnitFinder BuildUnitFinder(const QString &unitsDirectory, const std::vector<Seri
     for (size_t s = 0; s < series.size(); ++s) {
         const int last = LoadUnitFile(unitsDirectory + series[s].fileName, units);
         for (int u = 0; u <= last; ++u)
-            finder.add(FoundUnit{int(s), u, units[size_t(u)].UnitName, series[s].name});
+            finder.add(FoundUnit{int(s), u, units[size_t(u)].UnitName, series[s].name}, units[size_t(u)].Aliases);
     }
     return finder;
 }

@@ -50,6 +50,7 @@ private:
 };
 
 // A finder over every unit of the series of the list, read from their
-// files in unitsDirectory (ending in "/"). A file that yields no unit adds
+// files in unitsDirectory (ending in "/"), reciprocal units included and
+// each found by its aliases as well. A file that yields no unit adds
 // nothing.
 UnitFinder BuildUnitFinder(const QString &unitsDirectory, const std::vector<SeriesEntry> &series);

@@ -127,7 +127,7 @@ void UnitPairMemory::read(const QString &path)
     m_pairs.clear();
     m_keysRead = 0;
     std::vector<std::optional<Pair>> byNumber(static_cast<size_t>(MaxSeries));
-    for (const auto &[key, value] : ProfileStore::readSection(path, QLatin1String(Section))) {
+    for (const auto &[key, value] : ProfileStore::ReadSection(path, QLatin1String(Section))) {
         if (!key.startsWith(kKeyPrefix, Qt::CaseInsensitive))
             continue;
         bool ok = false;

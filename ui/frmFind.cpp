@@ -11,6 +11,17 @@
 
 using namespace Qt::Literals::StringLiterals;
 
+namespace {
+
+// The window as designed, in twips.
+constexpr int kClientWidth = 5025;
+constexpr int kClientHeight = 3900;
+constexpr TwipsBox kLblFind{120, 150, 1035, 195};
+constexpr TwipsBox kTxtFind{1200, 90, 3705, 300};
+constexpr TwipsBox kLstFound{120, 480, 4785, 3300};
+
+}  // namespace
+
 // The matches of the text typed, best first, as "坪 — 面積".
 class FoundUnitsModel : public QAbstractListModel {
 public:
@@ -53,11 +64,11 @@ frmFind::frmFind(const UnitFinder &finder, QWidget *owner) : SecondaryWindow(own
 
     auto *label = new QLabel(u"単位名(&N)"_s, this);
     label->setObjectName(u"lblFind"_s);
-    layout.place(label, 120, 150, 1035, 195);
+    layout.place(label, kLblFind);
     txtFind = new QLineEdit(this);
     txtFind->setObjectName(u"txtFind"_s);
     txtFind->setAccessibleName(u"単位名"_s);
-    layout.place(txtFind, 1200, 90, 3705, 300);
+    layout.place(txtFind, kTxtFind);
     label->setBuddy(txtFind);
     GrowToFitCaption(label, label->text(), Grow::AboutTheMiddle, txtFind->x());
 
@@ -69,20 +80,14 @@ frmFind::frmFind(const UnitFinder &finder, QWidget *owner) : SecondaryWindow(own
     lstFound->setUniformItemSizes(true);  // a long list is not measured row by row
     lstFound->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lstFound->setSelectionMode(QAbstractItemView::SingleSelection);
-    layout.place(lstFound, 120, 480, 4785, 3300);
-    setFixedSize(layout.size(5025, 3900));
+    layout.place(lstFound, kLstFound);
+    setFixedSize(layout.size(kClientWidth, kClientHeight));
 
     txtFind->installEventFilter(this);
     lstFound->installEventFilter(this);
     connect(txtFind, &QLineEdit::textChanged, this, &frmFind::txtFind_Change);
     connect(lstFound, &QListView::doubleClicked, this, [this] { choose(false); });
     txtFind->setFocus();
-}
-
-void frmFind::Form_Load()
-{
-    SetTopMost(this, 1);
-    DisableCloseMenu(this);
 }
 
 void frmFind::txtFind_Change()

@@ -8,7 +8,7 @@
 // box. Modal, owned by the main window, always on top; Esc closes it
 // without a choice.
 //
-// Use: frmFind dlg(finder, owner); dlg.Form_Load(); if (dlg.showModal()) dlg.choice() ...
+// Use: frmFind dlg(finder, owner); dlg.showModal(); then dlg.choice().
 
 #include "catalogue/UnitFinder.h"
 #include "settings/forms/SecondaryWindow.h"
@@ -29,7 +29,6 @@ public:
         bool toTarget = false;
     };
 
-    void Form_Load();
     void txtFind_Change();
     void choose(bool toTarget);
 

@@ -79,13 +79,14 @@ TEST(UnitFinderTest, ReadsEverySeriesOfTheListFromItsFile)
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(bytes);
     };
-    write(u"a.dat"_s, "2\r\n\"inch\",1,0,1,1\r\n\"foot\",12,0,1,1\r\n");
+    write(u"a.dat"_s, "2\r\n\"inch\",1,0,1,1\r\n\"foot\",12,0,1,1\r\n\"#別名\",\"foot\",\"ft\"\r\n");
     write(u"b.dat"_s, "0\r\n");
     write(u"c.DAT"_s, "1\r\n\"furlong\",1,0,1,1\r\n");
     const UnitFinder finder = BuildUnitFinder(dir.path() + u"/"_s, BuildSeriesList(dir.path()));
     EXPECT_EQ(foundNames(finder, u"f"_s), (QStringList{u"foot/a"_s, u"furlong/c.DAT"_s}));
     ASSERT_EQ(finder.find(u"furlong"_s).size(), 1u);
     EXPECT_EQ(finder.unit(finder.find(u"furlong"_s)[0]).series, 2);
+    EXPECT_EQ(foundNames(finder, u"ＦＴ"_s), QStringList{u"foot/a"_s});  // by the alias the file gives it
 }
 
 }  // namespace

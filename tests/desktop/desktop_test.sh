@@ -203,12 +203,17 @@ if start; then
         keys Return
         poll 10 sh -c "! xdotool search --onlyvisible --name '^単位を探す\$'" || fail "the finder stayed open"
         poll 10 title_is "$win" "Tovel - 面積" || fail "the finder did not select 面積: '$(title_of "$win")'"
+        poll 10 sh -c "[ \"\$(xdotool getactivewindow)\" = $win ]" || fail "the main window is not active again"
         keys Home shift+End 1 Return
-        sleep 0.5
-        keys ctrl+shift+c
-        value_alone() { [[ $(timeout 5 xclip -o -selection clipboard 2>/dev/null) == "$1" ]]; }
+        # A busy machine may take its time over the conversion: the copy is
+        # asked for again until the clipboard shows it (or the time is up).
+        value_alone() {
+            keys ctrl+shift+c
+            sleep 0.2
+            [[ $(timeout 5 xclip -o -selection clipboard 2>/dev/null) == "$1" ]]
+        }
         # 1 京間畳 in the series' first unit, 平方メートル.
-        poll 10 value_alone 1.82231404958678 \
+        poll 20 value_alone 1.82231404958678 \
             || fail "the clipboard holds '$(timeout 5 xclip -o -selection clipboard 2>/dev/null)', not the value alone"
     else
         fail "Ctrl+K opened no finder"

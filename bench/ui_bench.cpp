@@ -4,8 +4,8 @@
 // 100,000 units, and its first opening over the series that ship.
 
 #include "catalogue/UnitFinder.h"
+#include "catalogue/forms/frmFind.h"
 #include "ui/Services.h"
-#include "ui/frmFind.h"
 #include "ui/frmMain.h"
 
 #include <QApplication>

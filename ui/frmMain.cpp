@@ -1,6 +1,7 @@
 #include "ui/frmMain.h"
 
 #include "catalogue/UnitFile.h"
+#include "catalogue/forms/frmFind.h"
 #include "convert/Conversion.h"
 #include "convert/EntryFilter.h"
 #include "convert/forms/frmAll.h"
@@ -15,7 +16,6 @@
 #include "ui/Placement.h"
 #include "ui/Services.h"
 #include "ui/frmAbout.h"
-#include "ui/frmFind.h"
 
 #include <QAction>
 #include <QApplication>

@@ -5,11 +5,11 @@
 // screen reader can say.
 
 #include "FakeServices.h"
+#include "catalogue/forms/frmFind.h"
 #include "convert/forms/frmAll.h"
 #include "settings/forms/FormLook.h"
 #include "settings/forms/frmSet.h"
 #include "ui/frmAbout.h"
-#include "ui/frmFind.h"
 #include "ui/frmMain.h"
 
 #include <QAbstractButton>

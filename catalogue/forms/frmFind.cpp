@@ -1,4 +1,4 @@
-#include "ui/frmFind.h"
+#include "catalogue/forms/frmFind.h"
 
 #include "settings/forms/FormLook.h"
 

@@ -130,7 +130,7 @@ std::string Str(const mpq_class &q)
 // metre, kilogram, kelvin, second, metre per second, pascal, joule, watt,
 // newton, degree of arc, bit; kilogram per cubic metre, metre per second
 // squared, newton metre, cubic metre per second, hertz, lux, kilometre per
-// litre, sievert, bit per second, the ratio 1).
+// litre, sievert, sievert per second, bit per second, the ratio 1).
 struct UnitDef {
     QString name;
     mpq_class size;
@@ -366,8 +366,10 @@ std::vector<SeriesDef> Definitions()
          {"1"}},
         {QStringLiteral("密度"),
          {{QStringLiteral("キログラム毎立方メートル"), 1},
+          {QStringLiteral("トン毎立方メートル"), 1000},
           {QStringLiteral("グラム毎立方センチメートル"), Q("1e-3") / Q("1e-6")},
           {QStringLiteral("グラム毎リットル"), Q("1e-3") / Q("1e-3")},
+          {QStringLiteral("ミリグラム毎リットル"), Q("1e-6") / Q("1e-3")},
           {QStringLiteral("キログラム毎リットル"), 1 / Q("1e-3")},
           {QStringLiteral("グラム毎ミリリットル"), Q("1e-3") / Q("1e-6")},
           {QStringLiteral("ポンド毎立方フィート"), pound / (foot * foot * foot)},
@@ -397,9 +399,12 @@ std::vector<SeriesDef> Definitions()
          {{QStringLiteral("立方メートル毎秒"), 1},
           {QStringLiteral("立方メートル毎分"), Q("1/60")},
           {QStringLiteral("立方メートル毎時"), Q("1/3600")},
+          {QStringLiteral("立方メートル毎日"), Q("1/86400")},
           {QStringLiteral("リットル毎秒"), Q("1e-3")},
           {QStringLiteral("リットル毎分"), Q("1e-3") / 60},
           {QStringLiteral("リットル毎時"), Q("1e-3") / 3600},
+          {QStringLiteral("ミリリットル毎分"), Q("1e-6") / 60},
+          {QStringLiteral("ミリリットル毎時"), Q("1e-6") / 3600},
           {QStringLiteral("米ガロン毎分"), usGallon / 60},
           {QStringLiteral("英ガロン毎分"), ukGallon / 60},
           {QStringLiteral("立方フィート毎分"), foot * foot * foot / 60}},
@@ -409,7 +414,7 @@ std::vector<SeriesDef> Definitions()
           {QStringLiteral("キロヘルツ"), Q("1e3")},
           {QStringLiteral("メガヘルツ"), Q("1e6")},
           {QStringLiteral("ギガヘルツ"), Q("1e9")},
-          {QStringLiteral("毎分回転数"), Q("1/60")},
+          {QStringLiteral("回転毎分"), Q("1/60")},
           {QStringLiteral("回転毎秒"), 1},
           {QStringLiteral("ラジアン毎秒"), 1 / (2 * pi)}},
          {"1"}},
@@ -421,7 +426,6 @@ std::vector<SeriesDef> Definitions()
          {"1"}},
         {QStringLiteral("燃費"),
          {{QStringLiteral("キロメートル毎リットル"), 1},
-          {QStringLiteral("メートル毎リットル"), Q("1e-3")},
           {QStringLiteral("マイル毎米ガロン"), (mile / 1000) / (usGallon * 1000)},
           {QStringLiteral("マイル毎英ガロン"), (mile / 1000) / (ukGallon * 1000)}},
          {"1", "30"}},
@@ -433,18 +437,31 @@ std::vector<SeriesDef> Definitions()
           {QStringLiteral("レム"), Q("0.01")},
           {QStringLiteral("ミリレム"), Q("0.01") / 1000}},
          {"1", "100"}},
+        {QStringLiteral("線量率"),
+         {{QStringLiteral("シーベルト毎時"), Q("1/3600")},
+          {QStringLiteral("ミリシーベルト毎時"), Q("1e-3") / 3600},
+          {QStringLiteral("マイクロシーベルト毎時"), Q("1e-6") / 3600},
+          {QStringLiteral("ナノシーベルト毎時"), Q("1e-9") / 3600},
+          {QStringLiteral("ミリシーベルト毎年"), Q("1e-3") / (365 * 24 * 3600)},
+          {QStringLiteral("レム毎時"), Q("0.01") / 3600},
+          {QStringLiteral("ミリレム毎時"), Q("1e-5") / 3600}},
+         {"1"}},
         {QStringLiteral("データ転送速度"),
          {{QStringLiteral("ビット毎秒"), 1},
           {QStringLiteral("キロビット毎秒"), Q("1e3")},
           {QStringLiteral("メガビット毎秒"), Q("1e6")},
           {QStringLiteral("ギガビット毎秒"), Q("1e9")},
+          {QStringLiteral("テラビット毎秒"), Q("1e12")},
           {QStringLiteral("バイト毎秒"), 8},
           {QStringLiteral("キロバイト毎秒"), 8 * Q("1e3")},
           {QStringLiteral("メガバイト毎秒"), 8 * Q("1e6")},
-          {QStringLiteral("ギガバイト毎秒"), 8 * Q("1e9")}},
+          {QStringLiteral("ギガバイト毎秒"), 8 * Q("1e9")},
+          {QStringLiteral("キビバイト毎秒"), 8 * 1024},
+          {QStringLiteral("メビバイト毎秒"), mpq_class(8 * 1024) * 1024},
+          {QStringLiteral("ギビバイト毎秒"), mpq_class(8 * 1024) * 1024 * 1024}},
          {"1"}},
         {QStringLiteral("割合"),
-         {{QStringLiteral("比"), 1},
+         {{QStringLiteral("比 (1 = 100%)"), 1},
           {QStringLiteral("パーセント"), Q("1/100")},
           {QStringLiteral("パーミル"), Q("1/1000")},
           {QStringLiteral("ppm"), Q("1e-6")},
@@ -485,7 +502,8 @@ const KnownInexact kKnownInexact[] = {
     {"時間", "マイクロ秒", "ユリウス年", "1", "3.16880878140289E-14"},
     {"エネルギー", "重量キログラムメートル", "キロカロリー", "1", "0.00234384560229445"},  // ...2294455066...
     {"流量", "リットル毎時", "立方フィート毎分", "1", "0.000588577778691476"},             // ...7786914765041...
-    {"仕事率", "仏馬力", "キロカロリー毎時", "1", "632.839388145316"},                     // 632.83938814531548...
+    {"流量", "ミリリットル毎時", "立方フィート毎分", "1", "5.88577778691476E-07"},
+    {"仕事率", "仏馬力", "キロカロリー毎時", "1", "632.839388145316"},  // 632.83938814531548...
     // Through the base セルシウス度, ランキン度 and ケルビン meet by
     // subtracting and adding offsets near 491.67 and 273.15, and the last
     // digits cancel.
@@ -526,7 +544,7 @@ ConversionOutcome Convert(const QString &series, const UnitArray &units, int fro
     return ConvertRequest(request, units);
 }
 
-TEST(ShippedUnits, TheFolderHoldsTheTwentyFourSeries)
+TEST(ShippedUnits, TheFolderHoldsTheTwentyFiveSeries)
 {
     QSet<QString> listed;
     for (const SeriesEntry &e : BuildSeriesList(UnitsDir()))
@@ -534,7 +552,7 @@ TEST(ShippedUnits, TheFolderHoldsTheTwentyFourSeries)
     QSet<QString> expected{QStringLiteral("進数")};
     for (const SeriesDef &s : Definitions())
         expected.insert(s.name);
-    EXPECT_EQ(expected.size(), 24);
+    EXPECT_EQ(expected.size(), 25);
     EXPECT_EQ(listed, expected);
 }
 
@@ -567,7 +585,12 @@ TEST(ShippedUnits, FilesAreCp932WithCrlfAndReadCleanly)
         EXPECT_TRUE(contents.opened);
         EXPECT_TRUE(contents.countRead);
         EXPECT_EQ(contents.recordsPresent, contents.declaredCount);
-        EXPECT_FALSE(contents.trailingItems);
+        // After the counted records come only lines of the extension,
+        // each led by a quoted keyword that begins with "#".
+        const QStringList lines = text.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        ASSERT_GE(lines.size(), 1 + contents.recordsPresent);
+        for (qsizetype i = 1 + contents.recordsPresent; i < lines.size(); ++i)
+            EXPECT_TRUE(lines[i].startsWith(QStringLiteral("\"#"))) << lines[i].toStdString();
         EXPECT_TRUE(contents.issues.empty());
     }
 }
@@ -748,10 +771,14 @@ const SpotCheck kSpotChecks[] = {
     {"加速度", "1", "標準重力加速度", "ガル", "980.665"},
     {"トルク", "1", "重量キログラムメートル", "ニュートンメートル", "9.80665"},
     {"トルク", "1", "重量ポンドフィート", "ニュートンメートル", "1.3558179483314"},
-    {"周波数", "3000", "毎分回転数", "ヘルツ", "50"},
+    {"周波数", "3000", "回転毎分", "ヘルツ", "50"},
     {"照度", "1", "フートキャンドル", "ルクス", "10.7639104167097"},
     {"燃費", "30", "マイル毎米ガロン", "キロメートル毎リットル", "12.7543112229082"},
     {"線量", "100", "マイクロシーベルト", "ミリレム", "10"},
+    {"線量率", "1", "ミリシーベルト毎年", "マイクロシーベルト毎時", "0.114155251141553"},  // 1000/8760
+    {"密度", "1", "トン毎立方メートル", "キログラム毎立方メートル", "1000"},
+    {"流量", "1", "立方メートル毎日", "リットル毎時", "41.6666666666667"},
+    {"データ転送速度", "1", "ギビバイト毎秒", "ギガビット毎秒", "8.589934592"},
     {"データ転送速度", "100", "メガビット毎秒", "メガバイト毎秒", "12.5"},
     {"割合", "3.5", "割", "パーセント", "35"},
     {"割合", "35", "分", "割", "3.5"},

@@ -135,8 +135,8 @@ void frmMain::buildControls()
         makeLabel(unitLabel, side.frame, u"単位"_s, twipsRect(180, 540, 375, 195));
         side.units = makeCombo(unitsName, side.frame, twipsRect(780, 480, 2460, 300));
         // A screen reader names each control by its frame and its label.
-        side.box->setAccessibleName(caption + u" 値"_s);
-        side.units->setAccessibleName(caption + u" 単位"_s);
+        NameControl(lblLabel[valueLabel], side.box, caption + u" 値"_s);
+        NameControl(lblLabel[unitLabel], side.units, caption + u" 単位"_s);
     };
     makeSide({frmBeforeConvert, txtBeforeConv, comBeforeConvUnit}, u"frmBeforeConvert"_s, u"変換前"_s, 60, 1,
              u"txtBeforeConv"_s, 2, u"comBeforeConvUnit"_s);
@@ -153,7 +153,7 @@ void frmMain::buildControls()
 
     makeLabel(0, client, u"単位系"_s, twipsRect(240, 2040, 555, 195));
     comUnitList = makeCombo(u"comUnitList"_s, client, twipsRect(840, 1980, 2460, 300));
-    comUnitList->setAccessibleName(u"単位系"_s);
+    NameControl(lblLabel[0], comUnitList, u"単位系"_s);
 
     // A label whose caption needs more room than the scaled design gives it
     // grows about its middle line, up to the control it names.

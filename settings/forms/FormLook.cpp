@@ -4,6 +4,7 @@
 #include <QFontMetricsF>
 #include <QFrame>
 #include <QGroupBox>
+#include <QLabel>
 #include <QPalette>
 #include <QTextLayout>
 #include <QWidget>
@@ -160,4 +161,11 @@ void GrowToFitCaption(QWidget *widget, const QString &caption, Grow how, int rig
         rect.setHeight(rect.height() + extra);
     }
     widget->setGeometry(rect);
+}
+
+void NameControl(QLabel *label, QWidget *control, const QString &name)
+{
+    control->setAccessibleName(name);
+    label->setBuddy(control);
+    label->setAccessibleName(name);
 }

@@ -18,6 +18,7 @@
 class QFont;
 class QFrame;
 class QGroupBox;
+class QLabel;
 class QWidget;
 
 // How much room the font in use takes next to the design font: x for the
@@ -76,6 +77,12 @@ inline QColor RuleShadowColour()
 {
     return QColor(0x80, 0x80, 0x80);
 }
+
+// Names control for assistive technology: by its own name and through
+// label, which becomes the label tied to it (Qt on Linux names a list by
+// its current entry and tells a screen reader what the list is only
+// through such a label).
+void NameControl(QLabel *label, QWidget *control, const QString &name);
 
 // The room a caption needs in the widget's font, every line of it, Japanese
 // drawn from a fallback font included (QFontMetrics knows only the primary

@@ -224,8 +224,17 @@ TEST(Accessibility, EveryInputControlHasAName)
         {"txtAfterConv", u"変換後 値"_s},  {"comAfterConvUnit", u"変換後 単位"_s},
         {"comUnitList", u"単位系"_s},
     };
-    for (const auto &[object, expected] : names)
-        EXPECT_EQ(main->findChild<QWidget *>(QLatin1String(object))->accessibleName(), expected) << object;
+    for (const auto &[object, expected] : names) {
+        QWidget *control = main->findChild<QWidget *>(QLatin1String(object));
+        EXPECT_EQ(control->accessibleName(), expected) << object;
+        // Screen readers on Linux name a list by its current entry and find
+        // what it is through the labels tied to it (its frame is one).
+        QStringList labels;
+        for (const auto &[label, relation] :
+             QAccessible::queryAccessibleInterface(control)->relations(QAccessible::Label))
+            labels << label->text(QAccessible::Name);
+        EXPECT_TRUE(labels.contains(expected)) << object << " " << labels.join(u'|').toStdString();
+    }
 }
 
 }  // namespace

@@ -163,6 +163,16 @@ void GrowToFitCaption(QWidget *widget, const QString &caption, Grow how, int rig
     widget->setGeometry(rect);
 }
 
+bool IsDarkPalette(const QPalette &palette)
+{
+    return palette.color(QPalette::Window).lightnessF() < palette.color(QPalette::WindowText).lightnessF();
+}
+
+QColor DesignedColour(const QPalette &palette, const QColor &designed, QPalette::ColorRole onDark)
+{
+    return IsDarkPalette(palette) ? palette.color(onDark) : designed;
+}
+
 void NameControl(QLabel *label, QWidget *control, const QString &name)
 {
     control->setAccessibleName(name);

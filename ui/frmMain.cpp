@@ -531,17 +531,23 @@ void frmMain::SaveSettingsAndEnd()
     m_ended = true;
     // One change of the file: another copy of the program ending at the
     // same moment leaves either all of these keys or none.
-    WriteSettings(striniAdd,
-                  {
-                      {SettingKey::ShowAns, QString::number(intShowAns)},
-                      {SettingKey::MaxPlace, QString::number(intPlaceNum)},
-                      {SettingKey::UnitSeries, QString::number(intUnitSeries)},
-                      {SettingKey::LastUnitSeries, QString::number(comUnitList->currentIndex())},
-                      {SettingKey::Front, QString::number(intFront)},
-                      {SettingKey::MainFormTop, CoordinateText(topTwips())},
-                      {SettingKey::MainFormLeft, CoordinateText(leftTwips())},
-                      {SettingKey::WinPos, QString::number(intWinPos)},
-                  });
+    std::vector<SettingText> values{
+        {SettingKey::ShowAns, QString::number(intShowAns)},
+        {SettingKey::MaxPlace, QString::number(intPlaceNum)},
+        {SettingKey::UnitSeries, QString::number(intUnitSeries)},
+        {SettingKey::LastUnitSeries, QString::number(comUnitList->currentIndex())},
+        {SettingKey::Front, QString::number(intFront)},
+        {SettingKey::MainFormTop, CoordinateText(topTwips())},
+        {SettingKey::MainFormLeft, CoordinateText(leftTwips())},
+        {SettingKey::WinPos, QString::number(intWinPos)},
+    };
+    // Where the window's position is unknown, the stored one (of the last
+    // X11 session, say) stays as it was.
+    if (!m_services.windowPositionsKnown())
+        std::erase_if(values, [](const SettingText &value) {
+            return value.key == SettingKey::MainFormTop || value.key == SettingKey::MainFormLeft;
+        });
+    WriteSettings(striniAdd, values);
     m_services.endProgram();
 }
 

@@ -499,6 +499,21 @@ TEST_F(MainWindowTest, EndingThroughTheMenuWritesEveryKeyOnce)
     EXPECT_EQ(services.ends, 1);
 }
 
+TEST_F(MainWindowTest, WhereWindowPositionsAreUnknownTheStoredOneStays)
+{
+    writeStandardSeries();
+    writeIni("[FormSet]\r\nFront=0\r\nWinPos=0\r\nMainFormTop=3000\r\nMainFormLeft=4500\r\n");
+    services.positionsKnown = false;  // native Wayland
+    frmMain &w = start();
+    w.move(-45, -450);
+    action("Menu_Front")->trigger();
+    action("Menu_End")->trigger();
+    const QByteArray ini = iniBytes();
+    EXPECT_EQ(keyOf(ini, "MainFormTop"), u"3000"_s);
+    EXPECT_EQ(keyOf(ini, "MainFormLeft"), u"4500"_s);
+    EXPECT_EQ(keyOf(ini, "Front"), u"-1"_s);  // the rest is saved
+}
+
 TEST_F(MainWindowTest, ClosingTheWindowSavesOverAFileWithCommentsKeepingTheRest)
 {
     writeStandardSeries();

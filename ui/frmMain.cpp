@@ -528,6 +528,14 @@ void frmMain::SaveSettingsAndEnd()
 {
     if (m_ended)
         return;
+    SaveSettings();
+    m_services.endProgram();
+}
+
+void frmMain::SaveSettings()
+{
+    if (m_ended)
+        return;
     m_ended = true;
     // One change of the file: another copy of the program ending at the
     // same moment leaves either all of these keys or none.
@@ -542,7 +550,6 @@ void frmMain::SaveSettingsAndEnd()
                       {SettingKey::MainFormLeft, CoordinateText(leftTwips())},
                       {SettingKey::WinPos, QString::number(intWinPos)},
                   });
-    m_services.endProgram();
 }
 
 void frmMain::closeEvent(QCloseEvent *event)

@@ -45,7 +45,7 @@ constexpr std::chrono::milliseconds LockWait{5000};
 
 // How long a save waits on a lock held by something that is not saving
 // (the holder has not written its mark by then): no hang a user would see.
-constexpr std::chrono::milliseconds ForeignLockWait{150};
+constexpr std::chrono::milliseconds ForeignLockWait{250};
 
 // Temporary files of killed saves are removed once they are this old.
 constexpr std::chrono::seconds StaleAge{60};

@@ -322,7 +322,7 @@ bool replaceFile(const QByteArray &target, const QByteArray &folder, const QByte
     return true;
 }
 
-// One try of loadBytes; nothing when the file was replaced between its
+// One try of LoadBytes; nothing when the file was replaced between its
 // check and its opening (a save of another program), to be tried again.
 std::optional<Load> loadOnce(const QByteArray &name, QByteArray *bytes)
 {
@@ -368,7 +368,7 @@ std::optional<Load> loadOnce(const QByteArray &name, QByteArray *bytes)
 
 }  // namespace
 
-Load loadBytes(const QString &path, QByteArray *bytes)
+Load LoadBytes(const QString &path, QByteArray *bytes)
 {
     bytes->clear();
     if (path.isEmpty())
@@ -381,10 +381,10 @@ Load loadBytes(const QString &path, QByteArray *bytes)
     return Load::Refused;
 }
 
-std::optional<QString> readValue(const QString &path, const QString &section, const QString &key)
+std::optional<QString> ReadValue(const QString &path, const QString &section, const QString &key)
 {
     QByteArray raw;
-    if (loadBytes(path, &raw) != Load::Read)
+    if (LoadBytes(path, &raw) != Load::Read)
         return std::nullopt;
     const Document doc = decode(raw);
     const auto sectionBytes = encodeText(section, doc.encoding);
@@ -397,7 +397,7 @@ std::optional<QString> readValue(const QString &path, const QString &section, co
     return decodeText(*value, doc.encoding);
 }
 
-bool save(const QString &path, const std::vector<Change> &changes)
+bool Save(const QString &path, const std::vector<Change> &changes)
 {
     if (path.isEmpty())
         return false;
@@ -424,11 +424,11 @@ bool save(const QString &path, const std::vector<Change> &changes)
     const SaveLock lock(targetName + ".lock");
     if (!lock.held())
         return false;
-    removeStaleTemporaries(targetPath, StaleAge);
+    RemoveStaleTemporaries(targetPath, StaleAge);
 
     QByteArray raw;
     std::optional<struct stat> old;
-    switch (loadBytes(targetPath, &raw)) {
+    switch (LoadBytes(targetPath, &raw)) {
     case Load::Refused: return false;
     case Load::Missing: break;
     case Load::Read: {
@@ -469,7 +469,7 @@ bool save(const QString &path, const std::vector<Change> &changes)
     return replaceFile(targetName, folder, bytes, old);
 }
 
-int removeStaleTemporaries(const QString &path, std::chrono::seconds age)
+int RemoveStaleTemporaries(const QString &path, std::chrono::seconds age)
 {
     const QFileInfo info(path);
     const QByteArray fileName = QFile::encodeName(info.fileName());

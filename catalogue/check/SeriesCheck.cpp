@@ -145,7 +145,7 @@ private:
     {
         SeriesTextDecoder decoder(choice);
         SeriesItemReader reader;
-        QByteArray piece;
+        QByteArray piece(kPieceBytes, Qt::Uninitialized);
         QString text;
         qint64 left = size;
         SeriesItemView item;
@@ -165,20 +165,26 @@ private:
                 reader.dropRead();
                 scanFrom_ = 0;
             }
-            const qint64 want = std::min<qint64>(left, std::max(kPieceBytes, reader.text().size()));
-            piece.resize(want);
-            const qint64 got = want > 0 ? file.read(piece.data(), want) : 0;
-            if (got < 0)
-                return false;
-            left -= got;
-            text.clear();
-            if (got > 0) {
+            const qint64 wanted = std::max<qint64>(kPieceBytes, reader.text().size());
+            qint64 added = 0;
+            while (added < wanted && left > 0) {
+                const qint64 got = file.read(piece.data(), std::min<qint64>(left, piece.size()));
+                if (got < 0)
+                    return false;
+                if (got == 0)
+                    break;
+                left -= got;
+                added += got;
+                text.clear();
                 decoder.add(QByteArrayView(piece.constData(), got), text);
-            } else {
+                reader.append(text);
+            }
+            if (added == 0) {
+                text.clear();
                 decoder.finish(text);
+                reader.append(text);
                 reader.finish();
             }
-            reader.append(text);
         }
         scanCharacters(reader.text(), reader.text().size(), nullptr);
         flushLine(lastItemUnit_);
@@ -253,12 +259,13 @@ private:
         field.quoted = item.raw.startsWith(u'"');
         field.shown = ShortenedText(item.raw.trimmed());
         field.textAfterQuote = item.textAfterQuote;
-        field.failed = !ReadRecordField(unit_, RecordField(f), item.value, &field.issue, &field.tooLarge);
         if (f == NameField) {
+            // The name is kept shortened and as keys only.
             nameShown_ = ShortenedText(item.value);
             nameKey_ = NameKey(item.value);
             readVisibleName(item.value);
-            unit_.UnitName.clear();  // the name is kept shortened and as keys only
+        } else {
+            field.failed = !ReadRecordField(unit_, RecordField(f), item.value, &field.issue, &field.tooLarge);
         }
     }
 
@@ -561,30 +568,39 @@ private:
     // the last item that starts on or before it.
     void scanCharacters(QStringView text, qsizetype end, const SeriesItemView *item)
     {
+        const char16_t *const chars = text.utf16();
+        const bool afterRecords = count_ > 0 && itemsRead_ > 5LL * count_ + 1;
         for (qsizetype i = scanFrom_; i < end; ++i) {
-            const QChar c = text.at(i);
-            if (c == u'\n' || c == u'\r') {
-                flushLine(lastItemUnit_);
-                if (c == u'\r' && i + 1 < end && text.at(i + 1) == u'\n')
-                    ++i;
-                ++line_;
-                continue;
+            const char16_t c = chars[i];
+            if (c >= 0x7F || c < 0x20) {
+                if (c == u'\n' || c == u'\r') {
+                    flushLine(lastItemUnit_);
+                    if (c == u'\r' && i + 1 < end && chars[i + 1] == u'\n')
+                        ++i;
+                    ++line_;
+                    continue;
+                }
+                scanCharacter(c, item);
             }
-            if (count_ > 0 && itemsRead_ > 5LL * count_ + 1 && c != u' ' && c != u'\t')
+            if (afterRecords && c != u' ' && c != u'\t')
                 contentAfterRecords_ = true;
-            if (c.unicode() == 0) {
-                nul_ = true;
-            } else if (c.unicode() == 0xFFFD) {
-                invalid_ = true;
-            } else if (c != u'\t' && control_.isNull() && IsEscapedCharacter(c)) {
-                control_ = c;
-            } else if (c.unicode() >= 0xFF61 && c.unicode() <= 0xFF9F && katakanaLine_ == 0) {
-                katakanaLine_ = line_;
-                katakanaUnit_ = lastItemUnit_;
-                katakanaText_ = item ? ShortenedText(item->value.trimmed()) : QString(c);
-            }
         }
         scanFrom_ = end;
+    }
+
+    void scanCharacter(char16_t c, const SeriesItemView *item)
+    {
+        if (c == 0) {
+            nul_ = true;
+        } else if (c == 0xFFFD) {
+            invalid_ = true;
+        } else if (c != u'\t' && control_.isNull() && IsEscapedCharacter(QChar(c))) {
+            control_ = QChar(c);
+        } else if (c >= 0xFF61 && c <= 0xFF9F && katakanaLine_ == 0) {
+            katakanaLine_ = line_;
+            katakanaUnit_ = lastItemUnit_;
+            katakanaText_ = item ? ShortenedText(item->value.trimmed()) : QString(QChar(c));
+        }
     }
 
     void flushLine(int unit)
@@ -640,6 +656,8 @@ private:
     // being read allows: those known only at the end come last.
     void emitPending()
     {
+        if (pending_.empty())
+            return;
         std::stable_sort(pending_.begin(), pending_.end(),
                          [](const CheckFinding &a, const CheckFinding &b) { return a.line < b.line; });
         for (CheckFinding &f : pending_)

@@ -212,10 +212,7 @@ private:
             if (f == kFieldsPerRecord - 1)
                 ++recordsPresent_;
         } else {
-            if (index == 5LL * count_ + 1) {
-                finishRecord(item.line);
-                firstExtraLine_ = item.line;
-            }
+            readExtraItem(item, index - 5LL * count_ - 1);
         }
         if (item.unclosedQuote) {
             add(FindingKind::UnclosedQuote, item.line, lastItemUnit_,
@@ -225,6 +222,16 @@ private:
         }
         if (!recordOpen_)
             emitPending();
+    }
+
+    // An item after the counted records (or after the count, when there is
+    // no record to read); extra is 0 for the first of them.
+    void readExtraItem(const SeriesItemView &item, long long extra)
+    {
+        if (extra == 0) {
+            finishRecord(item.line);
+            firstExtraLine_ = item.line;
+        }
     }
 
     void readCount(const SeriesItemView &item)

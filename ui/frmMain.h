@@ -10,6 +10,7 @@
 
 #include "catalogue/SeriesCatalogue.h"
 #include "catalogue/UnitRecord.h"
+#include "settings/SettingsValues.h"
 
 #include <QMainWindow>
 #include <QPoint>
@@ -52,7 +53,7 @@ public:
     void comUnitList_Click();
     void comBeforeConvUnit_Click();
 
-    // State, for the windows this one opens and for tests.
+    // For tests only: the window's state, read by nothing in the program.
     const UnitArray &units() const { return Units; }
     const QString &lastResult() const { return LastResult; }
     bool allConvRunning() const { return AllConvRunning; }
@@ -124,7 +125,7 @@ private:
     bool AllConvRunning = false;
     int intWinPos = 0;
     int intShowAns = 0;
-    int intPlaceNum = 15;
+    int intPlaceNum = InfoOf(SettingKey::MaxPlace).defaultValue;
     int intFront = 0;
     int intUnitSeries = 0;
     int intSeriesIndex = 0;

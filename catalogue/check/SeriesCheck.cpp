@@ -11,6 +11,7 @@
 
 #include "catalogue/SeriesCatalogue.h"
 #include "catalogue/UnitFile.h"
+#include "catalogue/check/ExtensionCheck.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -211,9 +212,11 @@ private:
             readField(f, item);
             if (f == kFieldsPerRecord - 1)
                 ++recordsPresent_;
+            checkExtensionInRecords(item, index);
         } else {
             readExtraItem(item, index - 5LL * count_ - 1);
         }
+        previousEndedLine_ = item.endsLine;
         if (item.unclosedQuote) {
             add(FindingKind::UnclosedQuote, item.line, lastItemUnit_,
                 QStringLiteral("%1 行目で開いた引用符 \" が閉じていません。ファイルの終わりまでが一つの項目として"
@@ -225,13 +228,59 @@ private:
     }
 
     // An item after the counted records (or after the count, when there is
-    // no record to read); extra is 0 for the first of them.
+    // no record to read); extra is 0 for the first of them. The lines there
+    // are read as the program reads them: lines of the extension, whose
+    // first item is a quoted keyword starting with "#", are kept for
+    // CheckExtensionLines; other lines with an item are extra items.
     void readExtraItem(const SeriesItemView &item, long long extra)
     {
-        if (extra == 0) {
+        if (count_ == 0)
+            return;  // the program reads nothing after a count of 0
+        if (extra == 0)
             finishRecord(item.line);
-            firstExtraLine_ = item.line;
+        if (extra == 0 || previousEndedLine_) {
+            extension_ = item.raw.startsWith(u'"') && item.value.startsWith(u'#');
+            lineFirst_ = item.line;
+            lineHasContent_ = !item.raw.isEmpty();
+            lineItems_ = 0;
+            if (extension_) {
+                ExtensionLine line;
+                line.line = item.line;
+                line.keyword = item.value.toString();
+                extensionLines_.push_back(std::move(line));
+            }
+        } else {
+            lineHasContent_ = true;  // a second item on the line
+            // Only the first four items of an extension line are read by
+            // their place; after them empty items mean nothing.
+            if (extension_ && (lineItems_ < 4 || !item.value.isEmpty()))
+                extensionLines_.back().items.push_back({item.value.toString(), item.raw.startsWith(u'"'), item.line});
+            ++lineItems_;
         }
+        lineOpen_ = !item.endsLine;
+        if (item.endsLine)
+            endExtraLine();
+    }
+
+    // The end of a line after the records (or of the file, within one).
+    void endExtraLine()
+    {
+        if (!extension_ && lineHasContent_ && extraLine_ == 0)
+            extraLine_ = lineFirst_;
+    }
+
+    // A line of the extension among the records: a count larger than the
+    // records, or a record short of an item, made it part of the records.
+    void checkExtensionInRecords(const SeriesItemView &item, long long index)
+    {
+        if (extensionInRecordsFound_ || !previousEndedLine_ || !item.raw.startsWith(u'"')
+            || !item.value.startsWith(u'#'))
+            return;
+        extensionInRecordsFound_ = true;
+        add(FindingKind::ExtensionInRecords, item.line, recordOfItem(index),
+            QStringLiteral("「%1」の行が単位の記録の中にあって、記録として読まれます。"
+                           "単位数か、その前の記録の項目の数を確かめてください。")
+                .arg(ShortenedText(item.value)));
     }
 
     void readCount(const SeriesItemView &item)
@@ -267,7 +316,9 @@ private:
         field.shown = ShortenedText(item.raw.trimmed());
         field.textAfterQuote = item.textAfterQuote;
         if (f == NameField) {
-            // The name is kept shortened and as keys only.
+            // The name is kept shortened and as keys, and whole only for the
+            // lines that may name the unit after the records.
+            names_.push_back(item.value.toString());
             nameShown_ = ShortenedText(item.value);
             nameKey_ = NameKey(item.value);
             readVisibleName(item.value);
@@ -529,8 +580,11 @@ private:
             }
             if (!numberBase_)
                 checkRanges();
-            if (contentAfterRecords_ && shiftedAt_ < 0) {
-                add(FindingKind::ExtraItems, firstExtraLine_, -1,
+            if (lineOpen_)
+                endExtraLine();
+            checkExtensionLines();
+            if (extraLine_ > 0 && shiftedAt_ < 0) {
+                add(FindingKind::ExtraItems, extraLine_, -1,
                     QStringLiteral("単位数 %1 より後ろにも項目があります。読まれません。").arg(declaredCount_));
             }
         }
@@ -545,6 +599,25 @@ private:
                                "BOM 付きの UTF-8 で保存してください。")
                     .arg(katakanaText_, utf8.isEmpty() ? QString() : QStringLiteral(" (UTF-8 なら「%1」)").arg(utf8)));
         }
+    }
+
+    // The lines after the records, read into the series as the program
+    // reads them, and checked.
+    void checkExtensionLines()
+    {
+        if (extensionLines_.empty())
+            return;
+        UnitFileContents contents;
+        contents.units.resize(size_t(count_));
+        for (size_t i = 0; i < names_.size() && i < contents.units.size(); ++i)
+            contents.units[i].UnitName = std::move(names_[i]);
+        names_.clear();
+        contents.extensionLines = std::move(extensionLines_);
+        if (!numberBase_)
+            ApplySeriesExtension(contents);
+        CheckExtensionLines(
+            contents, numberBase_,
+            [this](FindingKind kind, int line, int unit, const QString &message) { add(kind, line, unit, message); });
     }
 
     // The text as UTF-8 would have read its bytes, when it is ASCII and
@@ -576,7 +649,6 @@ private:
     void scanCharacters(QStringView text, qsizetype end, const SeriesItemView *item)
     {
         const char16_t *const chars = text.utf16();
-        const bool afterRecords = count_ > 0 && itemsRead_ > 5LL * count_ + 1;
         for (qsizetype i = scanFrom_; i < end; ++i) {
             const char16_t c = chars[i];
             if (c >= 0x7F || c < 0x20) {
@@ -589,8 +661,6 @@ private:
                 }
                 scanCharacter(c, item);
             }
-            if (afterRecords && c != u' ' && c != u'\t')
-                contentAfterRecords_ = true;
         }
         scanFrom_ = end;
     }
@@ -683,8 +753,18 @@ private:
     long long declaredCount_ = 0;
     int count_ = 0;  // records the program reads
     int recordsPresent_ = 0;
-    int firstExtraLine_ = 0;
-    bool contentAfterRecords_ = false;
+    bool previousEndedLine_ = true;  // the item before ended its line
+    bool extensionInRecordsFound_ = false;
+
+    // The lines after the records.
+    bool extension_ = false;  // the current line is one of the extension
+    int lineFirst_ = 0;       // where the current line starts
+    bool lineHasContent_ = false;
+    bool lineOpen_ = false;  // a comma ended the last item read there
+    int lineItems_ = 0;      // items after the first of the current line
+    int extraLine_ = 0;      // the first line of extra items; 0 when there is none
+    std::vector<ExtensionLine> extensionLines_;
+    std::vector<QString> names_;  // of the counted records, for the extension lines
     int shiftedAt_ = -1;
 
     // The record being read.
@@ -932,6 +1012,9 @@ QString Usage()
                           "  \"\" で囲まれていないコンマを含む名前 (以降の項目がずれます)\n"
                           "  進数の系列で、基数が 2, 3, 4 ... の順に並んでいないもの、\n"
                           "  2 から 36 の整数でないもの\n"
+                          "  単位の記録の後ろの「#逆数」「#別名」の行: 記録の中に入り込んだもの、\n"
+                          "  知られていないキーワード、ない単位の名前、0 か数でない逆数の定数、\n"
+                          "  二つの単位に付いた別名、進数の系列にあるもの\n"
                           "\n"
                           "ファイルから来た制御文字 (名前、項目、パス) は \\x1B のような形で表示します。\n"
                           "\n"

@@ -367,6 +367,22 @@ TEST(DecodeSeriesText, Cp932AndUtf8)
     for (const DecodeCase &c : cases) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(DecodeSeriesText(c.bytes), c.text);
+        // Read in pieces, as tovelcheck reads a large file: characters cut
+        // between pieces read the same.
+        for (qsizetype piece = 1; piece <= 4; ++piece) {
+            const auto pieceAt = [&](qsizetype i) {
+                return QByteArrayView(c.bytes).sliced(i, std::min(piece, c.bytes.size() - i));
+            };
+            SeriesEncodingWeigher weigher;
+            for (qsizetype i = 0; i < c.bytes.size(); i += piece)
+                weigher.add(pieceAt(i));
+            SeriesTextDecoder decoder(weigher.finish());
+            QString text;
+            for (qsizetype i = 0; i < c.bytes.size(); i += piece)
+                decoder.add(pieceAt(i), text);
+            decoder.finish(text);
+            EXPECT_EQ(text, c.text) << "pieces of " << piece;
+        }
     }
 }
 
@@ -592,6 +608,31 @@ TEST(ScanSeriesItems, SplitsLikeTheLoaderAndKnowsTheLines)
         EXPECT_EQ(items[i].text, QString::fromUtf8(want[i].text));
         EXPECT_EQ(items[i].quoted, want[i].quoted);
         EXPECT_EQ(items[i].line, want[i].line);
+    }
+    // The same items from the text in pieces (a CR LF cut in two included).
+    for (qsizetype piece = 1; piece <= 3; ++piece) {
+        SeriesItemReader reader;
+        std::vector<SeriesItem> read;
+        qsizetype given = 0;
+        for (SeriesItemView item;;) {
+            const SeriesItemReader::Step step = reader.next(item);
+            if (step == SeriesItemReader::End)
+                break;
+            if (step == SeriesItemReader::Item) {
+                read.push_back({item.value.toString(), item.raw.startsWith(u'"'), item.line});
+            } else if (given < text.size()) {
+                reader.append(QStringView(text).sliced(given, std::min(piece, text.size() - given)));
+                given += piece;
+            } else {
+                reader.finish();
+            }
+        }
+        ASSERT_EQ(read.size(), items.size()) << "pieces of " << piece;
+        for (size_t i = 0; i < items.size(); ++i) {
+            EXPECT_EQ(read[i].text, items[i].text);
+            EXPECT_EQ(read[i].line, items[i].line);
+            EXPECT_EQ(read[i].quoted, items[i].quoted);
+        }
     }
     // The loader reads the same items: the empty one after "2," is the name.
     const UnitFileContents r = ParseSeriesText(text);

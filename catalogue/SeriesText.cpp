@@ -3,6 +3,7 @@
 #include <QStringDecoder>
 #include <QSysInfo>
 
+#include <algorithm>
 #include <iconv.h>
 #include <vector>
 
@@ -66,15 +67,21 @@ int utf8Sequence(const unsigned char *p, const unsigned char *end, char32_t *cod
 }
 
 // Every well-formed sequence becomes its character; every other byte U+FFFD.
-QString decodeUtf8(const char *data, qsizetype n)
+// Appends to out and returns the bytes used: all of them when final, else
+// all but a sequence that the bytes to come may complete.
+qsizetype decodeUtf8(const char *data, qsizetype n, bool final, QString &out)
 {
-    const auto *p = reinterpret_cast<const unsigned char *>(data);
+    const auto *const start = reinterpret_cast<const unsigned char *>(data);
+    const auto *p = start;
     const auto *const end = p + n;
     // Every byte gives at most one UTF-16 unit; four bytes at most two.
-    QString out(n, Qt::Uninitialized);
-    char16_t *o = reinterpret_cast<char16_t *>(out.data());
+    const qsizetype before = out.size();
+    out.resize(before + n);
+    char16_t *o = reinterpret_cast<char16_t *>(out.data()) + before;
     char16_t *const outStart = o;
     while (p < end) {
+        if (!final && *p >= 0x80 && end - p < 4)
+            break;
         char32_t cp = 0;
         const int length = utf8Sequence(p, end, &cp);
         if (length == 0) {
@@ -90,8 +97,8 @@ QString decodeUtf8(const char *data, qsizetype n)
         }
         p += length;
     }
-    out.truncate(o - outStart);
-    return out;
+    out.truncate(before + (o - outStart));
+    return p - start;
 }
 
 // ---------------------------------------------------------------------------
@@ -186,14 +193,18 @@ private:
 // for each, with character 0 for a byte that does not start one. A byte that
 // does not start a character is taken alone and decoding goes on with the
 // next byte, so a lead byte before a comma or a quotation mark loses only
-// itself.
+// itself. Returns the bytes visited: all of them when final, else all but a
+// last lead byte, whose trail byte may come with the next bytes.
 template<typename Visit>
-void forEachCp932(const char *data, qsizetype n, Visit visit)
+qsizetype forEachCp932(const char *data, qsizetype n, bool final, Visit visit)
 {
     const Cp932Table &table = Cp932Table::instance();
     const auto *p = reinterpret_cast<const unsigned char *>(data);
-    for (qsizetype i = 0; i < n;) {
+    qsizetype i = 0;
+    while (i < n) {
         const unsigned char b = p[i];
+        if (!final && i + 1 == n && isCp932LeadByte(b))
+            break;
         if (b < 0x80) {
             visit(static_cast<char16_t>(b), 1, b);
             ++i;
@@ -205,17 +216,21 @@ void forEachCp932(const char *data, qsizetype n, Visit visit)
             ++i;
         }
     }
+    return i;
 }
 
-QString decodeCp932(const char *data, qsizetype n)
+// Appends to out, as decodeUtf8 does.
+qsizetype decodeCp932(const char *data, qsizetype n, bool final, QString &out)
 {
     // Every byte gives at most one UTF-16 unit.
-    QString out(n, Qt::Uninitialized);
-    char16_t *o = reinterpret_cast<char16_t *>(out.data());
+    const qsizetype before = out.size();
+    out.resize(before + n);
+    char16_t *o = reinterpret_cast<char16_t *>(out.data()) + before;
     char16_t *const outStart = o;
-    forEachCp932(data, n, [&o](char16_t c, int, unsigned char) { *o++ = c != 0 ? c : kReplacement; });
-    out.truncate(o - outStart);
-    return out;
+    const qsizetype used = forEachCp932(data, n, final,
+                                        [&o](char16_t c, int, unsigned char) { *o++ = c != 0 ? c : kReplacement; });
+    out.truncate(before + (o - outStart));
+    return used;
 }
 
 // ---------------------------------------------------------------------------
@@ -279,16 +294,20 @@ struct Reading {
     bool clean = true;  // every byte decoded
 };
 
-Reading weighUtf8(const char *data, qsizetype n)
+// Adds the weight of the bytes to r; returns the bytes weighed, as
+// decodeUtf8 does.
+qsizetype weighUtf8(const char *data, qsizetype n, bool final, Reading &r)
 {
-    Reading r;
-    const auto *p = reinterpret_cast<const unsigned char *>(data);
+    const auto *const start = reinterpret_cast<const unsigned char *>(data);
+    const auto *p = start;
     const auto *const end = p + n;
     while (p < end) {
         if (*p < 0x80) {  // ASCII weighs nothing either way
             ++p;
             continue;
         }
+        if (!final && end - p < 4)
+            break;
         char32_t cp = 0;
         const int length = utf8Sequence(p, end, &cp);
         if (length == 0) {
@@ -304,13 +323,12 @@ Reading weighUtf8(const char *data, qsizetype n)
             p += length;
         }
     }
-    return r;
+    return p - start;
 }
 
-Reading weighCp932(const char *data, qsizetype n)
+qsizetype weighCp932(const char *data, qsizetype n, bool final, Reading &r)
 {
-    Reading r;
-    forEachCp932(data, n, [&r](char16_t c, int length, unsigned char lead) {
+    return forEachCp932(data, n, final, [&r](char16_t c, int length, unsigned char lead) {
         if (lead < 0x80)
             return;
         if (c == 0) {
@@ -322,7 +340,28 @@ Reading weighCp932(const char *data, qsizetype n)
             r.score += weightOf(c) * length;
         }
     });
-    return r;
+}
+
+SeriesEncoding chooseByWeight(const Reading &utf8, const Reading &cp932)
+{
+    if (utf8.score != cp932.score)
+        return utf8.score > cp932.score ? SeriesEncoding::Utf8 : SeriesEncoding::Cp932;
+    return utf8.clean ? SeriesEncoding::Utf8 : SeriesEncoding::Cp932;
+}
+
+// Runs walk over what was left of the bytes before and the new bytes; keeps
+// what it leaves for the next time.
+template<typename Walk>
+void walkPiece(QByteArray &left, QByteArrayView bytes, bool final, Walk walk)
+{
+    if (left.isEmpty()) {
+        const qsizetype used = walk(bytes.data(), bytes.size(), final);
+        left = bytes.sliced(used).toByteArray();
+        return;
+    }
+    left.append(bytes);
+    const qsizetype used = walk(left.constData(), left.size(), final);
+    left.remove(0, used);
 }
 
 }  // namespace
@@ -331,18 +370,79 @@ SeriesEncoding ChooseSeriesEncoding(const QByteArray &bytes)
 {
     if (startsWithUtf8Bom(bytes))
         return SeriesEncoding::Utf8;
-    const Reading utf8 = weighUtf8(bytes.constData(), bytes.size());
-    const Reading cp932 = weighCp932(bytes.constData(), bytes.size());
-    if (utf8.score != cp932.score)
-        return utf8.score > cp932.score ? SeriesEncoding::Utf8 : SeriesEncoding::Cp932;
-    return utf8.clean ? SeriesEncoding::Utf8 : SeriesEncoding::Cp932;
+    Reading utf8, cp932;
+    weighUtf8(bytes.constData(), bytes.size(), true, utf8);
+    weighCp932(bytes.constData(), bytes.size(), true, cp932);
+    return chooseByWeight(utf8, cp932);
 }
 
 QString DecodeSeriesText(const QByteArray &bytes)
 {
+    QString text;
     if (startsWithUtf8Bom(bytes))
-        return decodeUtf8(bytes.constData() + 3, bytes.size() - 3);
-    if (ChooseSeriesEncoding(bytes) == SeriesEncoding::Utf8)
-        return decodeUtf8(bytes.constData(), bytes.size());
-    return decodeCp932(bytes.constData(), bytes.size());
+        decodeUtf8(bytes.constData() + 3, bytes.size() - 3, true, text);
+    else if (ChooseSeriesEncoding(bytes) == SeriesEncoding::Utf8)
+        decodeUtf8(bytes.constData(), bytes.size(), true, text);
+    else
+        decodeCp932(bytes.constData(), bytes.size(), true, text);
+    return text;
+}
+
+void SeriesEncodingWeigher::add(QByteArrayView bytes)
+{
+    if (m_head.size() < 3)
+        m_head.append(bytes.first(std::min<qsizetype>(bytes.size(), 3 - m_head.size())));
+    walkPiece(m_utf8Left, bytes, false, [this](const char *data, qsizetype n, bool final) {
+        Reading r{m_utf8Score, m_utf8Clean};
+        const qsizetype used = weighUtf8(data, n, final, r);
+        m_utf8Score = r.score;
+        m_utf8Clean = r.clean;
+        return used;
+    });
+    walkPiece(m_cp932Left, bytes, false, [this](const char *data, qsizetype n, bool final) {
+        Reading r{m_cp932Score, m_cp932Clean};
+        const qsizetype used = weighCp932(data, n, final, r);
+        m_cp932Score = r.score;
+        m_cp932Clean = r.clean;
+        return used;
+    });
+}
+
+SeriesEncodingChoice SeriesEncodingWeigher::finish()
+{
+    Reading utf8{m_utf8Score, m_utf8Clean}, cp932{m_cp932Score, m_cp932Clean};
+    weighUtf8(m_utf8Left.constData(), m_utf8Left.size(), true, utf8);
+    weighCp932(m_cp932Left.constData(), m_cp932Left.size(), true, cp932);
+    m_utf8Left.clear();
+    m_cp932Left.clear();
+    SeriesEncodingChoice choice;
+    choice.byteOrderMark = startsWithUtf8Bom(m_head);
+    choice.encoding = choice.byteOrderMark ? SeriesEncoding::Utf8 : chooseByWeight(utf8, cp932);
+    choice.utf8Clean = utf8.clean;
+    return choice;
+}
+
+SeriesTextDecoder::SeriesTextDecoder(const SeriesEncodingChoice &choice)
+    : m_encoding(choice.encoding), m_markLeft(choice.byteOrderMark ? 3 : 0)
+{
+}
+
+void SeriesTextDecoder::add(QByteArrayView bytes, QString &out)
+{
+    decodePiece(bytes, false, out);
+}
+
+void SeriesTextDecoder::finish(QString &out)
+{
+    decodePiece({}, true, out);
+}
+
+void SeriesTextDecoder::decodePiece(QByteArrayView bytes, bool final, QString &out)
+{
+    const qsizetype skip = std::min(m_markLeft, bytes.size());
+    m_markLeft -= skip;
+    bytes = bytes.sliced(skip);
+    walkPiece(m_left, bytes, final, [this, &out](const char *data, qsizetype n, bool last) {
+        return m_encoding == SeriesEncoding::Utf8 ? decodeUtf8(data, n, last, out) : decodeCp932(data, n, last, out);
+    });
 }

@@ -21,6 +21,7 @@
 // the platform's locale.
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 enum class SeriesEncoding { Cp932, Utf8 };
@@ -32,3 +33,42 @@ SeriesEncoding ChooseSeriesEncoding(const QByteArray &bytes);
 // ChooseSeriesEncoding picks; a UTF-8 byte-order mark is dropped. Bytes that
 // do not decode become U+FFFD, one per byte.
 QString DecodeSeriesText(const QByteArray &bytes);
+
+// The same choice and decoding over a file read in pieces, for reading a
+// large file without holding it whole: the weigher sees every piece, then the
+// decoder turns the pieces into text, exactly as the functions above would
+// for all the bytes at once. A character cut between two pieces waits for
+// the next one.
+struct SeriesEncodingChoice {
+    SeriesEncoding encoding = SeriesEncoding::Utf8;
+    bool byteOrderMark = false;  // the bytes start with a UTF-8 byte-order mark
+    bool utf8Clean = true;       // every byte is part of a well-formed UTF-8 character
+};
+
+class SeriesEncodingWeigher {
+public:
+    void add(QByteArrayView bytes);
+    SeriesEncodingChoice finish();
+
+private:
+    QByteArray m_head;  // the first three bytes, for the byte-order mark
+    QByteArray m_utf8Left, m_cp932Left;
+    long long m_utf8Score = 0, m_cp932Score = 0;
+    bool m_utf8Clean = true, m_cp932Clean = true;
+};
+
+class SeriesTextDecoder {
+public:
+    explicit SeriesTextDecoder(const SeriesEncodingChoice &choice);
+    // Appends the text of the bytes to out.
+    void add(QByteArrayView bytes, QString &out);
+    // Appends what is left: bytes of a character that never completed.
+    void finish(QString &out);
+
+private:
+    void decodePiece(QByteArrayView bytes, bool final, QString &out);
+
+    SeriesEncoding m_encoding;
+    qsizetype m_markLeft;  // bytes of the byte-order mark still to drop
+    QByteArray m_left;
+};

@@ -28,103 +28,6 @@ bool isLineEnd(char16_t c)
     return c == u'\r' || c == u'\n';
 }
 
-struct Item {
-    QStringView value;     // the text of the item (without quotation marks)
-    QStringView raw;       // the item as it stood, quotation marks included
-    int line = 1;          // the line the item starts on, from 1
-    bool endsLine = true;  // a line end or the end of the file follows it, not a comma
-    bool textAfterQuote = false;
-    bool unclosedQuote = false;
-};
-
-// Reads the items of a series file one after another. Items are separated by
-// a comma or a line end (CR LF, LF or CR alike), so an empty line is one
-// empty item and a comma right after a comma gives an empty item as well.
-class ItemReader {
-public:
-    explicit ItemReader(QStringView text) : m_pos(text.utf16()), m_end(text.utf16() + text.size()) {}
-
-    // False at the end of the file: there is no further item.
-    bool next(Item &item)
-    {
-        item = Item();
-        while (m_pos < m_end && isBlank(*m_pos))
-            ++m_pos;
-        if (m_pos == m_end)
-            return false;
-
-        item.line = m_line;
-        const char16_t *start = m_pos;
-        if (*m_pos == u'"') {
-            const char16_t *open = ++m_pos;
-            while (m_pos < m_end && *m_pos != u'"')
-                ++m_pos;
-            item.value = QStringView(open, m_pos);
-            m_line += lineEndsIn(open, m_pos);
-            if (m_pos == m_end) {
-                item.unclosedQuote = true;
-                item.raw = QStringView(start, m_pos);
-                return true;
-            }
-            ++m_pos;  // the closing mark
-            const char16_t *afterQuote = m_pos;
-            while (m_pos < m_end && *m_pos != u',' && !isLineEnd(*m_pos)) {
-                if (!isBlank(*m_pos))
-                    item.textAfterQuote = true;
-                ++m_pos;
-            }
-            item.raw = QStringView(start, item.textAfterQuote ? trimEnd(afterQuote, m_pos) : afterQuote);
-        } else {
-            while (m_pos < m_end && *m_pos != u',' && !isLineEnd(*m_pos))
-                ++m_pos;
-            item.value = QStringView(start, trimEnd(start, m_pos));
-            item.raw = item.value;
-        }
-        skipSeparator(item);
-        return true;
-    }
-
-private:
-    // CR LF, LF and CR each end one line.
-    static int lineEndsIn(const char16_t *p, const char16_t *end)
-    {
-        int count = 0;
-        for (; p < end; ++p) {
-            if (*p == u'\n' || (*p == u'\r' && (p + 1 == end || p[1] != u'\n')))
-                ++count;
-        }
-        return count;
-    }
-
-    static const char16_t *trimEnd(const char16_t *begin, const char16_t *end)
-    {
-        while (end > begin && isBlank(end[-1]))
-            --end;
-        return end;
-    }
-
-    void skipSeparator(Item &item)
-    {
-        item.endsLine = m_pos == m_end || *m_pos != u',';
-        if (m_pos == m_end)
-            return;
-        if (*m_pos == u'\r') {
-            ++m_pos;
-            if (m_pos < m_end && *m_pos == u'\n')
-                ++m_pos;
-            ++m_line;
-        } else {
-            if (*m_pos == u'\n')
-                ++m_line;
-            ++m_pos;  // a comma or an LF
-        }
-    }
-
-    const char16_t *m_pos;
-    const char16_t *m_end;
-    int m_line = 1;
-};
-
 // ---------------------------------------------------------------------------
 // Numbers
 
@@ -271,43 +174,54 @@ long long clampToLongLong(double d)
     return static_cast<long long>(d);
 }
 
-void noteIssue(UnitFileContents &contents, int record, RecordField field, const Item &item, FieldIssue::Kind kind)
+void noteIssue(UnitFileContents &contents, int record, RecordField field, const SeriesItemView &item,
+               FieldIssue::Kind kind)
 {
     contents.issues.push_back(FieldIssue{record, field, item.raw.toString(), kind});
 }
 
-void noteNumberIssue(UnitFileContents &contents, int record, RecordField field, const Item &item, NumberRead r)
+// CR LF, LF and CR each end one line.
+int lineEndsIn(const char16_t *p, const char16_t *end)
 {
-    if (r == NumberRead::NotANumber)
-        noteIssue(contents, record, field, item, FieldIssue::NotANumber);
-    else if (r == NumberRead::OutOfRange)
-        noteIssue(contents, record, field, item, FieldIssue::OutOfRange);
+    int count = 0;
+    for (; p < end; ++p) {
+        if (*p == u'\n' || (*p == u'\r' && (p + 1 == end || p[1] != u'\n')))
+            ++count;
+    }
+    return count;
+}
+
+const char16_t *trimEnd(const char16_t *begin, const char16_t *end)
+{
+    while (end > begin && isBlank(end[-1]))
+        --end;
+    return end;
 }
 
 // The items of the line that starts with first.
-void readRestOfLine(ItemReader &reader, Item first, std::vector<Item> &line)
+void readRestOfLine(SeriesItemReader &reader, SeriesItemView first, std::vector<SeriesItemView> &line)
 {
     line.clear();
     line.push_back(first);
-    Item item;
-    while (!line.back().endsLine && reader.next(item))
+    SeriesItemView item;
+    while (!line.back().endsLine && reader.next(item) == SeriesItemReader::Item)
         line.push_back(item);
 }
 
-SeriesItem ToSeriesItem(const Item &item)
+SeriesItem ToSeriesItem(const SeriesItemView &item)
 {
     return {item.value.toString(), item.raw.startsWith(u'"'), item.line};
 }
 
 // The lines after the counted records: extension lines are kept, anything
 // else but blank lines is noted as trailing items.
-void readLinesAfterRecords(ItemReader &reader, UnitFileContents &contents)
+void readLinesAfterRecords(SeriesItemReader &reader, UnitFileContents &contents)
 {
-    Item item;
-    std::vector<Item> line;
-    while (reader.next(item)) {
+    SeriesItemView item;
+    std::vector<SeriesItemView> line;
+    while (reader.next(item) == SeriesItemReader::Item) {
         readRestOfLine(reader, item, line);
-        const Item &first = line.front();
+        const SeriesItemView &first = line.front();
         if (first.raw.startsWith(u'"') && first.value.startsWith(u'#')) {
             ExtensionLine extension;
             extension.line = first.line;
@@ -377,21 +291,158 @@ void applyExtension(UnitFileContents &contents)
 
 }  // namespace
 
+// ---------------------------------------------------------------------------
+// Items
+
+SeriesItemReader::SeriesItemReader(const QString &text) : m_text(text), m_final(true) {}
+
+void SeriesItemReader::append(QStringView more)
+{
+    m_text.append(more);
+}
+
+void SeriesItemReader::finish()
+{
+    m_final = true;
+}
+
+void SeriesItemReader::dropRead()
+{
+    m_text.remove(0, m_pos);
+    m_pos = 0;
+}
+
+SeriesItemReader::Step SeriesItemReader::next(SeriesItemView &item)
+{
+    item = SeriesItemView();
+    const auto *const begin = reinterpret_cast<const char16_t *>(m_text.utf16());
+    const char16_t *const end = begin + m_text.size();
+    const char16_t *p = begin + m_pos;
+    while (p < end && isBlank(*p))
+        ++p;
+    m_pos = p - begin;
+    if (p == end)
+        return m_final ? End : NeedMore;
+
+    // Nothing changes until the item is whole: without the final text, an
+    // item that reaches the end of the text so far may go on, and a CR may
+    // be the first half of a CR LF.
+    const auto separatorCut = [&](const char16_t *at) {
+        return !m_final && (at == end || (*at == u'\r' && at + 1 == end));
+    };
+    item.line = m_line;
+    int line = m_line;
+    const char16_t *const start = p;
+    if (*p == u'"') {
+        const char16_t *const open = ++p;
+        while (p < end && *p != u'"')
+            ++p;
+        if (p == end && !m_final)
+            return NeedMore;
+        item.value = QStringView(open, p);
+        line += lineEndsIn(open, p);
+        if (p == end) {
+            item.unclosedQuote = true;
+            item.raw = QStringView(start, p);
+            m_line = line;
+            m_pos = p - begin;
+            return Item;
+        }
+        ++p;  // the closing mark
+        const char16_t *const afterQuote = p;
+        while (p < end && *p != u',' && !isLineEnd(*p)) {
+            if (!isBlank(*p))
+                item.textAfterQuote = true;
+            ++p;
+        }
+        if (separatorCut(p))
+            return NeedMore;
+        item.raw = QStringView(start, item.textAfterQuote ? trimEnd(afterQuote, p) : afterQuote);
+    } else {
+        while (p < end && *p != u',' && !isLineEnd(*p))
+            ++p;
+        if (separatorCut(p))
+            return NeedMore;
+        item.value = QStringView(start, trimEnd(start, p));
+        item.raw = item.value;
+    }
+    // The separator: a comma or a line end.
+    item.endsLine = p == end || *p != u',';
+    if (p < end) {
+        if (*p == u'\r') {
+            ++p;
+            if (p < end && *p == u'\n')
+                ++p;
+            ++line;
+        } else {
+            if (*p == u'\n')
+                ++line;
+            ++p;
+        }
+    }
+    m_line = line;
+    m_pos = p - begin;
+    return Item;
+}
+
+bool SeriesItemReader::hasContentLeft() const
+{
+    for (qsizetype i = m_pos; i < m_text.size(); ++i) {
+        const char16_t c = m_text.at(i).unicode();
+        if (!isBlank(c) && !isLineEnd(c))
+            return true;
+    }
+    return false;
+}
+
+// ---------------------------------------------------------------------------
+// Records
+
+SeriesCount ReadSeriesCount(QStringView item)
+{
+    SeriesCount count;
+    double asRead = 0.0;
+    const NumberRead r = readInt16(item, count.count, &asRead);
+    count.read = r == NumberRead::Ok || r == NumberRead::Empty;
+    count.declared = r == NumberRead::Empty ? 0 : clampToLongLong(asRead);
+    if (!count.read)
+        count.count = 0;
+    return count;
+}
+
+bool ReadRecordField(UnitRecord &unit, RecordField field, QStringView item, FieldIssue::Kind *issue, bool *tooLarge)
+{
+    NumberRead r = NumberRead::Ok;
+    double outOfRangeAs = 0.0;
+    switch (field) {
+    case NameField: unit.UnitName = item.toString(); break;
+    case FactorField: r = readDouble(item, unit.Factor, &outOfRangeAs); break;
+    case OffsetField: r = readDouble(item, unit.Offset, &outOfRangeAs); break;
+    case GroupingFlagField: r = readInt16(item, unit.SeparatorOK); break;
+    case ExponentFlagField: r = readInt16(item, unit.ExponentOK); break;
+    }
+    if (r != NumberRead::NotANumber && r != NumberRead::OutOfRange)
+        return true;
+    if (issue)
+        *issue = r == NumberRead::NotANumber ? FieldIssue::NotANumber : FieldIssue::OutOfRange;
+    if (tooLarge)
+        *tooLarge = std::isinf(outOfRangeAs);
+    return false;
+}
+
 UnitFileContents ParseSeriesText(const QString &text, SeriesExtension extension)
 {
     UnitFileContents contents;
     contents.opened = true;
-    ItemReader reader(text);
-    Item item;
+    SeriesItemReader reader(text);
+    SeriesItemView item;
 
     qint16 count = 0;
-    if (reader.next(item)) {
-        double asRead = 0.0;
-        const NumberRead r = readInt16(item.value, count, &asRead);
-        contents.countRead = r == NumberRead::Ok || r == NumberRead::Empty;
-        contents.declaredCount = r == NumberRead::Empty ? 0 : clampToLongLong(asRead);
-        if (!contents.countRead)
-            count = 0;
+    if (reader.next(item) == SeriesItemReader::Item) {
+        const SeriesCount read = ReadSeriesCount(item.value);
+        contents.countRead = read.read;
+        contents.declaredCount = read.declared;
+        count = read.count;
     } else {
         contents.countRead = false;  // an empty file
     }
@@ -404,7 +455,7 @@ UnitFileContents ParseSeriesText(const QString &text, SeriesExtension extension)
         UnitRecord &unit = contents.units[static_cast<size_t>(i)];
         for (int f = 0; f < kFieldsPerRecord; ++f) {
             const auto field = static_cast<RecordField>(f);
-            if (!reader.next(item)) {
+            if (reader.next(item) != SeriesItemReader::Item) {
                 endOfFile = true;
                 break;
             }
@@ -412,17 +463,9 @@ UnitFileContents ParseSeriesText(const QString &text, SeriesExtension extension)
                 noteIssue(contents, i, field, item, FieldIssue::TextAfterQuote);
             if (item.unclosedQuote)
                 noteIssue(contents, i, field, item, FieldIssue::UnclosedQuote);
-            switch (field) {
-            case NameField: unit.UnitName = item.value.toString(); break;
-            case FactorField: noteNumberIssue(contents, i, field, item, readDouble(item.value, unit.Factor)); break;
-            case OffsetField: noteNumberIssue(contents, i, field, item, readDouble(item.value, unit.Offset)); break;
-            case GroupingFlagField:
-                noteNumberIssue(contents, i, field, item, readInt16(item.value, unit.SeparatorOK));
-                break;
-            case ExponentFlagField:
-                noteNumberIssue(contents, i, field, item, readInt16(item.value, unit.ExponentOK));
-                break;
-            }
+            FieldIssue::Kind issue = FieldIssue::NotANumber;
+            if (!ReadRecordField(unit, field, item.value, &issue))
+                noteIssue(contents, i, field, item, issue);
         }
         if (!endOfFile)
             ++contents.recordsPresent;
@@ -435,29 +478,40 @@ UnitFileContents ParseSeriesText(const QString &text, SeriesExtension extension)
     return contents;
 }
 
+void ApplySeriesExtension(UnitFileContents &contents)
+{
+    applyExtension(contents);
+}
+
 std::vector<SeriesItem> ScanSeriesItems(const QString &text)
 {
     std::vector<SeriesItem> items;
-    ItemReader reader(text);
-    Item item;
-    while (reader.next(item))
+    SeriesItemReader reader(text);
+    SeriesItemView item;
+    while (reader.next(item) == SeriesItemReader::Item)
         items.push_back(ToSeriesItem(item));
     return items;
 }
 
-bool ReadSeriesFileText(const QString &path, QString *text)
+bool OpenSeriesFile(const QString &path, QFile &file)
 {
     // Only an ordinary file (or a link to one) is opened: a pipe or a device
     // under a series name would block or never end.
     const QFileInfo info(path);
     if (path.isEmpty() || !info.isFile())
         return false;
-    QFile file(path);
+    file.setFileName(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
     // No series is this large (see kMaxSeriesFileBytes): refuse it before
-    // reading, and read no more than that should it grow meanwhile.
-    if (file.size() > kMaxSeriesFileBytes)
+    // reading; a reader reads no more than that should it grow meanwhile.
+    return file.size() <= kMaxSeriesFileBytes;
+}
+
+bool ReadSeriesFileText(const QString &path, QString *text)
+{
+    QFile file;
+    if (!OpenSeriesFile(path, file))
         return false;
     QByteArray bytes(file.size() + 1, Qt::Uninitialized);
     qint64 filled = 0;

@@ -23,7 +23,9 @@
 #include "catalogue/UnitRecord.h"
 
 #include <QByteArray>
+#include <QFile>
 #include <QString>
+#include <QStringView>
 #include <vector>
 
 // The items of one record, in the order the file holds them.
@@ -84,6 +86,74 @@ struct FieldIssue {
 inline constexpr char16_t kReciprocalKeyword[] = u"#逆数";
 inline constexpr char16_t kAliasKeyword[] = u"#別名";
 
+// Opens the series file at path for reading as ReadSeriesFileText does;
+// false for what ReadSeriesFileText refuses before reading. Whoever reads
+// it reads no more than kMaxSeriesFileBytes.
+bool OpenSeriesFile(const QString &path, QFile &file);
+
+// One item as SeriesItemReader splits the text. The views point into the
+// reader's text: valid until the reader is given more text or drops what it
+// has read.
+struct SeriesItemView {
+    QStringView value;     // without quotation marks
+    QStringView raw;       // the item as it stood, quotation marks included
+    int line = 1;          // the line the item starts on, from 1
+    bool endsLine = true;  // a line end or the end of the file follows it, not a comma
+    bool textAfterQuote = false;
+    bool unclosedQuote = false;  // no closing mark followed: the item runs to the end of the file
+};
+
+// Reads the items of a series file one after another. Items are separated by
+// a comma or a line end (CR LF, LF or CR alike), so an empty line is one
+// empty item and a comma right after a comma gives an empty item as well.
+// The text may come whole or in pieces (append, then finish after the last
+// piece); the items are the same either way.
+class SeriesItemReader {
+public:
+    SeriesItemReader() = default;
+    explicit SeriesItemReader(const QString &text);  // the whole text
+
+    void append(QStringView more);
+    void finish();
+
+    enum Step {
+        Item,      // item holds the next item
+        NeedMore,  // the text so far ends within the next item: append more
+        End,       // there is no further item
+    };
+    Step next(SeriesItemView &item);
+
+    // Whether anything but blanks and line ends is left of the text held.
+    bool hasContentLeft() const;
+
+    // The text held, and where the next item starts in it. The text before
+    // that has been read and may be dropped.
+    QStringView text() const { return m_text; }
+    qsizetype position() const { return m_pos; }
+    void dropRead();
+
+private:
+    QString m_text;
+    qsizetype m_pos = 0;
+    int m_line = 1;
+    bool m_final = false;
+};
+
+// The count at the head of a series file, read from its item.
+struct SeriesCount {
+    bool read = false;       // it read as a count in the 16-bit range (or was empty)
+    long long declared = 0;  // the count as written (0 when it did not read)
+    qint16 count = 0;        // the records the reader reads: 0 when it did not read
+};
+SeriesCount ReadSeriesCount(QStringView item);
+
+// Reads the item (the value, without quotation marks) into its field of unit
+// as the loader does. False when a number field did not read: then issue is
+// NotANumber or OutOfRange, and tooLarge whether the number is too large (not
+// too close to 0) for its field.
+bool ReadRecordField(UnitRecord &unit, RecordField field, QStringView item, FieldIssue::Kind *issue = nullptr,
+                     bool *tooLarge = nullptr);
+
 // One item of a series file as the reader splits the text.
 struct SeriesItem {
     QString text;  // without quotation marks
@@ -127,6 +197,10 @@ UnitFileContents ReadUnitFile(const QString &path, SeriesExtension extension = S
 // The decoded text of the series file at path; false when it is not an
 // ordinary file, cannot be read, or is larger than kMaxSeriesFileBytes.
 bool ReadSeriesFileText(const QString &path, QString *text);
+
+// Reads the reciprocal units and the aliases of contents.extensionLines into
+// contents, as ParseSeriesText does with SeriesExtension::Read.
+void ApplySeriesExtension(UnitFileContents &contents);
 
 // Every item of the text, in order, read exactly as ParseSeriesText reads them.
 std::vector<SeriesItem> ScanSeriesItems(const QString &text);

@@ -9,12 +9,17 @@ PACKAGES=(
   libgmp-dev
   libgtest-dev libbenchmark-dev
   fonts-noto-cjk qt6-translations-l10n
-  desktop-file-utils
+  desktop-file-utils appstream
+  # Help (F1) and the About window's links open through xdg-open.
+  xdg-utils
   dpkg-dev strace
   clang-format git
   # The desktop tests: a display, a window manager, a stand-in clipboard
   # manager built on Xlib, and the tools that drive and read the windows.
   xvfb xauth openbox xdotool x11-utils xclip libx11-dev
+  # ... the GTK platform theme, and a screen reader's view through AT-SPI
+  # on a private D-Bus session.
+  qt6-gtk-platformtheme dbus at-spi2-core python3-pyatspi
 )
 if [[ "${1:-}" == "--with-screenshots" ]]; then
   PACKAGES+=(imagemagick)

@@ -367,6 +367,22 @@ TEST(DecodeSeriesText, Cp932AndUtf8)
     for (const DecodeCase &c : cases) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(DecodeSeriesText(c.bytes), c.text);
+        // Read in pieces, as tovelcheck reads a large file: characters cut
+        // between pieces read the same.
+        for (qsizetype piece = 1; piece <= 4; ++piece) {
+            const auto pieceAt = [&](qsizetype i) {
+                return QByteArrayView(c.bytes).sliced(i, std::min(piece, c.bytes.size() - i));
+            };
+            SeriesEncodingWeigher weigher;
+            for (qsizetype i = 0; i < c.bytes.size(); i += piece)
+                weigher.add(pieceAt(i));
+            SeriesTextDecoder decoder(weigher.finish());
+            QString text;
+            for (qsizetype i = 0; i < c.bytes.size(); i += piece)
+                decoder.add(pieceAt(i), text);
+            decoder.finish(text);
+            EXPECT_EQ(text, c.text) << "pieces of " << piece;
+        }
     }
 }
 
@@ -425,7 +441,10 @@ TEST_F(UnitFileTest, ShippedFilesAndTheirUtf8CopiesReadAsWritten)
         const QByteArray utf8 = Utf8OfCp932(cp932);
         ASSERT_FALSE(utf8.isEmpty());
         ASSERT_NE(utf8, cp932);  // Japanese names in every file
-        const UnitArray want = ParseSeriesText(QString::fromUtf8(utf8)).units;
+        // The counted units, then the reciprocal ones that follow them.
+        const UnitFileContents parsed = ParseSeriesText(QString::fromUtf8(utf8));
+        UnitArray want = parsed.units;
+        want.insert(want.end(), parsed.reciprocalUnits.begin(), parsed.reciprocalUnits.end());
         ASSERT_FALSE(want.empty());
 
         UnitArray got;
@@ -437,9 +456,13 @@ TEST_F(UnitFileTest, ShippedFilesAndTheirUtf8CopiesReadAsWritten)
         expectUnits(got, recs(want));
 
         // A stray byte inside the first Japanese name, and one that splits
-        // the first character of the last name.
+        // the first character of the last record's name (lines after the
+        // records name no unit of their own).
         const qsizetype firstName = utf8.indexOf('"') + 1;
-        const qsizetype lastName = utf8.lastIndexOf("\r\n\"") + 3;
+        qsizetype lastName = 0;
+        for (size_t record = 0; record < parsed.units.size(); ++record)
+            lastName = utf8.indexOf("\r\n", lastName) + 2;
+        ++lastName;
         for (const auto &[at, stray] : {std::pair{firstName, '\xFF'}, std::pair{lastName + 1, '\x80'}}) {
             QByteArray spoilt = utf8;
             spoilt.insert(at, stray);
@@ -585,6 +608,31 @@ TEST(ScanSeriesItems, SplitsLikeTheLoaderAndKnowsTheLines)
         EXPECT_EQ(items[i].text, QString::fromUtf8(want[i].text));
         EXPECT_EQ(items[i].quoted, want[i].quoted);
         EXPECT_EQ(items[i].line, want[i].line);
+    }
+    // The same items from the text in pieces (a CR LF cut in two included).
+    for (qsizetype piece = 1; piece <= 3; ++piece) {
+        SeriesItemReader reader;
+        std::vector<SeriesItem> read;
+        qsizetype given = 0;
+        for (SeriesItemView item;;) {
+            const SeriesItemReader::Step step = reader.next(item);
+            if (step == SeriesItemReader::End)
+                break;
+            if (step == SeriesItemReader::Item) {
+                read.push_back({item.value.toString(), item.raw.startsWith(u'"'), item.line});
+            } else if (given < text.size()) {
+                reader.append(QStringView(text).sliced(given, std::min(piece, text.size() - given)));
+                given += piece;
+            } else {
+                reader.finish();
+            }
+        }
+        ASSERT_EQ(read.size(), items.size()) << "pieces of " << piece;
+        for (size_t i = 0; i < items.size(); ++i) {
+            EXPECT_EQ(read[i].text, items[i].text);
+            EXPECT_EQ(read[i].line, items[i].line);
+            EXPECT_EQ(read[i].quoted, items[i].quoted);
+        }
     }
     // The loader reads the same items: the empty one after "2," is the name.
     const UnitFileContents r = ParseSeriesText(text);

@@ -19,6 +19,7 @@ expected_files() {
         echo share/icons/hicolor/scalable/apps/tovel.svg
         for n in 16 32 48 64 128 256; do echo "share/icons/hicolor/${n}x${n}/apps/tovel.png"; done
         echo share/man/man1/tovel.1.gz
+        echo share/metainfo/org.example.tovel.metainfo.xml
     } | LC_ALL=C sort
 }
 

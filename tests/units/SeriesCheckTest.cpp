@@ -94,6 +94,14 @@ const Planted kPlanted[] = {
     {"factors whose ratio overflows", "長さ.dat", "2\n\"a\",1e200,0,1,1\n\"b\",1e-200,0,1,1\n",
      FindingKind::ValueOverflow, 1, 3},
     {"offset times factor overflows", "温度.dat", "1\n\"a\",1e300,-1e300,1,1\n", FindingKind::ValueOverflow, 0, 2},
+    {"offsets whose difference overflows", "温度.dat", "2\n\"a\",1,1e308,1,1\n\"b\",1,-1e308,1,1\n",
+     FindingKind::ValueOverflow, 0, 2},
+    {"names apart by a zero-width space", "長さ.dat",
+     "\xEF\xBB\xBF"
+     "2\n\"m\",1,0,1,1\n\"m\xE2\x80\x8B\",2,0,1,1\n",
+     FindingKind::InvisibleCharacters, 1, 3, 1, true},
+    {"UTF-8 without its mark", "面積.dat", "2\n\"m\xC2\xB2\",1,0,1,1\n\"cm\xC2\xB2\",0.0001,0,1,1\n",
+     FindingKind::Utf8WithoutMark, 0, 2, 1, true},
     {"unclosed quote in the last field", "長さ.dat", "2\n\"a\",1,0,1,1\n\"b\",2,0,1,\"1\n", FindingKind::UnclosedQuote,
      1, 3},
     {"unclosed quote opens a record", "長さ.dat", "2\n\"a\",1,0,1,1\n\"b,2,0,1,1\n", FindingKind::UnclosedQuote, 1, 3,
@@ -231,6 +239,7 @@ TEST(SeriesCheck, NamesWhatTheSeriesListSkips)
         QByteArray name;  // file name bytes
         std::function<bool(const QByteArray &path)> make;
         FindingKind kind;
+        bool listed = false;  // the series list shows it (as a series without units)
     };
     // By its bytes: a name that is not text cannot pass through a QString.
     const auto writeFile = [](const QByteArray &path) {
@@ -251,6 +260,8 @@ TEST(SeriesCheck, NamesWhatTheSeriesListSkips)
         {"name that is not text", "n\xFF\xFE.dat", writeFile, FindingKind::FileNameNotText},
         {"upper-case ending", "F.DAT", [](const QByteArray &p) { return ::mkdir(p.constData(), 0700) == 0; },
          FindingKind::NotASeriesFile},
+        {"link to a device", "v.dat", [](const QByteArray &p) { return ::symlink("/dev/null", p.constData()) == 0; },
+         FindingKind::NotASeriesFile, true},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.label);
@@ -268,6 +279,10 @@ TEST(SeriesCheck, NamesWhatTheSeriesListSkips)
         EXPECT_TRUE(findings[0].file.startsWith(dir.path())) << Describe(findings);
         const QString printed = findings[0].text();
         EXPECT_FALSE(std::any_of(printed.begin(), printed.end(), IsEscapedCharacter));
+        // What the finding says the program does is what the series list does.
+        const std::vector<SeriesEntry> series = BuildSeriesList(dir.path());
+        EXPECT_EQ(series.size(), row.listed ? 2u : 1u);
+        EXPECT_EQ(printed.contains(QStringLiteral("一覧に出します")), row.listed) << printed.toStdString();
 
         // Named on the command line, the same (a folder is checked as one).
         if (row.kind == FindingKind::NotASeriesFile && !QFileInfo(dir.filePath(row.name)).isDir()) {
@@ -278,6 +293,28 @@ TEST(SeriesCheck, NamesWhatTheSeriesListSkips)
         // QTemporaryDir removes by QString names, which miss a name that is not text.
         const QByteArray planted = folder + '/' + row.name;
         EXPECT_TRUE(::unlink(planted.constData()) == 0 || ::rmdir(planted.constData()) == 0);
+    }
+}
+
+// However long a name or an item, a finding shows its first characters only.
+TEST(SeriesCheck, LongNamesAndItemsAreShownShortened)
+{
+    const QString longText(100000, u'x');
+    const QString files[] = {
+        QStringLiteral("2\r\n\"%1\",0,0,1,1\r\n\"%1\",1,0,1,1\r\n").arg(longText),  // zero factor, same name
+        QStringLiteral("1\r\n\"a\",1%1,0,1,1\r\n").arg(longText),                   // factor not a number
+    };
+    for (const QString &content : files) {
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        WriteCp932(dir.filePath(QStringLiteral("s.dat")), content);
+        const std::vector<CheckFinding> findings = CheckUnitsFolder(dir.path());
+        ASSERT_FALSE(findings.empty());
+        for (const CheckFinding &f : findings) {
+            const QString printed = f.text();
+            EXPECT_LT(printed.size(), 3 * kShownCharacters) << printed.left(300).toStdString();
+            EXPECT_TRUE(printed.contains(QStringLiteral("x…"))) << printed.left(300).toStdString();
+        }
     }
 }
 
@@ -378,6 +415,16 @@ TEST(TovelCheckCommand, ExitCodesFollowWhatWasFound)
     r = RunCheck({empty.filePath(QStringLiteral("missing.dat"))});
     EXPECT_EQ(r.code, 1);
     EXPECT_TRUE(r.out.contains(QStringLiteral("missing.dat")));
+
+    // Output that cannot be written fails the command, whatever was found.
+    for (const QStringList &args : {QStringList{clean.path()}, QStringList{faulty.path()}}) {
+        QFile full(QStringLiteral("/dev/full"));
+        ASSERT_TRUE(full.open(QIODevice::WriteOnly));
+        QString err;
+        QTextStream outStream(&full), errStream(&err);
+        EXPECT_EQ(RunTovelCheck(args, QString(), outStream, errStream), 2);
+        EXPECT_FALSE(err.isEmpty());
+    }
 }
 
 TEST(TovelCheckCommand, HelpAndUnknownOptions)

@@ -30,6 +30,12 @@ void ConversionSession::SetResultStyle(int showAns, int placeNum)
     m_placeNum = placeNum;
 }
 
+void ConversionSession::clearLastResult()
+{
+    LastResult.clear();
+    m_lastParts.clear();
+}
+
 SessionOutcome ConversionSession::convertOne(const QString &typed, int sourcePos, int targetPos,
                                              const ResultDisplay &display)
 {
@@ -49,29 +55,29 @@ SessionOutcome ConversionSession::convertOne(const QString &typed, int sourcePos
 
     SessionOutcome result;
     if (outcome.failed) {
-        LastResult.clear();
+        clearLastResult();
         AllConvRunning = false;
         result.failed = true;
         result.failure = outcome.failure;
         result.failedTarget = targetPos;
         return result;
     }
-    LastResult += ResultLine(outcome.shownSource, Units[size_t(sourcePos)].UnitName, shown,
-                               Units[size_t(targetPos)].UnitName);
+    ResultParts parts{outcome.shownSource, Units[size_t(sourcePos)].UnitName, shown, Units[size_t(targetPos)].UnitName};
+    LastResult += ResultLine(parts.shownSource, parts.sourceUnit, parts.resultText, parts.targetUnit);
+    m_lastParts.push_back(std::move(parts));
     return result;
 }
 
 SessionOutcome ConversionSession::ConvertValue(const QString &typed, int sourcePos, int targetPos,
                                                const ResultDisplay &display)
 {
-    LastResult.clear();
+    clearLastResult();
     return convertOne(typed, sourcePos, targetPos, display);
 }
 
-SessionOutcome ConversionSession::ConvertToAllUnits(const QString &typed, int sourcePos,
-                                                    const ResultDisplay &display)
+SessionOutcome ConversionSession::ConvertToAllUnits(const QString &typed, int sourcePos, const ResultDisplay &display)
 {
-    LastResult.clear();
+    clearLastResult();
     AllConvRunning = true;
     const int last = int(Units.size()) - 1;
     for (int i = 0; i <= last; ++i) {

@@ -16,6 +16,7 @@
 #include <QString>
 #include <QtGlobal>
 #include <functional>
+#include <vector>
 
 struct ResultDisplay {
     // Called before each conversion of a run into every unit, with the
@@ -31,6 +32,14 @@ struct SessionOutcome {
     bool failed = false;
     FailureKind failure = FailureKind::Other;
     int failedTarget = -1;  // the target position at which a run stopped
+};
+
+// The parts of one result line, as ResultLine joins them.
+struct ResultParts {
+    QString shownSource;
+    QString sourceUnit;
+    QString resultText;  // as the front end shows it
+    QString targetUnit;
 };
 
 class ConversionSession {
@@ -56,8 +65,7 @@ public:
 
     // One conversion of typed from the unit at sourcePos to the unit at
     // targetPos. The last result becomes its one line; a failure empties it.
-    SessionOutcome ConvertValue(const QString &typed, int sourcePos, int targetPos,
-                                const ResultDisplay &display = {});
+    SessionOutcome ConvertValue(const QString &typed, int sourcePos, int targetPos, const ResultDisplay &display = {});
 
     // typed from the unit at sourcePos into every unit, in list order, the
     // source unit's own line included: the last result holds one line per
@@ -66,10 +74,13 @@ public:
 
     // The result lines of the last command, each ending in CR LF.
     const QString &lastResult() const { return LastResult; }
+    // The same lines in parts.
+    const std::vector<ResultParts> &lastResultParts() const { return m_lastParts; }
     // True only while ConvertToAllUnits runs.
     bool allConvRunning() const { return AllConvRunning; }
 
 private:
+    void clearLastResult();
     SessionOutcome convertOne(const QString &typed, int sourcePos, int targetPos, const ResultDisplay &display);
 
     SeriesEntry m_series;
@@ -77,5 +88,6 @@ private:
     ResultStyle m_style = ResultStyle::Plain;
     int m_placeNum = 15;
     QString LastResult;
+    std::vector<ResultParts> m_lastParts;
     bool AllConvRunning = false;
 };

@@ -276,7 +276,7 @@ private:
             const SeriesNames *series = chosenSeries();
             if (series && !series->names.contains(from)) {
                 m_command.fail(u"単位「%1」は単位系「%2」にありません。"_s.arg(VisibleText(from),
-                                                                             VisibleText(series->entry.name)));
+                                                                               VisibleText(series->entry.name)));
                 return nullptr;
             }
             return series;
@@ -335,8 +335,8 @@ private:
             const QString &to = m_options.positional[2];
             const int target = m_session.FindUnit(to);
             if (target < 0)
-                return m_command.fail(u"単位「%1」は単位系「%2」にありません。"_s.arg(
-                    VisibleText(to), VisibleText(series->entry.name)));
+                return m_command.fail(
+                    u"単位「%1」は単位系「%2」にありません。"_s.arg(VisibleText(to), VisibleText(series->entry.name)));
             outcome = m_session.ConvertValue(value, source, target);
         } else {
             outcome = m_session.ConvertToAllUnits(value, source);

@@ -71,13 +71,14 @@ TEST_F(TovelConvTest, ResultLineIsTheWindowProgramsForTheSameInput)
         ASSERT_FALSE(w.lastResult().isEmpty()) << c.name;
 
         const char *styles[] = {"plain", "grouped", "scientific"};
-        const Ran line = run({u"--style"_s, QString::fromLatin1(styles[c.showAns]), u"--digits"_s, u"15"_s,
-                              u"--line"_s, u"--"_s, c.value, c.from, c.to});
+        const Ran line = run({u"--style"_s, QString::fromLatin1(styles[c.showAns]), u"--digits"_s, u"15"_s, u"--line"_s,
+                              u"--"_s, c.value, c.from, c.to});
         EXPECT_EQ(line.status, 0) << c.name << line.err.toStdString();
         EXPECT_EQ(line.out, w.lastResult()) << c.name;
         // The usual form: the same numbers, "=" between them.
         const Ran plain = run({u"--style"_s, QString::fromLatin1(styles[c.showAns]), u"--"_s, c.value, c.from, c.to});
-        EXPECT_EQ(plain.out, u"%1 %2 = %3 %4\n"_s.arg(w.lastResult().section(u" ("_s, 0, 0), c.from, resultBox()->text(), c.to))
+        EXPECT_EQ(plain.out,
+                  u"%1 %2 = %3 %4\n"_s.arg(w.lastResult().section(u" ("_s, 0, 0), c.from, resultBox()->text(), c.to))
             << c.name;
     }
 }
@@ -93,15 +94,24 @@ TEST_F(TovelConvTest, FailuresSayWhatWentWrongWithTheirStatus)
     writeStandardSeries();
     writeSeries(u"time.dat"_s, "2\r\n\"s\",1,0,1,1\r\n\"m\",60,0,1,1\r\n");
     const Case cases[] = {
-        {"ambiguous name", {u"1"_s, u"m"_s}, 1, u"tovelconv: 単位「m」は複数の単位系 「length」、「time」 にあります。"_s},
+        {"ambiguous name",
+         {u"1"_s, u"m"_s},
+         1,
+         u"tovelconv: 単位「m」は複数の単位系 「length」、「time」 にあります。"_s},
         {"series chooses", {u"--series"_s, u"time"_s, u"2"_s, u"m"_s, u"s"_s}, 0, QString()},
         {"unknown unit", {u"1"_s, u"parsec"_s}, 1, u"tovelconv: 単位「parsec」が見つかりません。"_s},
-        {"unit of another series", {u"1"_s, u"km"_s, u"C"_s}, 1, u"tovelconv: 単位「C」は単位系「length」にありません。"_s},
+        {"unit of another series",
+         {u"1"_s, u"km"_s, u"C"_s},
+         1,
+         u"tovelconv: 単位「C」は単位系「length」にありません。"_s},
         {"value that does not read", {u"1..2"_s, u"km"_s, u"cm"_s}, 1, u"tovelconv: エラー ： 不正な入力"_s},
         {"control characters escaped", {u"1"_s, u"k\x1b[2Jm"_s}, 1, u"tovelconv: 単位「k\\x1B[2Jm」"_s},
         {"unknown option", {u"--bogus"_s, u"1"_s, u"km"_s}, 2, u"tovelconv: 不明なオプション --bogus\n使い方:"_s},
         {"negative value without --", {u"-40"_s, u"C"_s, u"F"_s}, 2, u"tovelconv: 不明なオプション -40"_s},
-        {"missing option value", {u"1"_s, u"km"_s, u"--digits"_s}, 2, u"tovelconv: オプション --digits に値がありません。"_s},
+        {"missing option value",
+         {u"1"_s, u"km"_s, u"--digits"_s},
+         2,
+         u"tovelconv: オプション --digits に値がありません。"_s},
         {"digits out of range", {u"--digits=3"_s, u"1"_s, u"km"_s}, 2, u"tovelconv: 桁数は 4 から 50"_s},
         {"missing unit", {u"1"_s}, 2, u"tovelconv: 値と変換元の単位を指定してください。"_s},
     };

@@ -2,7 +2,7 @@
 // and runs the event loop. The program ends by leaving that loop: the windows
 // and then the application object are destroyed here, and on X11 that hands
 // the clipboard over to the desktop's clipboard manager.
-#include "settings/EndSignals.h"
+#include "ui/EndSignals.h"
 #include "ui/Desktop.h"
 #include "ui/QtServices.h"
 #include "ui/frmMain.h"

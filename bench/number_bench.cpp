@@ -92,16 +92,6 @@ void BM_IntegerPart(benchmark::State &state)
 }
 BENCHMARK(BM_IntegerPart);
 
-void BM_RadixRemainder(benchmark::State &state)
-{
-    double value = 123456789012345.0;
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(value);
-        benchmark::DoNotOptimize(RadixRemainder(value, 16));
-    }
-}
-BENCHMARK(BM_RadixRemainder);
-
 void BM_ToRadixText(benchmark::State &state)
 {
     double value = 123456789012345.0;

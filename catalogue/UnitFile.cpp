@@ -1,7 +1,11 @@
 #include "catalogue/UnitFile.h"
 
+#include "catalogue/SeriesCatalogue.h"  // IsNumberBaseSeries, SeriesNameOfFile
+
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QSet>
 #include <QVarLengthArray>
 
 #include <charconv>
@@ -25,9 +29,10 @@ bool isLineEnd(char16_t c)
 }
 
 struct Item {
-    QStringView value;  // the text of the item (without quotation marks)
-    QStringView raw;    // the item as it stood, quotation marks included
-    int line = 1;       // the line the item starts on, from 1
+    QStringView value;     // the text of the item (without quotation marks)
+    QStringView raw;       // the item as it stood, quotation marks included
+    int line = 1;          // the line the item starts on, from 1
+    bool endsLine = true;  // a line end or the end of the file follows it, not a comma
     bool textAfterQuote = false;
     bool unclosedQuote = false;
 };
@@ -75,18 +80,8 @@ public:
             item.value = QStringView(start, trimEnd(start, m_pos));
             item.raw = item.value;
         }
-        skipSeparator();
+        skipSeparator(item);
         return true;
-    }
-
-    // Whether anything but blanks and line ends is left.
-    bool hasContentLeft() const
-    {
-        for (const char16_t *p = m_pos; p < m_end; ++p) {
-            if (!isBlank(*p) && !isLineEnd(*p))
-                return true;
-        }
-        return false;
     }
 
 private:
@@ -108,8 +103,9 @@ private:
         return end;
     }
 
-    void skipSeparator()
+    void skipSeparator(Item &item)
     {
+        item.endsLine = m_pos == m_end || *m_pos != u',';
         if (m_pos == m_end)
             return;
         if (*m_pos == u'\r') {
@@ -288,9 +284,100 @@ void noteNumberIssue(UnitFileContents &contents, int record, RecordField field, 
         noteIssue(contents, record, field, item, FieldIssue::OutOfRange);
 }
 
+// The items of the line that starts with first.
+void readRestOfLine(ItemReader &reader, Item first, std::vector<Item> &line)
+{
+    line.clear();
+    line.push_back(first);
+    Item item;
+    while (!line.back().endsLine && reader.next(item))
+        line.push_back(item);
+}
+
+SeriesItem ToSeriesItem(const Item &item)
+{
+    return {item.value.toString(), item.raw.startsWith(u'"'), item.line};
+}
+
+// The lines after the counted records: extension lines are kept, anything
+// else but blank lines is noted as trailing items.
+void readLinesAfterRecords(ItemReader &reader, UnitFileContents &contents)
+{
+    Item item;
+    std::vector<Item> line;
+    while (reader.next(item)) {
+        readRestOfLine(reader, item, line);
+        const Item &first = line.front();
+        if (first.raw.startsWith(u'"') && first.value.startsWith(u'#')) {
+            ExtensionLine extension;
+            extension.line = first.line;
+            extension.keyword = first.value.toString();
+            extension.items.reserve(line.size() - 1);
+            for (size_t i = 1; i < line.size(); ++i)
+                extension.items.push_back(ToSeriesItem(line[i]));
+            contents.extensionLines.push_back(std::move(extension));
+        } else if ((line.size() > 1 || !first.raw.isEmpty()) && !contents.trailingItems) {
+            contents.trailingItems = true;
+            contents.trailingLine = first.line;
+        }
+    }
+}
+
+// The reciprocal units of the extension lines, then their aliases, which may
+// name a unit declared further down.
+void applyExtension(UnitFileContents &contents)
+{
+    const int counted = int(contents.units.size());
+    for (ExtensionLine &line : contents.extensionLines) {
+        if (line.keyword != kReciprocalKeyword || line.items.empty() || line.items[0].text.isEmpty())
+            continue;
+        if (counted + int(contents.reciprocalUnits.size()) >= kMaxLoadedUnits)
+            break;
+        UnitRecord unit;
+        unit.UnitName = line.items[0].text;
+        unit.Reciprocal = true;
+        if (line.items.size() > 1)
+            readDouble(line.items[1].text, unit.Factor);
+        if (line.items.size() > 2)
+            readInt16(line.items[2].text, unit.SeparatorOK);
+        if (line.items.size() > 3)
+            readInt16(line.items[3].text, unit.ExponentOK);
+        line.unit = counted + int(contents.reciprocalUnits.size());
+        contents.reciprocalUnits.push_back(std::move(unit));
+    }
+
+    const auto unitAt = [&](int index) -> UnitRecord & {
+        return index < counted ? contents.units[size_t(index)] : contents.reciprocalUnits[size_t(index - counted)];
+    };
+    QHash<QString, int> byName;
+    const int total = counted + int(contents.reciprocalUnits.size());
+    for (int i = total - 1; i >= 0; --i)
+        byName.insert(unitAt(i).UnitName, i);  // of two units of one name, the first one
+    // Each unit's aliases so far, so that a line of many aliases still reads
+    // in linear time.
+    QHash<int, QSet<QString>> aliasesOf;
+    for (ExtensionLine &line : contents.extensionLines) {
+        if (line.keyword != kAliasKeyword || line.items.empty())
+            continue;
+        const auto found = byName.constFind(line.items[0].text);
+        if (found == byName.constEnd())
+            continue;
+        line.unit = found.value();
+        UnitRecord &unit = unitAt(line.unit);
+        QSet<QString> &seen = aliasesOf[line.unit];
+        for (size_t i = 1; i < line.items.size(); ++i) {
+            const QString &alias = line.items[i].text;
+            if (!alias.isEmpty() && alias != unit.UnitName && !seen.contains(alias)) {
+                seen.insert(alias);
+                unit.Aliases << alias;
+            }
+        }
+    }
+}
+
 }  // namespace
 
-UnitFileContents ParseSeriesText(const QString &text)
+UnitFileContents ParseSeriesText(const QString &text, SeriesExtension extension)
 {
     UnitFileContents contents;
     contents.opened = true;
@@ -340,7 +427,11 @@ UnitFileContents ParseSeriesText(const QString &text)
         if (!endOfFile)
             ++contents.recordsPresent;
     }
-    contents.trailingItems = !endOfFile && reader.hasContentLeft();
+    if (!endOfFile) {
+        readLinesAfterRecords(reader, contents);
+        if (extension == SeriesExtension::Read)
+            applyExtension(contents);
+    }
     return contents;
 }
 
@@ -350,7 +441,7 @@ std::vector<SeriesItem> ScanSeriesItems(const QString &text)
     ItemReader reader(text);
     Item item;
     while (reader.next(item))
-        items.push_back({item.value.toString(), item.raw.startsWith(u'"'), item.line});
+        items.push_back(ToSeriesItem(item));
     return items;
 }
 
@@ -388,16 +479,33 @@ bool ReadSeriesFileText(const QString &path, QString *text)
     return true;
 }
 
-UnitFileContents ReadUnitFile(const QString &path)
+UnitFileContents ReadUnitFile(const QString &path, SeriesExtension extension)
 {
     QString text;
     if (!ReadSeriesFileText(path, &text))
         return UnitFileContents();
-    return ParseSeriesText(text);
+    return ParseSeriesText(text, extension);
 }
 
 qint16 LoadUnitFile(const QString &path, UnitArray &units)
 {
-    units = std::move(ReadUnitFile(path).units);
+    const bool numberBase = IsNumberBaseSeries(SeriesNameOfFile(QFileInfo(path).fileName()));
+    UnitFileContents contents = ReadUnitFile(path, numberBase ? SeriesExtension::Skip : SeriesExtension::Read);
+    units = std::move(contents.units);
+    units.insert(units.end(), std::make_move_iterator(contents.reciprocalUnits.begin()),
+                 std::make_move_iterator(contents.reciprocalUnits.end()));
     return static_cast<qint16>(static_cast<int>(units.size()) - 1);
+}
+
+int FindUnitByName(const UnitArray &units, QStringView name)
+{
+    for (size_t i = 0; i < units.size(); ++i) {
+        if (units[i].UnitName == name)
+            return int(i);
+    }
+    for (size_t i = 0; i < units.size(); ++i) {
+        if (units[i].Aliases.contains(name))
+            return int(i);
+    }
+    return -1;
 }

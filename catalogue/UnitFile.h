@@ -6,6 +6,16 @@
 // exponent flag. Files are CP932 or UTF-8, chosen per file (SeriesText.h);
 // CR LF, LF and CR line ends read alike.
 //
+// Whatever follows the last counted record is not part of the records. Lines
+// there whose first item is a quoted keyword beginning with "#" extend the
+// series (a reader that knows only the records never sees them):
+//   "#逆数",NAME,K,SEP,EXP   a reciprocal unit NAME: v in it is K / v in the
+//                            base unit; SEP and EXP are the two flags;
+//   "#別名",NAME,ALIAS,...   further names by which the unit NAME is found.
+// Each such line is one line of items: its line end ends it. A keyword not
+// known here is ignored, so that later ones can be added. The number-base
+// series does not read these lines.
+//
 // LoadUnitFile is what the program uses. ReadUnitFile gives the same records
 // together with what a checker wants to know about how the file read.
 
@@ -44,7 +54,8 @@ constexpr int kMaxSeriesUnits = 32767;
 // That is 3,198 bytes; a record of 4 KiB leaves the rest for blanks around
 // the items, and one more record's worth holds the count line and a
 // byte-order mark. 128 MiB in all, while the series files that ship with
-// the program are under 1 KB each.
+// the program are under 1 KB each. The extension lines after the records
+// share this room: a series of fewer or shorter records leaves it to them.
 constexpr qint64 kMaxNameBytes = 2 + 256 * 4;
 constexpr qint64 kMaxNumberBytes = 3 + 1074;
 constexpr qint64 kMaxFlagBytes = 6;
@@ -69,21 +80,9 @@ struct FieldIssue {
     enum Kind { NotANumber, OutOfRange, TextAfterQuote, UnclosedQuote } kind = NotANumber;
 };
 
-struct UnitFileContents {
-    bool opened = false;          // the file could be opened and read
-    bool countRead = false;       // the first item read as a count in the 16-bit range
-    long long declaredCount = 0;  // the count as written (0 when it did not read)
-    int recordsPresent = 0;       // records whose five items were all present in the file
-    bool trailingItems = false;   // something other than blanks and line ends follows the last counted record
-    UnitArray units;              // count records (blank ones past the end of the file)
-    std::vector<FieldIssue> issues;
-};
-
-UnitFileContents ReadUnitFile(const QString &path);
-
-// The decoded text of the series file at path; false when it is not an
-// ordinary file, cannot be read, or is larger than kMaxSeriesFileBytes.
-bool ReadSeriesFileText(const QString &path, QString *text);
+// The extension keywords this reader knows.
+inline constexpr char16_t kReciprocalKeyword[] = u"#逆数";
+inline constexpr char16_t kAliasKeyword[] = u"#別名";
 
 // One item of a series file as the reader splits the text.
 struct SeriesItem {
@@ -92,13 +91,56 @@ struct SeriesItem {
     int line;      // the line it starts on, from 1
 };
 
+// A line after the counted records whose first item is a quoted "#" keyword.
+struct ExtensionLine {
+    int line = 0;                   // where it starts, from 1
+    QString keyword;                // the first item, "#" included
+    std::vector<SeriesItem> items;  // the items after the keyword
+    // The unit it declares ("#逆数") or names ("#別名") as an index into the
+    // loaded series (counted units, then reciprocal ones); -1 when it was not
+    // read, names no unit, or the keyword is not known.
+    int unit = -1;
+};
+
+struct UnitFileContents {
+    bool opened = false;          // the file could be opened and read
+    bool countRead = false;       // the first item read as a count in the 16-bit range
+    long long declaredCount = 0;  // the count as written (0 when it did not read)
+    int recordsPresent = 0;       // records whose five items were all present in the file
+    bool trailingItems = false;   // something other than blanks, line ends and extension lines follows the records
+    int trailingLine = 0;         // the line where the first such item starts
+    UnitArray units;              // count records (blank ones past the end of the file), with their aliases
+    UnitArray reciprocalUnits;    // the "#逆数" units in file order, with their aliases; they follow units
+    std::vector<ExtensionLine> extensionLines;  // in file order, read or not
+    std::vector<FieldIssue> issues;
+};
+
+// Whether a series reads the extension lines: every series but "進数".
+enum class SeriesExtension { Read, Skip };
+
+// The most units a loaded series holds, counted and reciprocal ones
+// together; reciprocal units beyond it are not read.
+constexpr int kMaxLoadedUnits = kMaxSeriesUnits;
+
+UnitFileContents ReadUnitFile(const QString &path, SeriesExtension extension = SeriesExtension::Read);
+
+// The decoded text of the series file at path; false when it is not an
+// ordinary file, cannot be read, or is larger than kMaxSeriesFileBytes.
+bool ReadSeriesFileText(const QString &path, QString *text);
+
 // Every item of the text, in order, read exactly as ParseSeriesText reads them.
 std::vector<SeriesItem> ScanSeriesItems(const QString &text);
 
 // The same reading over text already decoded; opened is set.
-UnitFileContents ParseSeriesText(const QString &text);
+UnitFileContents ParseSeriesText(const QString &text, SeriesExtension extension = SeriesExtension::Read);
 
-// Replaces units by the series in the file at path and returns the index of
-// its last record: count - 1, so -1 when the file yields no unit (missing,
-// unreadable, a count of 0, negative or out of range). Never reports an error.
+// Replaces units by the series in the file at path, the counted records
+// followed by the reciprocal units (the file name tells whether it is
+// "進数", which reads no extension), and returns the index of its last unit:
+// -1 when the file yields no unit (missing, unreadable, a count of 0,
+// negative or out of range). Never reports an error.
 qint16 LoadUnitFile(const QString &path, UnitArray &units);
+
+// The index of the unit whose name is name, else of the first unit that has
+// it among its aliases; -1 when no unit goes by it. Names compare exactly.
+int FindUnitByName(const UnitArray &units, QStringView name);

@@ -2,11 +2,13 @@
 // One unit of a series and the loaded series itself.
 //
 // A series file (see UnitFile.h) is a count followed by that many records of
-// five items; each record becomes one UnitRecord. Entry i of both unit lists
-// of the main window is element i of the loaded UnitArray, so a list position
-// is an index into it.
+// five items; each record becomes one UnitRecord. Lines after the records may
+// declare reciprocal units, which follow the counted ones, and further names
+// of units. Entry i of both unit lists of the main window is element i of the
+// loaded UnitArray, so a list position is an index into it.
 
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 #include <vector>
 
@@ -16,6 +18,10 @@ struct UnitRecord {
     double Offset = 0.0;     // zero offset: base = (v - Offset) * Factor
     qint16 SeparatorOK = 0;  // only 1 allows "," grouping
     qint16 ExponentOK = 0;   // only 1 allows the exponent form
+    // A reciprocal unit: v in it is Factor / v in the base unit, and base b is
+    // Factor / b in it (Offset is 0 and unused).
+    bool Reciprocal = false;
+    QStringList Aliases = {};  // further names to find the unit by; never shown in the lists
 };
 
 using UnitArray = std::vector<UnitRecord>;

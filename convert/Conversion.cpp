@@ -52,6 +52,9 @@ QString SameUnitResult(const ConversionRequest &request, const UnitRecord &targe
 {
     if (numberBase)
         return request.typedText;
+    // A reciprocal unit has no value 0, in any unit it is converted to.
+    if (target.Reciprocal && ReadNumber(request.typedText) == 0.0)
+        Fail(FailureKind::Other);
     switch (StyleFor(target, request.style)) {
     case Style::Grouped: return GroupedTyped(request.typedText, request.placeNum);
     case Style::Scientific: return ScientificText(request.typedText);
@@ -68,14 +71,35 @@ QString NumberBaseResult(const ConversionRequest &request, const UnitRecord &sou
     return ToRadixTextExact(base, targetRadix);
 }
 
-double LinearResult(double v, const UnitRecord &source, const UnitRecord &target)
+// K / x for a reciprocal unit of constant K. A K of 0 (a unit that the file
+// left without one) has no values at all; x of 0 would need a division by 0.
+double Reciprocal(double k, double x)
 {
+    if (k == 0.0 || x == 0.0)
+        Fail(FailureKind::Other);
+    const double result = k / x;
+    if (!std::isfinite(result))
+        Fail(FailureKind::Overflow);
+    return result;
+}
+
+double ToBase(double v, const UnitRecord &source)
+{
+    if (source.Reciprocal)
+        return Reciprocal(source.Factor, v);
     const double shifted = v - source.Offset;
     if (!std::isfinite(shifted))
         Fail(FailureKind::Overflow);
     const double base = shifted * source.Factor;
     if (!std::isfinite(base))
         Fail(FailureKind::Overflow);
+    return base;
+}
+
+double FromBase(double base, const UnitRecord &target)
+{
+    if (target.Reciprocal)
+        return Reciprocal(target.Factor, base);
     if (target.Factor == 0.0)
         Fail(base == 0.0 ? FailureKind::Overflow : FailureKind::Other);
     const double scaled = base / target.Factor;
@@ -85,6 +109,12 @@ double LinearResult(double v, const UnitRecord &source, const UnitRecord &target
     if (!std::isfinite(result))
         Fail(FailureKind::Overflow);
     return result;
+}
+
+// Every unit meets the others in the base unit.
+double LinearResult(double v, const UnitRecord &source, const UnitRecord &target)
+{
+    return FromBase(ToBase(v, source), target);
 }
 
 QString LinearResultText(const ConversionRequest &request, const UnitRecord &source, const UnitRecord &target)

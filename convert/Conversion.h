@@ -20,13 +20,16 @@ enum class ResultStyle { Plain, Grouped, Scientific };
 // number shows results plain.
 ResultStyle ResultStyleOf(int showAns);
 
+// The digit limit of the grouped style when none is given.
+constexpr int DefaultPlaceNum = 15;
+
 struct ConversionRequest {
     QString typedText;        // the value box as typed
     int sourcePos = -1;       // list position of the source unit, -1 for none
     int targetPos = -1;       // list position of the target unit, -1 for none
     bool numberBase = false;  // the series is the number-base series
     ResultStyle style = ResultStyle::Plain;
-    int placeNum = 15;  // digit limit of the grouped style
+    int placeNum = DefaultPlaceNum;  // digit limit of the grouped style
 };
 
 struct ConversionOutcome {

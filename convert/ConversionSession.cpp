@@ -18,10 +18,7 @@ void ConversionSession::SetSeries(const SeriesEntry &entry, UnitArray units)
 
 int ConversionSession::FindUnit(const QString &name) const
 {
-    for (size_t i = 0; i < Units.size(); ++i)
-        if (Units[i].UnitName == name)
-            return int(i);
-    return -1;
+    return FindUnitByName(Units, name);
 }
 
 void ConversionSession::SetResultStyle(int showAns, int placeNum)

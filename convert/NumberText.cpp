@@ -454,18 +454,6 @@ qint16 RoundToInt16(double value)
     return static_cast<qint16>(rounded);
 }
 
-qint16 RadixRemainder(double value, qint16 radix)
-{
-    const double q = IntegerPart(value / radix);
-    if (!std::isfinite(q))
-        Fail(FailureKind::Overflow);
-    const double p = radix * q;
-    const double r = value - p;
-    if (!std::isfinite(p) || !std::isfinite(r))
-        Fail(FailureKind::Overflow);
-    return RoundToInt16(r);
-}
-
 QString ToRadixText(double value, qint16 radix)
 {
     if (radix < 2 || radix > 36)

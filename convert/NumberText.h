@@ -84,10 +84,11 @@ double IntegerPart(double value);
 // -32768..32767 after rounding, or NaN, is Overflow.
 qint16 RoundToInt16(double value);
 
-// value - radix * IntegerPart(value / radix), rounded to a 16-bit integer.
-// Overflow when a step is not finite or the result is outside 16 bits.
-qint16 RadixRemainder(double value, qint16 radix);
-
+// The radix conversion works on exact integers: ToRadixTextExact and
+// FromRadixTextExact. The double versions are not called by the program;
+// they stay as what the tests of the exact versions compare against (the
+// digits of a double, the nearest double of a digit string).
+//
 // Digit string of the whole part of value ("-" before negative values);
 // "0" for a radix outside 2..36. A non-finite value is Overflow. Exact for
 // every finite double.

@@ -3,6 +3,8 @@
 // byte, a value where the file holds no "=" at all), and reading the file
 // from disk must give what looking up its bytes gives.
 #include "settings/ProfileFile.h"
+#include "settings/ProfileStore.h"
+#include "settings/SettingsValues.h"
 
 #include "FuzzScratch.h"
 
@@ -26,17 +28,6 @@ void Check(bool condition)
         std::abort();
 }
 
-// The sections and keys the program reads, so that the fuzzer reaches the
-// lines that match as often as the ones that do not.
-struct Known {
-    const char *section;
-    const char *key;
-};
-const Known kKnown[] = {
-    {"FormSet", "Front"},   {"FormSet", "WinPos"},   {"FormSet", "MainFormTop"}, {"FormSet", "MainFormLeft"},
-    {"CalcSet", "ShowAns"}, {"CalcSet", "MaxPlace"}, {"CalcSet", "UnitSeries"},  {"CalcSet", "LastUnitSeries"},
-};
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
@@ -51,7 +42,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     size -= 2;
     QByteArray section, key;
     if (a & 0x80) {
-        const Known &known = kKnown[(a & 0x7F) % std::size(kKnown)];
+        // The program's own keys, so that the fuzzer reaches the lines that
+        // match as often as the ones that do not.
+        const SettingInfo &known = SettingTable[(a & 0x7F) % SettingTable.size()];
         section = known.section;
         key = known.key;
     } else {
@@ -78,6 +71,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     file.write(contents);
     file.close();
-    Check(ProfileFile::read(ScratchPath("settings"), section, key) == value);
+    if (contents.size() > ProfileStore::MaxFileBytes)
+        return 0;
+    QByteArray loaded;
+    Check(ProfileStore::LoadBytes(ScratchPath("settings"), &loaded) == ProfileStore::Load::Read);
+    Check(ProfileFile::lookUp(loaded, section, key) == value);
     return 0;
 }

@@ -1,7 +1,5 @@
 #include "settings/ProfileFile.h"
 
-#include "settings/ProfileStore.h"
-
 #include <cstring>
 
 namespace {
@@ -266,12 +264,4 @@ bool ProfileFile::isWritableName(const QByteArray &name)
 bool ProfileFile::isWritableValue(const QByteArray &value)
 {
     return !hasLineBreakOrNul(value);
-}
-
-std::optional<QByteArray> ProfileFile::read(const QString &path, const QByteArray &section, const QByteArray &key)
-{
-    QByteArray contents;
-    if (ProfileStore::loadBytes(path, &contents) != ProfileStore::Load::Read)
-        return std::nullopt;
-    return lookUp(contents, section, key);
 }

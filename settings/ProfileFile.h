@@ -36,7 +36,6 @@
 // copy of them is used, however many lines they hold.
 
 #include <QByteArray>
-#include <QString>
 
 #include <optional>
 
@@ -59,9 +58,4 @@ public:
     // empty after trimming.
     static bool isWritableName(const QByteArray &name);
     static bool isWritableValue(const QByteArray &value);
-
-    // lookUp on the bytes of the file at path, as they are (no decoding);
-    // nothing when the file is missing or not one a settings file can be
-    // (see ProfileStore::loadBytes).
-    static std::optional<QByteArray> read(const QString &path, const QByteArray &section, const QByteArray &key);
 };

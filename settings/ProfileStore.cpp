@@ -264,7 +264,7 @@ bool replaceFile(const QByteArray &target, const QByteArray &folder, const QByte
     return true;
 }
 
-// One try of loadBytes; nothing when the file was replaced between its
+// One try of LoadBytes; nothing when the file was replaced between its
 // check and its opening (a save of another program), to be tried again.
 std::optional<Load> loadOnce(const QByteArray &name, QByteArray *bytes)
 {
@@ -310,7 +310,7 @@ std::optional<Load> loadOnce(const QByteArray &name, QByteArray *bytes)
 
 }  // namespace
 
-Load loadBytes(const QString &path, QByteArray *bytes)
+Load LoadBytes(const QString &path, QByteArray *bytes)
 {
     bytes->clear();
     if (path.isEmpty())
@@ -323,10 +323,10 @@ Load loadBytes(const QString &path, QByteArray *bytes)
     return Load::Refused;
 }
 
-std::optional<QString> readValue(const QString &path, const QString &section, const QString &key)
+std::optional<QString> ReadValue(const QString &path, const QString &section, const QString &key)
 {
     QByteArray raw;
-    if (loadBytes(path, &raw) != Load::Read)
+    if (LoadBytes(path, &raw) != Load::Read)
         return std::nullopt;
     const Document doc = decode(raw);
     const auto sectionBytes = encodeText(section, doc.encoding);
@@ -339,7 +339,7 @@ std::optional<QString> readValue(const QString &path, const QString &section, co
     return decodeText(*value, doc.encoding);
 }
 
-bool save(const QString &path, const std::vector<Change> &changes)
+bool Save(const QString &path, const std::vector<Change> &changes)
 {
     if (path.isEmpty())
         return false;
@@ -359,11 +359,11 @@ bool save(const QString &path, const std::vector<Change> &changes)
     const SaveLock lock(targetName + ".lock");
     if (!lock.held())
         return false;
-    removeStaleTemporaries(targetPath, StaleAge);
+    RemoveStaleTemporaries(targetPath, StaleAge);
 
     QByteArray raw;
     std::optional<mode_t> mode;
-    switch (loadBytes(targetPath, &raw)) {
+    switch (LoadBytes(targetPath, &raw)) {
     case Load::Refused: return false;
     case Load::Missing: break;
     case Load::Read: {
@@ -400,7 +400,7 @@ bool save(const QString &path, const std::vector<Change> &changes)
     return replaceFile(targetName, folder, bytes, mode);
 }
 
-int removeStaleTemporaries(const QString &path, std::chrono::seconds age)
+int RemoveStaleTemporaries(const QString &path, std::chrono::seconds age)
 {
     const QFileInfo info(path);
     const QByteArray fileName = QFile::encodeName(info.fileName());

@@ -44,11 +44,11 @@ enum class Load {
 
 // The bytes of the file at path, as they are. Never blocks on a pipe or
 // device; reads at most MaxFileBytes + 1 bytes.
-Load loadBytes(const QString &path, QByteArray *bytes);
+Load LoadBytes(const QString &path, QByteArray *bytes);
 
 // The value of key in section, decoded from the file's encoding; nothing
 // when the file, the section or the key is missing or the file is refused.
-std::optional<QString> readValue(const QString &path, const QString &section, const QString &key);
+std::optional<QString> ReadValue(const QString &path, const QString &section, const QString &key);
 
 struct Change {
     QString section;
@@ -62,11 +62,11 @@ struct Change {
 // encoding, a file that was refused or marked read-only, a UTF-16 file that
 // would not read back as it was, the lock not obtained within LockWait, or
 // any write or rename failing.
-bool save(const QString &path, const std::vector<Change> &changes);
+bool Save(const QString &path, const std::vector<Change> &changes);
 
 // Removes, beside the settings file at path, the temporary files of saves
 // ("<file name>.XXXXXX" with six letters or digits, regular files of this
 // user) older than age. Returns the number removed.
-int removeStaleTemporaries(const QString &path, std::chrono::seconds age);
+int RemoveStaleTemporaries(const QString &path, std::chrono::seconds age);
 
 }  // namespace ProfileStore

@@ -79,7 +79,7 @@ QString PrepareSettingsFile(const QString &programDirectory, const QString &user
     // file can be (regular, of sane size).
     QByteArray installed;
     if (!QFileInfo::exists(path) && QFileInfo(beside).isFile()
-        && ProfileStore::loadBytes(beside, &installed) == ProfileStore::Load::Read) {
+        && ProfileStore::LoadBytes(beside, &installed) == ProfileStore::Load::Read) {
         QFile copy(path);
         if (copy.open(QIODevice::NewOnly)) {
             copy.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);

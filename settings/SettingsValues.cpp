@@ -2,29 +2,11 @@
 
 #include "settings/modFileFuncs.h"
 
-#include <array>
 #include <charconv>
 #include <cmath>
 #include <limits>
 
 namespace {
-
-constexpr long long kInt16Min = -32768;
-constexpr long long kInt16Max = 32767;
-constexpr long long kInt32Min = std::numeric_limits<qint32>::min();
-constexpr long long kInt32Max = std::numeric_limits<qint32>::max();
-
-// In the order of SettingKey.
-const std::array<SettingInfo, 8> kSettings = {{
-    {"FormSet", "Front", 0, kInt16Min, kInt16Max},  // non-zero: on top
-    {"FormSet", "WinPos", 0, 0, 1},
-    {"FormSet", "MainFormTop", 0, kInt32Min, kInt32Max},
-    {"FormSet", "MainFormLeft", 0, kInt32Min, kInt32Max},
-    {"CalcSet", "ShowAns", 0, 0, 2},
-    {"CalcSet", "MaxPlace", 15, 4, 50},
-    {"CalcSet", "UnitSeries", 0, 0, 1},
-    {"CalcSet", "LastUnitSeries", 0, 0, kInt16Max},
-}};
 
 bool isBlank(QChar c)
 {
@@ -50,11 +32,6 @@ double roundHalfEven(double x)
 }
 
 }  // namespace
-
-const SettingInfo &InfoOf(SettingKey key)
-{
-    return kSettings[size_t(key)];
-}
 
 bool ParseWholeNumber(const QString &text, long long min, long long max, long long *value)
 {
@@ -140,17 +117,6 @@ int ReadSetting(const QString &path, SettingKey key, int defaultValue, int listC
 int ReadSetting(const QString &path, SettingKey key)
 {
     return ReadSetting(path, key, InfoOf(key).defaultValue);
-}
-
-int WriteSetting(const QString &path, SettingKey key, int value)
-{
-    return WriteSettingText(path, key, QString::number(value));
-}
-
-int WriteSettingText(const QString &path, SettingKey key, const QString &text)
-{
-    const SettingInfo &info = InfoOf(key);
-    return WriteValue(path, QLatin1String(info.section), QLatin1String(info.key), text);
 }
 
 int WriteSettings(const QString &path, const std::vector<SettingText> &values)

@@ -9,11 +9,25 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <array>
+#include <cstddef>
+#include <limits>
 #include <vector>
 
-enum class SettingKey { Front, WinPos, MainFormTop, MainFormLeft, ShowAns, MaxPlace, UnitSeries, LastUnitSeries };
+enum class SettingKey {
+    Front,
+    WinPos,
+    MainFormTop,
+    MainFormLeft,
+    ShowAns,
+    MaxPlace,
+    UnitSeries,
+    LastUnitSeries,
+    Count  // not a key: the number of keys
+};
 
 struct SettingInfo {
+    SettingKey id;
     const char *section;  // "FormSet" or "CalcSet"
     const char *key;
     int defaultValue;  // for the two coordinates the caller passes the centred default
@@ -21,7 +35,47 @@ struct SettingInfo {
     long long max;
 };
 
-const SettingInfo &InfoOf(SettingKey key);
+namespace SettingLimits {
+constexpr long long Int16Min = -32768;
+constexpr long long Int16Max = 32767;
+constexpr long long Int32Min = std::numeric_limits<qint32>::min();
+constexpr long long Int32Max = std::numeric_limits<qint32>::max();
+}  // namespace SettingLimits
+
+// Every key of the settings file, one row each, in the order of SettingKey.
+// Everything that needs a key's name, default or range takes it from here.
+inline constexpr std::array<SettingInfo, size_t(SettingKey::Count)> SettingTable = {{
+    {SettingKey::Front, "FormSet", "Front", 0, SettingLimits::Int16Min, SettingLimits::Int16Max},  // non-zero: on top
+    {SettingKey::WinPos, "FormSet", "WinPos", 0, 0, 1},  // 0 where it was left, 1 always centred
+    {SettingKey::MainFormTop, "FormSet", "MainFormTop", 0, SettingLimits::Int32Min, SettingLimits::Int32Max},
+    {SettingKey::MainFormLeft, "FormSet", "MainFormLeft", 0, SettingLimits::Int32Min, SettingLimits::Int32Max},
+    {SettingKey::ShowAns, "CalcSet", "ShowAns", 0, 0, 2},        // the result style: plain, grouped, scientific
+    {SettingKey::MaxPlace, "CalcSet", "MaxPlace", 15, 4, 50},    // digit limit of the grouped style
+    {SettingKey::UnitSeries, "CalcSet", "UnitSeries", 0, 0, 1},  // 0 the last series at start, 1 a random one
+    {SettingKey::LastUnitSeries, "CalcSet", "LastUnitSeries", 0, 0, SettingLimits::Int16Max},
+}};
+
+constexpr bool SettingTableInKeyOrder()
+{
+    for (size_t i = 0; i < SettingTable.size(); ++i) {
+        const SettingInfo &row = SettingTable[i];
+        if (row.id != SettingKey(i) || row.defaultValue < row.min || row.defaultValue > row.max)
+            return false;
+    }
+    return true;
+}
+static_assert(SettingTableInKeyOrder(), "one row for every key, in the order of SettingKey, its default in range");
+
+constexpr const SettingInfo &InfoOf(SettingKey key)
+{
+    return SettingTable[size_t(key)];
+}
+
+// The number of values a key can take (the options a choice needs).
+constexpr int ChoiceCount(SettingKey key)
+{
+    return int(InfoOf(key).max - InfoOf(key).min + 1);
+}
 
 // Converts a stored text like the platform's text-to-number conversion:
 // blanks (space, tab) around the number allowed, an optional sign, decimal
@@ -38,11 +92,6 @@ bool ParseWholeNumber(const QString &text, long long min, long long max, long lo
 // reads as the default.
 int ReadSetting(const QString &path, SettingKey key, int defaultValue, int listCount = -1);
 int ReadSetting(const QString &path, SettingKey key);
-
-// Writes key as decimal text; non-zero on success.
-int WriteSetting(const QString &path, SettingKey key, int value);
-// Writes key as the text given (the coordinates' CoordinateText).
-int WriteSettingText(const QString &path, SettingKey key, const QString &text);
 
 // Writes several keys as one change of the file (the end of the program, the
 // settings dialog's Apply): another program saving at the same time sees

@@ -4,7 +4,7 @@
 
 QString ReadValue(const QString &path, const QString &section, const QString &key, const QString &defaultValue)
 {
-    return ProfileStore::readValue(path, section, key).value_or(defaultValue);
+    return ProfileStore::ReadValue(path, section, key).value_or(defaultValue);
 }
 
 int WriteValue(const QString &path, const QString &section, const QString &key, const QString &value)
@@ -14,7 +14,7 @@ int WriteValue(const QString &path, const QString &section, const QString &key, 
 
 int WriteValues(const QString &path, const std::vector<ProfileStore::Change> &changes)
 {
-    return ProfileStore::save(path, changes) ? 1 : 0;
+    return ProfileStore::Save(path, changes) ? 1 : 0;
 }
 
 QString JoinPath(QString &directory, const QString &name)

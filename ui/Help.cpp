@@ -13,8 +13,9 @@ const QString kHelpFolder = QStringLiteral("tovelhelp");
 const QString kHelpPage = QStringLiteral("index.html");
 const QString kReadMe = QStringLiteral("readme.txt");
 
-}  // namespace
-
+// Whether "index.html" is an ordinary, visible file of the folder
+// programDirectory/tovelhelp, under exactly that name (a page stored as
+// "Index.html" does not count, even on a file system that ignores case).
 bool HelpPagePresent(const QString &programDirectory)
 {
     QString directory = programDirectory;
@@ -26,6 +27,8 @@ bool HelpPagePresent(const QString &programDirectory)
     return found.contains(kHelpPage, Qt::CaseSensitive);
 }
 
+// The full path that the help command opens: the help page when present,
+// the read-me file otherwise (whether or not that one exists).
 QString HelpDocumentPath(const QString &programDirectory)
 {
     QString directory = programDirectory;
@@ -33,6 +36,8 @@ QString HelpDocumentPath(const QString &programDirectory)
         return JoinPath(directory, kHelpFolder + QLatin1Char('/') + kHelpPage);
     return JoinPath(directory, kReadMe);
 }
+
+}  // namespace
 
 void ShowHelp(Services &services)
 {

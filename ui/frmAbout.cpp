@@ -29,16 +29,13 @@ namespace {
 constexpr int kClientWidth = 4530;
 constexpr int kClientHeight = 1905;
 
-struct Box {
-    int left, top, width, height;
-};
-constexpr Box kImage1{240, 420, 480, 480};
-constexpr Box kLabel3{960, 120, 3195, 375};
-constexpr Box kLblMail{960, 660, 375, 195};
-constexpr Box kLabel1{1560, 660, 1995, 225};
-constexpr Box kLblURL{960, 1020, 375, 195};
-constexpr Box kLabel2{1560, 1020, 2475, 225};
-constexpr Box kCmdOK{1680, 1500, 1245, 345};
+constexpr TwipsBox kImage1{240, 420, 480, 480};
+constexpr TwipsBox kLabel3{960, 120, 3195, 375};
+constexpr TwipsBox kLblMail{960, 660, 375, 195};
+constexpr TwipsBox kLabel1{1560, 660, 1995, 225};
+constexpr TwipsBox kLblURL{960, 1020, 375, 195};
+constexpr TwipsBox kLabel2{1560, 1020, 2475, 225};
+constexpr TwipsBox kCmdOK{1680, 1500, 1245, 345};
 // The etched separator: a white line and a grey one a pixel below it.
 constexpr int kLineLeft = 60;
 constexpr int kLineRight = 4500;
@@ -47,21 +44,20 @@ constexpr int kLine1Top = 1395;
 
 }  // namespace
 
-frmAbout::frmAbout(Services &services, QWidget *owner) : SecondaryWindow(owner), services(services)
+frmAbout::frmAbout(Services &services, QWidget *owner) : SecondaryWindow(owner), m_services(services)
 {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("バージョン情報"));
 
     const TwipsLayout layout(this);
-    auto place = [&layout](QWidget *w, const Box &b) { layout.place(w, b.left, b.top, b.width, b.height); };
     const int clientWidth = layout.x(kClientWidth);
     setFixedSize(layout.size(kClientWidth, kClientHeight));
 
     // A label keeps its designed place; where the system font needs more room
     // than the design gave, it grows to the right (within the window) and
     // downwards just enough for its text.
-    auto placeLabel = [&](QLabel *label, const Box &b) {
-        place(label, b);
+    auto placeLabel = [&](QLabel *label, const TwipsBox &box) {
+        layout.place(label, box);
         GrowToFitCaption(label, label->text(), Grow::DownAndRight, clientWidth);
     };
 
@@ -70,7 +66,7 @@ frmAbout::frmAbout(Services &services, QWidget *owner) : SecondaryWindow(owner),
     const QPixmap icon(QStringLiteral(":/icons/tovel-32.png"));
     if (!icon.isNull())
         Image1->setPixmap(icon);
-    place(Image1, kImage1);
+    layout.place(Image1, kImage1);
 
     Label3 = new QLabel(QStringLiteral("Tovel v" TOVEL_VERSION "\n    いろいろな単位の換算ツール"), this);
     Label3->setObjectName(QStringLiteral("Label3"));
@@ -128,7 +124,7 @@ frmAbout::frmAbout(Services &services, QWidget *owner) : SecondaryWindow(owner),
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
     cmdOK->setDefault(true);
     cmdOK->setAutoDefault(true);
-    place(cmdOK, kCmdOK);
+    layout.place(cmdOK, kCmdOK);
     connect(cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
 
     // Pointer moves over the bare surface arrive without a button held down.
@@ -157,8 +153,6 @@ QString frmAbout::webAddress()
 
 void frmAbout::Form_Load()
 {
-    SetTopMost(this, 1);
-    DisableCloseMenu(this);
     setLinkColour(Label1, linkColour());
     setLinkColour(Label2, linkColour());
     cmdOK->setFocus();
@@ -172,12 +166,12 @@ void frmAbout::cmdOK_Click()
 void frmAbout::Label1_Click()
 {
     // The window stays open; the desktop reports its own failures.
-    services.openDocument(QStringLiteral("mailto:") + Label1->text());
+    m_services.openDocument(QStringLiteral("mailto:") + Label1->text());
 }
 
 void frmAbout::Label2_Click()
 {
-    services.openDocument(Label2->text());
+    m_services.openDocument(Label2->text());
 }
 
 void frmAbout::Label1_MouseMove()

@@ -49,7 +49,7 @@ protected:
 private:
     void setLinkColour(QLabel *label, const QColor &colour);
 
-    Services &services;
+    Services &m_services;
     QLabel *Image1 = nullptr;
     QLabel *Label3 = nullptr;
     QLabel *lblMail = nullptr;

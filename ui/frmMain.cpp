@@ -44,6 +44,25 @@ constexpr int kTitleBarPixels = 20;
 const QString kTitle = u"Tovel"_s;
 const QString kTitlePrefix = u"Tovel - "_s;
 
+// The stored result style is one of the conversion's styles, and a request
+// made before the settings are read groups as the settings' default does.
+static_assert(ChoiceCount(SettingKey::ShowAns) == int(ResultStyle::Scientific) + 1);
+static_assert(DefaultPlaceNum == InfoOf(SettingKey::MaxPlace).defaultValue);
+
+// The window as designed, in twips: the client area below the menu bar, the
+// two frames, and inside each frame its value box and unit list with their
+// labels; the series list and its label below the frames.
+constexpr int kClientWidth = 3510;
+constexpr int kClientHeight = 2355;
+constexpr TwipsBox kFrmBeforeConvert{60, 60, 3375, 855};
+constexpr TwipsBox kFrmAfterConvert{60, 1020, 3375, 855};
+constexpr TwipsBox kValueLabel{180, 240, 195, 195};
+constexpr TwipsBox kValueBox{780, 180, 2205, 270};
+constexpr TwipsBox kUnitLabel{180, 540, 375, 195};
+constexpr TwipsBox kUnitList{780, 480, 2460, 300};
+constexpr TwipsBox kLblLabel0{240, 2040, 555, 195};
+constexpr TwipsBox kComUnitList{840, 1980, 2460, 300};
+
 }  // namespace
 
 frmMain::frmMain(Services &services, quint64 randomSeed, QWidget *parent)
@@ -58,8 +77,8 @@ frmMain::frmMain(Services &services, quint64 randomSeed, QWidget *parent)
     buildControls();
     buildMenus();
 
-    // The window is fixed in size: client area 3510 x 2355 twips below the menu bar.
-    const QSize client = TwipsLayout(this).size(3510, 2355);
+    // The window is fixed in size: the designed client area below the menu bar.
+    const QSize client = TwipsLayout(this).size(kClientWidth, kClientHeight);
     centralWidget()->setFixedSize(client);
     setFixedSize(client.width(), client.height() + menuBar()->sizeHint().height());
 
@@ -94,9 +113,6 @@ void frmMain::buildControls()
     client->setObjectName(u"client"_s);
     setCentralWidget(client);
     const TwipsLayout layout(this);
-    const auto twipsRect = [&layout](int left, int top, int width, int height) {
-        return layout.rect(left, top, width, height);
-    };
 
     auto makeLabel = [&](int index, QWidget *container, const QString &text, QRect geometry) {
         auto *label = new QLabel(text, container);
@@ -121,25 +137,25 @@ void frmMain::buildControls()
         QLineEdit *&box;
         QComboBox *&units;
     };
-    auto makeSide = [&](Side side, const QString &name, const QString &caption, int top, int valueLabel,
-                        const QString &boxName, int unitLabel, const QString &unitsName) {
+    auto makeSide = [&](Side side, const QString &name, const QString &caption, const TwipsBox &frameBox,
+                        int valueLabel, const QString &boxName, int unitLabel, const QString &unitsName) {
         side.frame = new QGroupBox(caption, client);
         side.frame->setObjectName(name);
-        side.frame->setGeometry(twipsRect(60, top, 3375, 855));
+        layout.place(side.frame, frameBox);
         PutCaptionOnFrameLine(side.frame, layout);
-        makeLabel(valueLabel, side.frame, u"値"_s, twipsRect(180, 240, 195, 195));
+        makeLabel(valueLabel, side.frame, u"値"_s, layout.rect(kValueLabel));
         side.box = new QLineEdit(u"0"_s, side.frame);
         side.box->setObjectName(boxName);
-        side.box->setGeometry(twipsRect(780, 180, 2205, 270));
-        makeLabel(unitLabel, side.frame, u"単位"_s, twipsRect(180, 540, 375, 195));
-        side.units = makeCombo(unitsName, side.frame, twipsRect(780, 480, 2460, 300));
+        layout.place(side.box, kValueBox);
+        makeLabel(unitLabel, side.frame, u"単位"_s, layout.rect(kUnitLabel));
+        side.units = makeCombo(unitsName, side.frame, layout.rect(kUnitList));
         // A screen reader names each control by its frame and its label.
         side.box->setAccessibleName(caption + u" 値"_s);
         side.units->setAccessibleName(caption + u" 単位"_s);
     };
-    makeSide({frmBeforeConvert, txtBeforeConv, comBeforeConvUnit}, u"frmBeforeConvert"_s, u"変換前"_s, 60, 1,
-             u"txtBeforeConv"_s, 2, u"comBeforeConvUnit"_s);
-    makeSide({frmAfterConvert, txtAfterConv, comAfterConvUnit}, u"frmAfterConvert"_s, u"変換後"_s, 1020, 4,
+    makeSide({frmBeforeConvert, txtBeforeConv, comBeforeConvUnit}, u"frmBeforeConvert"_s, u"変換前"_s,
+             kFrmBeforeConvert, 1, u"txtBeforeConv"_s, 2, u"comBeforeConvUnit"_s);
+    makeSide({frmAfterConvert, txtAfterConv, comAfterConvUnit}, u"frmAfterConvert"_s, u"変換後"_s, kFrmAfterConvert, 4,
              u"txtAfterConv"_s, 3, u"comAfterConvUnit"_s);
     txtAfterConv->setReadOnly(true);
     txtAfterConv->installEventFilter(this);
@@ -150,8 +166,8 @@ void frmMain::buildControls()
     // would send full-width digits that the filter has to discard.
     txtBeforeConv->setAttribute(Qt::WA_InputMethodEnabled, false);
 
-    makeLabel(0, client, u"単位系"_s, twipsRect(240, 2040, 555, 195));
-    comUnitList = makeCombo(u"comUnitList"_s, client, twipsRect(840, 1980, 2460, 300));
+    makeLabel(0, client, u"単位系"_s, layout.rect(kLblLabel0));
+    comUnitList = makeCombo(u"comUnitList"_s, client, layout.rect(kComUnitList));
     comUnitList->setAccessibleName(u"単位系"_s);
 
     // A label whose caption needs more room than the scaled design gives it

@@ -11,6 +11,7 @@
 #include "catalogue/SeriesCatalogue.h"
 #include "catalogue/UnitRecord.h"
 #include "convert/ConversionSession.h"
+#include "settings/SettingsValues.h"
 
 #include <QMainWindow>
 #include <QPoint>
@@ -53,7 +54,7 @@ public:
     void comUnitList_Click();
     void comBeforeConvUnit_Click();
 
-    // State, for the windows this one opens and for tests.
+    // For tests only: the window's state, read by nothing in the program.
     const UnitArray &units() const { return m_session.units(); }
     const QString &lastResult() const { return m_session.lastResult(); }
     bool allConvRunning() const { return m_session.allConvRunning(); }
@@ -127,7 +128,7 @@ private:
     ConversionSession m_session;
     int intWinPos = 0;
     int intShowAns = 0;
-    int intPlaceNum = 15;
+    int intPlaceNum = InfoOf(SettingKey::MaxPlace).defaultValue;
     int intFront = 0;
     int intUnitSeries = 0;
     int intSeriesIndex = 0;

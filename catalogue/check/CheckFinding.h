@@ -29,6 +29,13 @@ enum class FindingKind {
     RadixNotWhole,     // number-base series: a radix that is not a whole number
     RadixOutOfRange,   // number-base series: a radix outside 2 to 36
     RadixOrder,        // number-base series: radices not 2, 3, 4 ... in order
+    // The lines after the counted records ("#逆数", "#別名"):
+    ExtensionInRecords,     // such a line inside the counted records: they are shifted
+    ExtensionInNumberBase,  // the number-base series reads none
+    UnknownKeyword,         // a keyword the program does not know: the line is ignored
+    ExtensionNamesNoUnit,   // an alias line for a unit that does not exist, a reciprocal line without a name
+    ReciprocalConstant,     // a reciprocal constant of 0 or not a number: every conversion fails
+    SharedAlias,            // one name for two units of a series
 };
 
 struct CheckFinding {

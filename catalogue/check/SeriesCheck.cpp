@@ -10,6 +10,7 @@
 
 #include "catalogue/SeriesCatalogue.h"
 #include "catalogue/UnitFile.h"
+#include "catalogue/check/ExtensionCheck.h"
 
 #include <QDir>
 #include <QFile>
@@ -103,7 +104,7 @@ public:
             add(FindingKind::FileUnreadable, 0, -1, QStringLiteral("ファイルを開けません。"));
             return findings_;
         }
-        contents_ = ParseSeriesText(text_);
+        contents_ = ParseSeriesText(text_, numberBase_ ? SeriesExtension::Skip : SeriesExtension::Read);
         items_ = ScanItems(text_);
         indexIssues();
 
@@ -118,9 +119,13 @@ public:
                 checkRadixOrder(last);
             else
                 checkOverflow(last);
+            checkExtensionLinesInRecords();
+            CheckExtensionLines(contents_, numberBase_,
+                                [this](FindingKind kind, int line, int unit, const QString &message) {
+                                    add(kind, line, unit, message);
+                                });
             if (contents_.trailingItems && shiftedAt < 0) {
-                const int first = 1 + 5 * int(contents_.units.size());
-                add(FindingKind::ExtraItems, itemLine(first), -1,
+                add(FindingKind::ExtraItems, contents_.trailingLine, -1,
                     QStringLiteral("単位数 %1 より後ろにも項目があります。読まれません。")
                         .arg(contents_.declaredCount));
             }
@@ -297,6 +302,22 @@ private:
         }
         checkFlag(r, 3, u.SeparatorOK);
         checkFlag(r, 4, u.ExponentOK);
+    }
+
+    // A line of the extension among the records: a count larger than the
+    // records, or a record short of an item, made it part of the records.
+    void checkExtensionLinesInRecords()
+    {
+        const int end = std::min<int>(1 + 5 * int(contents_.units.size()), int(items_.size()));
+        for (int i = 1; i < end; ++i) {
+            if (OpensExtensionLine(items_[size_t(i)], items_[size_t(i)].indexInLine == 0)) {
+                add(FindingKind::ExtensionInRecords, items_[size_t(i)].line, recordOfItem(i),
+                    QStringLiteral("「%1」の行が単位の記録の中にあって、記録として読まれます。"
+                                   "単位数か、その前の記録の項目の数を確かめてください。")
+                        .arg(items_[size_t(i)].text));
+                return;
+            }
+        }
     }
 
     static QString outOfRangeMessage(int field, const QString &item)
@@ -638,6 +659,9 @@ QString Usage()
                           "  \"\" で囲まれていないコンマを含む名前 (以降の項目がずれます)\n"
                           "  進数の系列で、基数が 2, 3, 4 ... の順に並んでいないもの、\n"
                           "  2 から 36 の整数でないもの\n"
+                          "  単位の記録の後ろの「#逆数」「#別名」の行: 記録の中に入り込んだもの、\n"
+                          "  知られていないキーワード、ない単位の名前、0 か数でない逆数の定数、\n"
+                          "  二つの単位に付いた別名、進数の系列にあるもの\n"
                           "\n"
                           "ファイルから来た制御文字 (名前、項目、パス) は \\x1B のような形で表示します。\n"
                           "\n"

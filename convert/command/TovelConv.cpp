@@ -31,7 +31,7 @@ QString HelpText()
 
   --units DIR      このフォルダーの単位系ファイルを使う (既定: プログラムの横の units)
   --series NAME    単位をこの単位系から探す (複数の単位系にある名前のとき)
-  --list [SERIES]  単位系の一覧、または SERIES の単位の一覧を表示する
+  --list [SERIES]  単位系の一覧、または SERIES の単位の一覧 (別名はタブの後) を表示する
   --names          すべての単位の名前を表示する (--series でその単位系だけ)
   --style STYLE    結果の書式: plain, grouped, scientific (既定: Tovel の設定)
   --digits N       桁区切りする整数部の最大桁数 4〜50 (既定: Tovel の設定)
@@ -253,19 +253,29 @@ private:
                 m_command.result.out += Shown(series.entry.name) + '\n';
             return kDone;
         }
-        std::vector<const SeriesNames *> shown;
         if (seriesName.isEmpty()) {
             for (const SeriesNames &series : m_index)
-                shown.push_back(&series);
-        } else {
-            const SeriesNames *series = SeriesCalled(m_index, seriesName);
-            if (!series)
-                return m_command.fail(u"単位系「%1」が見つかりません。"_s.arg(VisibleText(seriesName)));
-            shown.push_back(series);
+                for (const QString &name : series.names)
+                    m_command.result.out += Shown(name) + '\n';
+            return kDone;
         }
-        for (const SeriesNames *series : shown)
+        const SeriesNames *series = SeriesCalled(m_index, seriesName);
+        if (!series)
+            return m_command.fail(u"単位系「%1」が見つかりません。"_s.arg(VisibleText(seriesName)));
+        if (m_options.names) {
             for (const QString &name : series->names)
                 m_command.result.out += Shown(name) + '\n';
+            return kDone;
+        }
+        // One unit a line, reciprocal units included: its name, then its
+        // aliases, each after a tab.
+        m_session.LoadSeries(m_unitsDirectory, series->entry);
+        for (const UnitRecord &unit : m_session.units()) {
+            m_command.result.out += Shown(unit.UnitName);
+            for (const QString &alias : unit.Aliases)
+                m_command.result.out += '\t' + Shown(alias);
+            m_command.result.out += '\n';
+        }
         return kDone;
     }
 

@@ -101,7 +101,7 @@ void WriteCache(const QString &cacheFile, const QString &unitsDirectory, const Q
 
 QStringList NamesOfUnit(const UnitRecord &unit)
 {
-    return {unit.UnitName};
+    return QStringList{unit.UnitName} + unit.Aliases;
 }
 
 std::vector<SeriesNames> BuildUnitIndex(const QString &unitsDirectory, const QString &cacheFile, int *readFiles)

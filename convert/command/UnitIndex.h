@@ -20,8 +20,7 @@ struct SeriesNames {
     QStringList names;  // every name a unit of the series answers to, in file order
 };
 
-// The names a unit answers to: its name (and, once series files give them,
-// its other names).
+// The names a unit answers to: its name, then its aliases.
 QStringList NamesOfUnit(const UnitRecord &unit);
 
 // The series of unitsDirectory (ending in "/") in list order with their unit

@@ -7,6 +7,16 @@
 
 using namespace Qt::Literals::StringLiterals;
 
+namespace {
+
+// The window as designed, in twips.
+constexpr int kClientWidth = 6465;
+constexpr int kClientHeight = 4380;
+constexpr TwipsBox kCmdClose{2700, 3900, 1215, 375};
+constexpr TwipsBox kTxtAllAns{60, 60, 6375, 3735};
+
+}  // namespace
+
 frmAll::frmAll(const QString &lastResult, QWidget *owner) : SecondaryWindow(owner), m_lastResult(lastResult)
 {
     setObjectName(u"frmAll"_s);
@@ -15,13 +25,13 @@ frmAll::frmAll(const QString &lastResult, QWidget *owner) : SecondaryWindow(owne
     const TwipsLayout layout(this);
     cmdClose = new QPushButton(u"OK"_s, this);
     cmdClose->setObjectName(u"cmdClose"_s);
-    layout.place(cmdClose, 2700, 3900, 1215, 375);
+    layout.place(cmdClose, kCmdClose);
     cmdClose->setDefault(true);
 
     txtAllAns = new QPlainTextEdit(this);
     txtAllAns->setObjectName(u"txtAllAns"_s);
     txtAllAns->setAccessibleName(u"一括変換結果"_s);
-    layout.place(txtAllAns, 60, 60, 6375, 3735);
+    layout.place(txtAllAns, kTxtAllAns);
     txtAllAns->setReadOnly(true);
     txtAllAns->setLineWrapMode(QPlainTextEdit::NoWrap);
     txtAllAns->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -32,14 +42,12 @@ frmAll::frmAll(const QString &lastResult, QWidget *owner) : SecondaryWindow(owne
     setTabOrder(cmdClose, txtAllAns);
     cmdClose->setFocus();
 
-    setFixedSize(layout.size(6465, 4380));
+    setFixedSize(layout.size(kClientWidth, kClientHeight));
     connect(cmdClose, &QPushButton::clicked, this, &frmAll::cmdClose_Click);
 }
 
 void frmAll::Form_Load()
 {
-    SetTopMost(this, 1);
-    DisableCloseMenu(this);
     // The lines end in CR LF; the box shows them as lines.
     QString text = m_lastResult;
     text.replace(u"\r\n"_s, u"\n"_s);

@@ -68,8 +68,6 @@ TwipsLayout::TwipsLayout(const QWidget *window, FontScale scale)
 {
 }
 
-TwipsLayout::TwipsLayout(double pixelsPerTwipX, double pixelsPerTwipY) : m_x(pixelsPerTwipX), m_y(pixelsPerTwipY) {}
-
 int TwipsLayout::x(int twips) const
 {
     return qRound(twips * m_x);
@@ -100,9 +98,9 @@ QSize TwipsLayout::size(int width, int height) const
     return QSize(x(width), y(height));
 }
 
-void TwipsLayout::place(QWidget *widget, int left, int top, int width, int height) const
+void TwipsLayout::place(QWidget *widget, const TwipsBox &box) const
 {
-    widget->setGeometry(rect(left, top, width, height));
+    widget->setGeometry(rect(box));
 }
 
 void PutCaptionOnFrameLine(QGroupBox *frame, const TwipsLayout &layout)

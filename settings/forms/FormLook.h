@@ -33,6 +33,13 @@ FontScale FontScaleOf(const QWidget *widget);
 // The design font: Qt's own default, "Sans Serif" 9 pt.
 QFont DesignFont();
 
+// A control's place as designed, in twips. Each window states its design as
+// constexpr TwipsBox tables and places its controls from them through a
+// TwipsLayout.
+struct TwipsBox {
+    int left, top, width, height;
+};
+
 // Turns a window's designed twips (1/1440 inch) into pixels. Every window
 // lays out its controls through one of these.
 class TwipsLayout {
@@ -41,15 +48,15 @@ public:
     // scaled by the window's font against the design font.
     explicit TwipsLayout(const QWidget *window);
     TwipsLayout(const QWidget *window, FontScale scale);
-    TwipsLayout(double pixelsPerTwipX, double pixelsPerTwipY);
 
     int x(int twips) const;
     int y(int twips) const;
     // Edges are rounded, not lengths, so controls that touch in the design
     // still touch, and never overlap, at any scale.
     QRect rect(int left, int top, int width, int height) const;
+    QRect rect(const TwipsBox &box) const { return rect(box.left, box.top, box.width, box.height); }
     QSize size(int width, int height) const;
-    void place(QWidget *widget, int left, int top, int width, int height) const;
+    void place(QWidget *widget, const TwipsBox &box) const;
     // A length in design pixels (as at 96 dpi) scaled by the font.
     int scaledX(int designPixels) const;
     int scaledY(int designPixels) const;

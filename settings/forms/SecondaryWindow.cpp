@@ -4,6 +4,8 @@ SecondaryWindow::SecondaryWindow(QWidget *owner) : QDialog(owner, Qt::Dialog | Q
 {
     setAttribute(Qt::WA_DeleteOnClose, false);
     setSizeGripEnabled(false);
+    SetTopMost(this, 1);
+    DisableCloseMenu(this);
 }
 
 int SecondaryWindow::showModal()

@@ -11,6 +11,8 @@
 class SecondaryWindow : public QDialog {
     Q_OBJECT
 public:
+    // Sets the window up as above: on top, without its Close command. A
+    // derived window only builds its controls.
     explicit SecondaryWindow(QWidget *owner);
 
     // Shows the window modally over its owner; returns when it is unloaded.

@@ -1,6 +1,5 @@
 #include "settings/forms/frmSet.h"
 
-#include "settings/SettingsValues.h"
 #include "settings/forms/FormLook.h"
 
 #include <QFrame>
@@ -13,13 +12,42 @@
 #include <QRadioButton>
 #include <QScrollBar>
 
+#include <iterator>
+
 using namespace Qt::StringLiterals;
 
 namespace {
 
 // Ends of the digit limit, as the scroll bar shows them: top and bottom.
-constexpr int kTopLimit = 50;
-constexpr int kBottomLimit = 4;
+constexpr int kTopLimit = int(InfoOf(SettingKey::MaxPlace).max);
+constexpr int kBottomLimit = int(InfoOf(SettingKey::MaxPlace).min);
+constexpr int kDefaultLimit = InfoOf(SettingKey::MaxPlace).defaultValue;
+static_assert(kBottomLimit >= 0 && kTopLimit < 100, "the digit limit box holds two digits");
+// The three result styles' options, the placement's two and the start
+// series' two are the values of their keys from 0 on.
+static_assert(InfoOf(SettingKey::ShowAns).min == 0 && InfoOf(SettingKey::WinPos).min == 0
+              && InfoOf(SettingKey::UnitSeries).min == 0);
+
+// The window as designed, in twips; the options, captions and the digit
+// limit's box and bar inside their frames.
+constexpr int kClientWidth = 5145;
+constexpr int kClientHeight = 4425;
+constexpr TwipsBox kFrame1{60, 60, 4995, 2295};
+constexpr TwipsBox kOptShowAns[3] = {{120, 300, 1755, 180}, {120, 600, 2055, 180}, {120, 1740, 855, 180}};
+constexpr TwipsBox kLabel2{420, 900, 1695, 195};
+constexpr TwipsBox kTxtPlaceNum{2280, 840, 495, 285};
+constexpr TwipsBox kVscPlaceNum{2760, 840, 255, 285};
+constexpr TwipsBox kLabel1[3] = {{420, 1980, 3795, 195}, {420, 1200, 4275, 195}, {420, 1440, 3615, 195}};
+constexpr TwipsBox kFrame2{60, 2460, 4995, 615};
+constexpr TwipsBox kOptWinPos[2] = {{120, 300, 1755, 195}, {2640, 300, 1035, 195}};
+constexpr TwipsBox kFrame3{60, 3180, 4995, 615};
+constexpr TwipsBox kOptUnitSeries[2] = {{120, 300, 1935, 195}, {2640, 300, 975, 195}};
+// The etched rule above the buttons: a white line with a grey one under it.
+constexpr TwipsBox kLine1[2] = {{60, 3900, 4980, 15}, {60, 3915, 4980, 15}};
+constexpr TwipsBox kCmdOK{1500, 4020, 1095, 315};
+constexpr TwipsBox kCmdCancel{2700, 4020, 1095, 315};
+constexpr TwipsBox kCmdAppli{3900, 4020, 1095, 315};
+static_assert(std::size(kOptShowAns) == size_t(ChoiceCount(SettingKey::ShowAns)), "a place for every result style");
 
 }  // namespace
 
@@ -34,9 +62,6 @@ void frmSet::buildControls()
     setWindowTitle(u"設定"_s);
 
     const TwipsLayout layout(this);
-    const auto place = [&layout](QWidget *widget, int left, int top, int width, int height) {
-        layout.place(widget, left, top, width, height);
-    };
     const auto label = [&](QWidget *parent, const QString &name, const QString &caption) {
         auto *widget = new QLabel(caption, parent);
         widget->setObjectName(name);
@@ -48,34 +73,34 @@ void frmSet::buildControls()
         widget->setObjectName(name);
         return widget;
     };
-    const auto frame = [&](const QString &name, const QString &caption, int top, int height) {
+    const auto frame = [&](const QString &name, const QString &caption, const TwipsBox &box) {
         auto *widget = new QGroupBox(caption, this);
         widget->setObjectName(name);
         PutCaptionOnFrameLine(widget, layout);
-        place(widget, 60, top, 4995, height);
+        layout.place(widget, box);
         return widget;
     };
     // A frame of two options side by side, as the placement and start-series choices are.
     const auto optionPair = [&](QGroupBox *parent, std::array<QRadioButton *, 2> &pair, const QString &name,
-                                const QString &first, int firstWidth, const QString &second, int secondWidth) {
+                                const QString &first, const QString &second, const TwipsBox(&boxes)[2]) {
         pair[0] = option(parent, name + u"_0"_s, first);
-        place(pair[0], 120, 300, firstWidth, 195);
+        layout.place(pair[0], boxes[0]);
         pair[1] = option(parent, name + u"_1"_s, second);
-        place(pair[1], 2640, 300, secondWidth, 195);
+        layout.place(pair[1], boxes[1]);
     };
 
-    Frame1 = frame(u"Frame1"_s, u"結果の表示方法"_s, 60, 2295);
+    Frame1 = frame(u"Frame1"_s, u"結果の表示方法"_s, kFrame1);
     optShowAns[0] = option(Frame1, u"optShowAns_0"_s, u"数字で （そのまま）"_s);
-    place(optShowAns[0], 120, 300, 1755, 180);
+    layout.place(optShowAns[0], kOptShowAns[0]);
     optShowAns[1] = option(Frame1, u"optShowAns_1"_s, u"数字で （\"，\"で区切る）"_s);
-    place(optShowAns[1], 120, 600, 2055, 180);
-    Label2 = label(Frame1, u"Label2"_s, u"上限桁数 (4 - 50(桁))"_s);
-    place(Label2, 420, 900, 1695, 195);
-    txtPlaceNum = new QLineEdit(u"15"_s, Frame1);
+    layout.place(optShowAns[1], kOptShowAns[1]);
+    Label2 = label(Frame1, u"Label2"_s, u"上限桁数 (%1 - %2(桁))"_s.arg(kBottomLimit).arg(kTopLimit));
+    layout.place(Label2, kLabel2);
+    txtPlaceNum = new QLineEdit(QString::number(kDefaultLimit), Frame1);
     txtPlaceNum->setObjectName(u"txtPlaceNum"_s);
     txtPlaceNum->setMaxLength(2);
     txtPlaceNum->setAccessibleName(u"上限桁数"_s);
-    place(txtPlaceNum, 2280, 840, 495, 285);
+    layout.place(txtPlaceNum, kTxtPlaceNum);
     // The bar's own value runs upwards from its top end; the limit is read
     // through scrollBarLimit(), so the upper arrow, a click above the handle,
     // Up and the wheel turned up all raise the limit by one.
@@ -85,28 +110,26 @@ void frmSet::buildControls()
     vscPlaceNum->setSingleStep(1);
     vscPlaceNum->setPageStep(1);
     vscPlaceNum->setAccessibleName(u"上限桁数"_s);
-    setScrollBarLimit(15);
-    place(vscPlaceNum, 2760, 840, 255, 285);
+    setScrollBarLimit(kDefaultLimit);
+    layout.place(vscPlaceNum, kVscPlaceNum);
     Label1[1] = label(Frame1, u"Label1_1"_s, u"※桁数が「上限桁数」を超えた場合は、無視します。"_s);
-    place(Label1[1], 420, 1200, 4275, 195);
+    layout.place(Label1[1], kLabel1[1]);
     Label1[2] = label(Frame1, u"Label1_2"_s, u"※区切りがふさわしくない場合は、無視します。"_s);
-    place(Label1[2], 420, 1440, 3615, 195);
+    layout.place(Label1[2], kLabel1[2]);
     optShowAns[2] = option(Frame1, u"optShowAns_2"_s, u"指数で"_s);
-    place(optShowAns[2], 120, 1740, 855, 180);
+    layout.place(optShowAns[2], kOptShowAns[2]);
     Label1[0] = label(Frame1, u"Label1_0"_s, u"※指数形式がふさわしくない場合は、無視します。"_s);
-    place(Label1[0], 420, 1980, 3795, 195);
+    layout.place(Label1[0], kLabel1[0]);
 
-    Frame2 = frame(u"Frame2"_s, u"メインウィンドウの位置"_s, 2460, 615);
-    optionPair(Frame2, optWinPos, u"optWinPos"_s, u"前回終了時の場所"_s, 1755, u"常に中央"_s, 1035);
+    Frame2 = frame(u"Frame2"_s, u"メインウィンドウの位置"_s, kFrame2);
+    optionPair(Frame2, optWinPos, u"optWinPos"_s, u"前回終了時の場所"_s, u"常に中央"_s, kOptWinPos);
 
-    Frame3 = frame(u"Frame3"_s, u"起動時の単位系"_s, 3180, 615);
-    optionPair(Frame3, optUnitSeries, u"optUnitSeries"_s, u"前回終了時の単位系"_s, 1935, u"ランダム"_s, 975);
+    Frame3 = frame(u"Frame3"_s, u"起動時の単位系"_s, kFrame3);
+    optionPair(Frame3, optUnitSeries, u"optUnitSeries"_s, u"前回終了時の単位系"_s, u"ランダム"_s, kOptUnitSeries);
 
-    // The etched rule above the buttons: a white line with a grey one under it.
     const QColor lineColours[2] = {RuleLightColour(), RuleShadowColour()};
     for (int i = 0; i < 2; ++i)
-        Line1[size_t(i)] = MakeRuleLine(this, u"Line1_%1"_s.arg(i), lineColours[i],
-                                        layout.rect(60, 3900 + 15 * i, 5040 - 60, 15));
+        Line1[size_t(i)] = MakeRuleLine(this, u"Line1_%1"_s.arg(i), lineColours[i], layout.rect(kLine1[i]));
 
     const auto button = [&](const QString &name, const QString &caption) {
         auto *widget = new QPushButton(caption, this);
@@ -114,11 +137,11 @@ void frmSet::buildControls()
         return widget;
     };
     cmdOK = button(u"cmdOK"_s, u"OK"_s);
-    place(cmdOK, 1500, 4020, 1095, 315);
+    layout.place(cmdOK, kCmdOK);
     cmdCancel = button(u"cmdCancel"_s, u"キャンセル"_s);
-    place(cmdCancel, 2700, 4020, 1095, 315);
+    layout.place(cmdCancel, kCmdCancel);
     cmdAppli = button(u"cmdAppli"_s, u"適用(&A)"_s);
-    place(cmdAppli, 3900, 4020, 1095, 315);
+    layout.place(cmdAppli, kCmdAppli);
     cmdAppli->setEnabled(false);
     // Enter anywhere in the dialog stands for OK, as Esc stands for Cancel.
     cmdOK->setDefault(true);
@@ -135,7 +158,7 @@ void frmSet::buildControls()
          {optShowAns[0], optShowAns[1], optShowAns[2], optWinPos[0], optWinPos[1], optUnitSeries[0], optUnitSeries[1]})
         GrowToFitCaption(caption, caption->text(), Grow::AboutTheMiddle);
 
-    setFixedSize(layout.size(5145, 4425));
+    setFixedSize(layout.size(kClientWidth, kClientHeight));
 
     for (int i = 0; i < int(optShowAns.size()); ++i) {
         connect(optShowAns[size_t(i)], &QRadioButton::toggled, this, [this, i](bool checked) {
@@ -178,9 +201,6 @@ void frmSet::setScrollBarLimit(int limit)
 
 void frmSet::Form_Load()
 {
-    SetTopMost(this, 1);
-    DisableCloseMenu(this);
-
     // Selecting the stored options is no choice of the user's: it leaves
     // Apply disabled. Stored values the controls cannot show read as the
     // defaults.

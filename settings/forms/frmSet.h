@@ -9,6 +9,7 @@
 //
 // Use: frmSet dlg(settingsPath, owner); dlg.Form_Load(); dlg.showModal();
 
+#include "settings/SettingsValues.h"
 #include "settings/forms/SecondaryWindow.h"
 
 #include <QString>
@@ -44,13 +45,14 @@ protected:
 
 private:
     void buildControls();
-    // The scroll bar runs from 50 at its top end to 4 at its bottom end.
+    // The scroll bar runs from the highest digit limit at its top end to the
+    // lowest at its bottom end.
     int scrollBarLimit() const;
     void setScrollBarLimit(int limit);
 
     QString striniAdd;
     int intShowAns = 0;
-    int intPlaceNum = 15;
+    int intPlaceNum = InfoOf(SettingKey::MaxPlace).defaultValue;
     int intWinPos = 0;
     int intUnitSeries = 0;
     bool m_loading = false;
@@ -58,9 +60,10 @@ private:
     QGroupBox *Frame1 = nullptr;
     QGroupBox *Frame2 = nullptr;
     QGroupBox *Frame3 = nullptr;
-    std::array<QRadioButton *, 3> optShowAns{};
-    std::array<QRadioButton *, 2> optWinPos{};
-    std::array<QRadioButton *, 2> optUnitSeries{};
+    // One option for every value of its key.
+    std::array<QRadioButton *, ChoiceCount(SettingKey::ShowAns)> optShowAns{};
+    std::array<QRadioButton *, ChoiceCount(SettingKey::WinPos)> optWinPos{};
+    std::array<QRadioButton *, ChoiceCount(SettingKey::UnitSeries)> optUnitSeries{};
     QLabel *Label2 = nullptr;
     QLineEdit *txtPlaceNum = nullptr;
     QScrollBar *vscPlaceNum = nullptr;

@@ -9,7 +9,8 @@ class QWidget;
 int SetTopMost(QWidget *form, int flag);
 
 // Takes the close button and the window manager's close request away from
-// window; it then closes only through UnloadWindow. Returns non-zero.
+// window; it then closes only from code, through QDialog::done (a secondary
+// window's own buttons, by SecondaryWindow::unload). Returns non-zero.
 int DisableCloseMenu(QWidget *window);
 
 // Whether DisableCloseMenu was applied to window.

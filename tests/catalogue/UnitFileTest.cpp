@@ -595,3 +595,94 @@ TEST(ScanSeriesItems, SplitsLikeTheLoaderAndKnowsTheLines)
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------------------
+// Reciprocal units and aliases after the counted records
+
+namespace {
+
+struct Loaded {
+    const char *name;
+    double factor;
+    bool reciprocal;
+    int sep;
+    int exp;
+    QStringList aliases;
+};
+
+}  // namespace
+
+TEST_F(UnitFileTest, ExtensionLinesAddReciprocalUnitsAndAliases)
+{
+    const QByteArray records = "2\r\n"
+                               "\"km/L\",0.001,0,1,1\r\n"
+                               "\"m/L\",1,0,0,0\r\n";
+    struct Case {
+        const char *what;
+        QByteArray extension;  // the lines after the records
+        std::vector<Loaded> units;
+        bool trailing;
+    };
+    const Loaded kmL{"km/L", 0.001, false, 1, 1, {}};
+    const Loaded mL{"m/L", 1, false, 0, 0, {}};
+    const std::vector<Case> cases = {
+        {"none", "", {kmL, mL}, false},
+        {"reciprocal after the counted units",
+         "\"#逆数\",\"L/100km\",100000,1,0\r\n\"#逆数\",x,2\r\n",
+         {kmL, mL, {"L/100km", 100000, true, 1, 0, {}}, {"x", 2, true, 0, 0, {}}},
+         false},
+        {"aliases of counted and reciprocal units, even before their line",
+         "\"#別名\",\"L/100km\",l100\r\n\"#別名\",\"km/L\",kpl,\"km/l\",kpl,,km/L\r\n"
+         "\"#逆数\",\"L/100km\",100000,0,0\r\n\"#別名\",\"L/100km\",\"ℓ/100km\"\r\n",
+         {{"km/L", 0.001, false, 1, 1, {"kpl", "km/l"}}, mL, {"L/100km", 100000, true, 0, 0, {"l100", "ℓ/100km"}}},
+         false},
+        {"unknown keyword, unknown unit and nameless reciprocal are ignored",
+         "\"#新\",a,b\r\n\"#別名\",nowhere,n\r\n\"#逆数\",,5,0,0\r\n\r\n",
+         {kmL, mL},
+         false},
+        {"a line end ends the line, a quoted comma does not",
+         "\"#逆数\",\"a,b\",4\r\n1,0\r\n",
+         {kmL, mL, {"a,b", 4, true, 0, 0, {}}},
+         true},
+        {"other items stay unread", "junk\r\n\"#逆数\",r,3,0,0\r\n", {kmL, mL, {"r", 3, true, 0, 0, {}}}, true},
+        {"unquoted keyword is an item like any other", "#逆数,r,3,0,0\r\n", {kmL, mL}, true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        const QString text = QString::fromUtf8(records + c.extension);
+        // What a reader of the records alone gets: exactly the counted units.
+        const UnitFileContents plain = ParseSeriesText(text, SeriesExtension::Skip);
+        expectUnits(plain.units, recs(ParseSeriesText(QString::fromUtf8(records)).units));
+        EXPECT_TRUE(plain.reciprocalUnits.empty());
+        EXPECT_EQ(plain.trailingItems, c.trailing);
+
+        UnitArray units;
+        ASSERT_EQ(LoadUnitFile(write(records + c.extension), units), int(c.units.size()) - 1);
+        for (size_t i = 0; i < c.units.size(); ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_EQ(units[i].UnitName, QString::fromUtf8(c.units[i].name));
+            EXPECT_EQ(units[i].Factor, c.units[i].factor);
+            EXPECT_EQ(units[i].Offset, 0.0);
+            EXPECT_EQ(units[i].Reciprocal, c.units[i].reciprocal);
+            EXPECT_EQ(units[i].SeparatorOK, c.units[i].sep);
+            EXPECT_EQ(units[i].ExponentOK, c.units[i].exp);
+            EXPECT_EQ(units[i].Aliases, c.units[i].aliases);
+        }
+        // The number-base series reads no extension.
+        ASSERT_EQ(LoadUnitFile(write(records + c.extension, u"進数.dat"_s), units), 1);
+    }
+}
+
+TEST(FindUnitByName, NameBeforeAlias)
+{
+    UnitArray units(3);
+    units[0].UnitName = u"坪"_s;
+    units[0].Aliases = QStringList{u"tsubo"_s, u"つぼ"_s};
+    units[1].UnitName = u"tsubo"_s;
+    units[2].UnitName = u"畳"_s;
+    units[2].Aliases = QStringList{u"じょう"_s, u"つぼ"_s};
+    const std::pair<QString, int> cases[] = {{u"坪"_s, 0},     {u"つぼ"_s, 0},   {u"tsubo"_s, 1},
+                                             {u"じょう"_s, 2}, {u"Tsubo"_s, -1}, {QString(), -1}};
+    for (const auto &[name, index] : cases)
+        EXPECT_EQ(FindUnitByName(units, name), index) << name.toStdString();
+}

@@ -49,7 +49,25 @@ const UnitArray &Radices()
     return units;
 }
 
-enum Series { LinearSeries, NumberBase };
+// Fuel economy: km/L is the base unit, L/100km and L/km are its reciprocals.
+const UnitArray &Fuel()
+{
+    static const UnitArray units = [] {
+        UnitArray u = {
+            Unit("km/L", 1, 0, 1, 1),                      // 0
+            Unit("mpg", 1.609344 / 3.785411784, 0, 1, 1),  // 1
+            Unit("L/100km", 100, 0, 1, 1),                 // 2
+            Unit("L/km", 1, 0, 0, 0),                      // 3
+            Unit("no constant", 0, 0, 1, 1),               // 4: a reciprocal line without K
+        };
+        for (size_t i = 2; i < u.size(); ++i)
+            u[i].Reciprocal = true;
+        return u;
+    }();
+    return units;
+}
+
+enum Series { LinearSeries, NumberBase, FuelSeries };
 
 struct Case {
     const char *name;
@@ -126,6 +144,17 @@ const Case kCases[] = {
     {"no source unit", LinearSeries, "1", -1, 0, 0, 15, false, "", Other, ""},
     {"target beyond the units", LinearSeries, "1", 0, 7, 0, 15, false, "", Other, ""},
 
+    {"30 mpg in L/100km", FuelSeries, "30", 1, 2, 0, 15, true, "7.84048611111111", Ok, "30"},
+    {"L/100km back to mpg", FuelSeries, "7.84048611111111", 2, 1, 0, 15, true, "30", Ok, "7.84048611111111"},
+    {"reciprocal to reciprocal", FuelSeries, "5", 2, 3, 0, 15, true, "0.05", Ok, "5"},
+    {"negative reciprocal", FuelSeries, "-4", 2, 0, 0, 15, true, "-25", Ok, "-4"},
+    {"reciprocal grouped", FuelSeries, "0.05", 0, 2, 1, 15, true, "2,000", Ok, "0.05"},
+    {"0 in a reciprocal unit", FuelSeries, "0", 2, 0, 0, 15, false, "", Other, ""},
+    {"0 into a reciprocal unit", FuelSeries, "-0", 0, 2, 0, 15, false, "", Other, ""},
+    {"0 in the same reciprocal unit", FuelSeries, "0", 2, 2, 0, 15, false, "", Other, ""},
+    {"reciprocal unit without a constant", FuelSeries, "1", 4, 0, 0, 15, false, "", Other, ""},
+    {"reciprocal beyond double range", FuelSeries, "1e-307", 2, 0, 0, 15, false, "", Overflow, ""},
+
     {"radix 16 to 2", NumberBase, "ff", 2, 0, 0, 15, true, "11111111", Ok, "ff"},
     {"radix 36 to 10", NumberBase, "z", 3, 1, 0, 15, true, "35", Ok, "z"},
     {"blanks around digits", NumberBase, " ff ", 2, 0, 0, 15, true, "11111111", Ok, " ff "},
@@ -161,7 +190,10 @@ TEST_P(ConvertRequestTest, GivesTheExpectedOutcome)
     request.style = ResultStyleOf(c.showAns);
     request.placeNum = c.placeNum;
 
-    const ConversionOutcome out = ConvertRequest(request, c.series == NumberBase ? Radices() : Linear());
+    const ConversionOutcome out = ConvertRequest(request,
+                                                 c.series == NumberBase       ? Radices()
+                                                     : c.series == FuelSeries ? Fuel()
+                                                                              : Linear());
     EXPECT_EQ(out.resultWritten, c.written);
     if (c.written) {
         EXPECT_EQ(out.resultText, c.result);

@@ -354,16 +354,6 @@ TEST(RoundToInt16, RoundsTiesToEvenAndOverflowsOutside16Bits)
         EXPECT_EQ(FailureOf([&] { RoundToInt16(in); }), FailureKind::Overflow) << in;
 }
 
-TEST(RadixRemainder, GivesTheRemainderOrOverflows)
-{
-    EXPECT_EQ(RadixRemainder(255, 16), 15);
-    EXPECT_EQ(RadixRemainder(7, 2), 1);
-    EXPECT_EQ(RadixRemainder(0, 10), 0);
-    EXPECT_EQ(FailureOf([] { RadixRemainder(5, 0); }), FailureKind::Overflow);
-    EXPECT_EQ(FailureOf([] { RadixRemainder(INFINITY, 2); }), FailureKind::Overflow);
-    EXPECT_EQ(FailureOf([] { RadixRemainder(32767.9, -32768); }), FailureKind::Overflow);
-}
-
 struct ToRadixCase {
     double value;
     int radix;

@@ -194,12 +194,8 @@ TEST_F(EndProgram, TwoCopiesEndingTogetherLoseNoKey)
         waitEnd(first);
         waitEnd(second);
         bool complete = true;
-        for (const SettingKey key :
-             {SettingKey::Front, SettingKey::WinPos, SettingKey::MainFormTop, SettingKey::MainFormLeft,
-              SettingKey::ShowAns, SettingKey::MaxPlace, SettingKey::UnitSeries, SettingKey::LastUnitSeries}) {
-            const SettingInfo &info = InfoOf(key);
+        for (const SettingInfo &info : SettingTable)
             complete = complete && ReadValue(ini, info.section, info.key, "missing") != "missing";
-        }
         const QByteArray bytes = ReadFile(ini);
         complete = complete && bytes.count("[FormSet]") == 1 && bytes.count("[CalcSet]") == 1;
         if (!complete)

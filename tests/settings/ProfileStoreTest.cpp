@@ -1,12 +1,9 @@
 // Saves that meet: two programs saving at once, a lock held by another
-// program or left by a killed one, temporary files of killed saves; and the
-// end signals reaching the event loop.
-#include "settings/EndSignals.h"
+// program or left by a killed one, temporary files of killed saves.
 #include "settings/ProfileStore.h"
 #include "settings/SettingsValues.h"
 #include "settings/modFileFuncs.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -14,7 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <ctime>
 #include <vector>
 
@@ -25,10 +21,6 @@
 #include <unistd.h>
 
 namespace {
-
-constexpr SettingKey kAllKeys[] = {SettingKey::ShowAns,        SettingKey::MaxPlace, SettingKey::UnitSeries,
-                                   SettingKey::LastUnitSeries, SettingKey::Front,    SettingKey::MainFormTop,
-                                   SettingKey::MainFormLeft,   SettingKey::WinPos};
 
 QStringList Entries(const QString &folder)
 {
@@ -48,8 +40,8 @@ void WriteFile(const QString &path, const QByteArray &bytes)
 std::vector<SettingText> SaveOf(int value)
 {
     std::vector<SettingText> save;
-    for (const SettingKey key : kAllKeys)
-        save.push_back({key, QString::number(value)});
+    for (const SettingInfo &info : SettingTable)
+        save.push_back({info.id, QString::number(value)});
     return save;
 }
 
@@ -57,8 +49,7 @@ std::vector<SettingText> SaveOf(int value)
 std::vector<int> Values(const QString &path)
 {
     std::vector<int> values;
-    for (const SettingKey key : kAllKeys) {
-        const SettingInfo &info = InfoOf(key);
+    for (const SettingInfo &info : SettingTable) {
         bool ok = false;
         const int value = ReadValue(path, info.section, info.key, "x").toInt(&ok);
         values.push_back(ok ? value : -1);
@@ -196,31 +187,6 @@ TEST(ProfileStore, ASaveRemovesOldTemporaryFilesOfKilledSaves)
         EXPECT_EQ(QFileInfo::exists(dir.filePath(p.name)), !p.removed) << p.name;
     EXPECT_TRUE(QFileInfo(dir.filePath("Tovelset.ini.Dir123")).isDir());
     EXPECT_TRUE(QFileInfo(dir.filePath("Tovelset.ini.Lnk123")).isSymLink());
-}
-
-// SIGTERM, SIGHUP and SIGINT reach the event loop as requests to end
-// instead of ending the program; afterwards their default handling is back.
-TEST(EndSignals, EachSignalBecomesARequestInTheEventLoop)
-{
-    std::vector<int> received;
-    {
-        EndSignals endSignals;
-        ASSERT_TRUE(endSignals.isActive());
-        QObject::connect(&endSignals, &EndSignals::endRequested, [&](int s) { received.push_back(s); });
-        for (const int s : {SIGTERM, SIGHUP, SIGINT})
-            ASSERT_EQ(raise(s), 0);
-        EXPECT_TRUE(received.empty()) << "handled inside the signal handler";
-        QElapsedTimer timer;
-        timer.start();
-        while (received.size() < 3 && timer.elapsed() < 5000)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
-        EXPECT_EQ(received, (std::vector<int>{SIGTERM, SIGHUP, SIGINT}));
-    }
-    for (const int s : {SIGTERM, SIGHUP, SIGINT}) {
-        struct sigaction now {};
-        ASSERT_EQ(sigaction(s, nullptr, &now), 0);
-        EXPECT_EQ(now.sa_handler, SIG_DFL) << s;
-    }
 }
 
 }  // namespace

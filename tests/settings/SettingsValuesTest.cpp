@@ -161,17 +161,16 @@ TEST_F(StoredSettings, TheLastSeriesMustBeAnIndexOfTheList)
     EXPECT_EQ(ReadSetting(path, SettingKey::LastUnitSeries), 3);  // list size not known
 }
 
-TEST_F(StoredSettings, WrittenValuesGoToTheirSectionsAsPlainDecimals)
+TEST_F(StoredSettings, WrittenValuesGoToTheirSections)
 {
-    EXPECT_EQ(WriteSetting(path, SettingKey::ShowAns, 2), 1);
-    EXPECT_EQ(WriteSetting(path, SettingKey::Front, -1), 1);
-    EXPECT_EQ(WriteSetting(path, SettingKey::MaxPlace, 7), 1);
+    EXPECT_EQ(WriteSettings(path, {{SettingKey::ShowAns, "2"}, {SettingKey::Front, "-1"}, {SettingKey::MaxPlace, "7"}}),
+              1);
     EXPECT_EQ(ReadValue(path, "CalcSet", "ShowAns", "?"), "2");
     EXPECT_EQ(ReadValue(path, "FormSet", "Front", "?"), "-1");
     EXPECT_EQ(ReadValue(path, "CalcSet", "MaxPlace", "?"), "7");
     EXPECT_EQ(ReadValue(path, "FormSet", "ShowAns", "?"), "?");
 
-    EXPECT_EQ(WriteSetting(dir.filePath("no/such/folder.ini"), SettingKey::ShowAns, 1), 0);
+    EXPECT_EQ(WriteSettings(dir.filePath("no/such/folder.ini"), {{SettingKey::ShowAns, "1"}}), 0);
 }
 
 TEST(CoordinateText, WritesASinglePrecisionNumberLikeThePlatform)

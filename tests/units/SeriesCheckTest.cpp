@@ -103,6 +103,19 @@ const Planted kPlanted[] = {
     {"unclosed quote on the count", "長さ.dat", "\"1\n", FindingKind::UnclosedQuote, -1, 1,
      2},  // and the count is short of a record
     {"text after a closing quote", "長さ.dat", "1\n\"a\"b,1,0,1,1\n", FindingKind::TextAfterQuote, 0, 2},
+    {"extension line inside the records", "燃費.dat", "2\n\"a\",1,0,1,1\n\"#逆数\",\"b\",100,0,0\n",
+     FindingKind::ExtensionInRecords, 1, 3, 2},  // and "b" is no factor
+    {"extension in the number-base series", "進数.dat", "1\n\"2進数\",2,0,0,0\n\"#別名\",\"2進数\",bin\n",
+     FindingKind::ExtensionInNumberBase, -1, 3},
+    {"keyword not known", "燃費.dat", "1\n\"a\",1,0,1,1\n\"#逆", FindingKind::UnknownKeyword, -1, 3,
+     2},  // and its quote is not closed
+    {"alias of no unit", "燃費.dat", "1\n\"a\",1,0,1,1\n\"#別名\",\"b\",c\n", FindingKind::ExtensionNamesNoUnit, -1, 3},
+    {"reciprocal constant of 0", "燃費.dat", "1\n\"a\",1,0,1,1\n\"#逆数\",\"b\",0,0,0\n",
+     FindingKind::ReciprocalConstant, -1, 3},
+    {"reciprocal constant not a number", "燃費.dat", "1\n\"a\",1,0,1,1\n\n\"#逆数\",\"b\",x,0,0\n",
+     FindingKind::ReciprocalConstant, -1, 4},
+    {"alias of two units", "燃費.dat", "2\n\"a\",1,0,1,1\n\"b\",2,0,1,1\n\"#別名\",a,x\n\"#別名\",b,y,x\n",
+     FindingKind::SharedAlias, -1, 5},
 };
 
 TEST(SeriesCheck, FindsEachPlantedFaultAtItsUnitAndLine)
@@ -280,6 +293,8 @@ TEST(SeriesCheck, SoundFilesGiveNoFinding)
         "2\n\"ケルビン\",1,273.15,1,1\n\"x\",2.5E+03,-1.5,0,0\n",
         // flag 0 is as sound as 1
         "1\n\"a\",1,0,0,0\n",
+        // reciprocal units and aliases, the alias before its unit's line
+        "1\n\"a\",1,0,0,0\n\n\"#別名\",\"b\",bb,\"b-b\"\n\"#逆数\",\"b\",1E2,1,1\n\"#別名\",a,aa\n",
     };
     for (const char *content : sound) {
         QTemporaryDir dir;

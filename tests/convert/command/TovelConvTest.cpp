@@ -93,12 +93,14 @@ TEST_F(TovelConvTest, FailuresSayWhatWentWrongWithTheirStatus)
     };
     writeStandardSeries();
     writeSeries(u"time.dat"_s, "2\r\n\"s\",1,0,1,1\r\n\"m\",60,0,1,1\r\n");
+    writeSeries(u"speed.dat"_s, "1\r\n\"mps\",1,0,1,1\r\n\"#別名\",\"mps\",\"m/s\"\r\n");
     const Case cases[] = {
         {"ambiguous name",
          {u"1"_s, u"m"_s},
          1,
          u"tovelconv: 単位「m」は複数の単位系 「length」、「time」 にあります。"_s},
         {"series chooses", {u"--series"_s, u"time"_s, u"2"_s, u"m"_s, u"s"_s}, 0, QString()},
+        {"an alias finds its unit", {u"2"_s, u"m/s"_s}, 0, QString()},
         {"unknown unit", {u"1"_s, u"parsec"_s}, 1, u"tovelconv: 単位「parsec」が見つかりません。"_s},
         {"unit of another series",
          {u"1"_s, u"km"_s, u"C"_s},

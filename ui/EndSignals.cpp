@@ -1,4 +1,4 @@
-#include "settings/EndSignals.h"
+#include "ui/EndSignals.h"
 
 #include <QSocketNotifier>
 

@@ -1,0 +1,117 @@
+#include "catalogue/check/ExtensionCheck.h"
+
+#include <QHash>
+
+namespace {
+
+QString NameOf(const UnitFileContents &contents, int unit)
+{
+    const size_t counted = contents.units.size();
+    if (unit < 0)
+        return QString();
+    if (size_t(unit) < counted)
+        return contents.units[size_t(unit)].UnitName;
+    return contents.reciprocalUnits[size_t(unit) - counted].UnitName;
+}
+
+void CheckReciprocalLine(const UnitFileContents &contents, const ExtensionLine &line, QHash<QString, int> &unitOfName,
+                         const ExtensionFindingSink &add)
+{
+    if (line.items.empty() || line.items[0].text.isEmpty()) {
+        add(FindingKind::ExtensionNamesNoUnit, line.line, -1,
+            QStringLiteral("「#逆数」の行に単位の名前がありません。この行は読まれません。"));
+        return;
+    }
+    if (line.unit < 0) {
+        add(FindingKind::ExtensionNamesNoUnit, line.line, -1,
+            QStringLiteral("単位「%1」は系列の単位数の上限 %2 を超えるので読まれません。")
+                .arg(line.items[0].text)
+                .arg(kMaxLoadedUnits));
+        return;
+    }
+    const UnitRecord &unit = contents.reciprocalUnits[size_t(line.unit) - contents.units.size()];
+    const auto seen = unitOfName.constFind(unit.UnitName);
+    if (seen != unitOfName.constEnd() && seen.value() != line.unit) {
+        add(FindingKind::DuplicateName, line.line, -1,
+            QStringLiteral("逆数の単位「%1」は単位 %2 と同じ名前です。一覧で見分けられません。")
+                .arg(unit.UnitName)
+                .arg(seen.value() + 1));
+    } else {
+        unitOfName.insert(unit.UnitName, line.unit);
+    }
+    if (unit.Factor == 0.0) {
+        add(FindingKind::ReciprocalConstant, line.line, -1,
+            QStringLiteral("逆数の単位「%1」の定数「%2」が 0 か、数として読めません。"
+                           "この単位との変換はすべてエラーになります。")
+                .arg(unit.UnitName, line.items.size() > 1 ? line.items[1].text.trimmed() : QString()));
+    }
+    const std::pair<qint16, const char16_t *> flags[] = {{unit.SeparatorOK, u"桁区切りフラグ"},
+                                                         {unit.ExponentOK, u"指数表示フラグ"}};
+    for (const auto &[value, what] : flags) {
+        if (value != 0 && value != 1) {
+            add(FindingKind::BadFlag, line.line, -1,
+                QStringLiteral("逆数の単位「%1」の%2が %3 です。0 か 1 にしてください。")
+                    .arg(unit.UnitName, QString::fromUtf16(what))
+                    .arg(value));
+        }
+    }
+}
+
+void CheckAliasLine(const UnitFileContents &contents, const ExtensionLine &line, QHash<QString, int> &unitOfName,
+                    const ExtensionFindingSink &add)
+{
+    if (line.unit < 0) {
+        add(FindingKind::ExtensionNamesNoUnit, line.line, -1,
+            QStringLiteral("「#別名」の単位「%1」がこの系列にありません。この行は読まれません。")
+                .arg(line.items.empty() ? QString() : line.items[0].text));
+        return;
+    }
+    for (size_t i = 1; i < line.items.size(); ++i) {
+        const QString &alias = line.items[i].text;
+        if (alias.isEmpty())
+            continue;
+        const auto seen = unitOfName.constFind(alias);
+        if (seen == unitOfName.constEnd()) {
+            unitOfName.insert(alias, line.unit);
+        } else if (seen.value() != line.unit) {
+            add(FindingKind::SharedAlias, line.line, -1,
+                QStringLiteral("別名「%1」は単位「%2」の名前か別名でもあります。どちらの単位か決まりません。")
+                    .arg(alias, NameOf(contents, seen.value())));
+        }
+    }
+}
+
+}  // namespace
+
+bool OpensExtensionLine(const SeriesItem &item, bool firstOnLine)
+{
+    return firstOnLine && item.quoted && item.text.startsWith(u'#');
+}
+
+void CheckExtensionLines(const UnitFileContents &contents, bool numberBase, const ExtensionFindingSink &add)
+{
+    if (numberBase) {
+        for (const ExtensionLine &line : contents.extensionLines) {
+            add(FindingKind::ExtensionInNumberBase, line.line, -1,
+                QStringLiteral("進数の系列は「%1」のような拡張の行を読みません。").arg(line.keyword));
+        }
+        return;
+    }
+    // Every name a unit is found by, and the unit: the counted names first,
+    // then the reciprocal and alias lines in file order.
+    QHash<QString, int> unitOfName;
+    for (size_t i = contents.units.size(); i-- > 0;)
+        unitOfName.insert(contents.units[i].UnitName, int(i));
+    for (const ExtensionLine &line : contents.extensionLines) {
+        if (line.keyword == kReciprocalKeyword)
+            CheckReciprocalLine(contents, line, unitOfName, add);
+    }
+    for (const ExtensionLine &line : contents.extensionLines) {
+        if (line.keyword == kAliasKeyword) {
+            CheckAliasLine(contents, line, unitOfName, add);
+        } else if (line.keyword != kReciprocalKeyword) {
+            add(FindingKind::UnknownKeyword, line.line, -1,
+                QStringLiteral("キーワード「%1」は知られていません。この行は読まれません。").arg(line.keyword));
+        }
+    }
+}

@@ -28,6 +28,7 @@ public:
     QString userConfigDirectory() const override { return m_dir; }
     std::vector<QRect> screensTwips() const override { return {QRect(0, 0, 1920 * 15, 1080 * 15)}; }
     double twipsPerPixel() const override { return 15.0; }
+    bool windowPositionsKnown() const override { return true; }
     void endProgram() override {}
     int boxes = 0;
 

@@ -15,6 +15,9 @@ PACKAGES=(
   # The desktop tests: a display, a window manager, a stand-in clipboard
   # manager built on Xlib, and the tools that drive and read the windows.
   xvfb xauth openbox xdotool x11-utils xclip libx11-dev
+  # ... the GTK platform theme, and a screen reader's view through AT-SPI
+  # on a private D-Bus session.
+  qt6-gtk-platformtheme dbus at-spi2-core python3-pyatspi
 )
 if [[ "${1:-}" == "--with-screenshots" ]]; then
   PACKAGES+=(imagemagick)

@@ -53,6 +53,7 @@ public:
         return screens;
     }
     double twipsPerPixel() const override { return 15.0; }
+    bool windowPositionsKnown() const override { return positionsKnown; }
     void endProgram() override { ++ends; }
 
     int beepCount() const { return int(beeps.size()); }
@@ -67,6 +68,7 @@ public:
     std::vector<QString> clipboardWrites;
     QString clipboard;
     bool clipboardFails = false;
+    bool positionsKnown = true;
     QStringList opened;
     int ends = 0;
     std::function<void(const Box &)> onMessageBox;

@@ -5,24 +5,36 @@ Every factor and offset is computed as an exact fraction from the unit's
 definition and written with 17 significant digits, checked to read back as the
 double nearest the exact value. Files are CP932 with CRLF line ends.
 
+After the counted records each file carries its extension lines: one
+"#逆数",NAME,K,1,1 for each reciprocal unit, then one "#別名",NAME,ALIAS,...
+for each unit that has aliases (its symbols and, unless the name is plain
+katakana, its reading in hiragana and in romaji). A reader that knows only
+the counted records never gets to them.
+
     tools/make_units.py [--out DIR]     write the files (default: units/)
     tools/make_units.py --report        simulate every pair through the
                                         conversion formula in double
                                         arithmetic and list those whose
                                         15-digit result is not the exact one,
                                         for each possible base unit
+    tools/make_units.py --help-table    print the rows of the table of units
+                                        in tovelhelp/series.html
 
 The test tests/units/ShippedUnitsTest.cpp holds its own copy of the
 definitions and checks the files and the conversions against them.
 """
 
 import argparse
+import html
 import os
 import sys
 from decimal import Decimal, getcontext
 from fractions import Fraction as F
 
 getcontext().prec = 80
+
+# The code page of the files; every name and alias must be written in it.
+ENCODING = "cp932"
 
 # pi to 60 decimals; only the angle units need it.
 PI = F(Decimal("3.141592653589793238462643383279502884197169399375105820974944"))
@@ -58,6 +70,11 @@ KGF = GN
 LBF = POUND * GN
 ATM = 101325
 KM_PER_L = F(1000) / D("0.001")        # kilometre per litre in m/m³
+MPG = MILE / US_GALLON / KM_PER_L       # mile per US gallon in km/L
+HOUR = 3600
+YEAR = 365 * 86400                     # the common year of 365 days
+# The whole, 1 = 100 %.
+RATIO = "比 (1 = 100%)"
 
 # Each series: name, base unit name, list of (unit, factor in SI, offset,
 # grouping flag, exponent flag). The factor here is the unit's size in the
@@ -270,8 +287,10 @@ SERIES = [
     ]),
     ("密度", "キログラム毎立方メートル", [
         ("キログラム毎立方メートル", 1),
+        ("トン毎立方メートル", 1000),
         ("グラム毎立方センチメートル", 1000),
         ("グラム毎リットル", 1),
+        ("ミリグラム毎リットル", D("0.001")),
         ("キログラム毎リットル", 1000),
         ("グラム毎ミリリットル", 1000),
         ("ポンド毎立方フィート", POUND / FOOT ** 3),
@@ -297,15 +316,20 @@ SERIES = [
         ("重量ポンドインチ", LBF * INCH),
         ("ダインセンチメートル", D("1e-7")),
     ]),
-    # Through リットル毎秒 only リットル毎時 -> 立方フィート毎分 misses its
-    # last digit; through 立方メートル毎秒 英ガロン毎分 -> 米ガロン毎分 does too.
+    # Through リットル毎秒 only リットル毎時 and ミリリットル毎時 ->
+    # 立方フィート毎分 miss their last digit; through 立方メートル毎日 (one
+    # miss) or 立方メートル毎秒 英ガロン毎分 -> 米ガロン毎分 does, which is
+    # asked for more often.
     ("流量", "リットル毎秒", [
         ("立方メートル毎秒", 1),
         ("立方メートル毎分", F(1, 60)),
         ("立方メートル毎時", F(1, 3600)),
+        ("立方メートル毎日", F(1, 86400)),
         ("リットル毎秒", D("0.001")),
         ("リットル毎分", D("0.001") / 60),
         ("リットル毎時", D("0.001") / 3600),
+        ("ミリリットル毎分", D("1e-6") / 60),
+        ("ミリリットル毎時", D("1e-6") / 3600),
         ("米ガロン毎分", US_GALLON / 60),
         ("英ガロン毎分", UK_GALLON / 60),
         ("立方フィート毎分", FOOT ** 3 / 60),
@@ -316,7 +340,7 @@ SERIES = [
         ("キロヘルツ", 1000),
         ("メガヘルツ", 10 ** 6),
         ("ギガヘルツ", 10 ** 9),
-        ("毎分回転数", F(1, 60)),
+        ("回転毎分", F(1, 60)),
         ("回転毎秒", 1),
         ("ラジアン毎秒", 1 / (2 * PI)),
     ]),
@@ -330,8 +354,7 @@ SERIES = [
         # sizes in kilometres per litre; through マイル毎米ガロン every pair,
         # 30 mpg among them, comes out exact, which no metric base achieves
         ("キロメートル毎リットル", 1),
-        ("メートル毎リットル", D("0.001")),
-        ("マイル毎米ガロン", MILE / US_GALLON / KM_PER_L),
+        ("マイル毎米ガロン", MPG),
         ("マイル毎英ガロン", MILE / UK_GALLON / KM_PER_L),
     ]),
     ("線量", "シーベルト", [
@@ -342,19 +365,33 @@ SERIES = [
         ("レム", D("0.01")),
         ("ミリレム", D("0.00001")),
     ]),
+    ("線量率", "ナノシーベルト毎時", [
+        # sizes in sieverts per second
+        ("シーベルト毎時", F(1, HOUR)),
+        ("ミリシーベルト毎時", D("0.001") / HOUR),
+        ("マイクロシーベルト毎時", D("1e-6") / HOUR),
+        ("ナノシーベルト毎時", D("1e-9") / HOUR),
+        ("ミリシーベルト毎年", D("0.001") / YEAR),
+        ("レム毎時", D("0.01") / HOUR),
+        ("ミリレム毎時", D("0.00001") / HOUR),
+    ]),
     ("データ転送速度", "ビット毎秒", [
         # decimal prefixes, as line speeds are sold
         ("ビット毎秒", 1),
         ("キロビット毎秒", 1000),
         ("メガビット毎秒", 10 ** 6),
         ("ギガビット毎秒", 10 ** 9),
+        ("テラビット毎秒", 10 ** 12),
         ("バイト毎秒", 8),
         ("キロバイト毎秒", 8 * 10 ** 3),
         ("メガバイト毎秒", 8 * 10 ** 6),
         ("ギガバイト毎秒", 8 * 10 ** 9),
+        ("キビバイト毎秒", 8 * 2 ** 10),
+        ("メビバイト毎秒", 8 * 2 ** 20),
+        ("ギビバイト毎秒", 8 * 2 ** 30),
     ]),
-    ("割合", "比", [
-        ("比", 1),
+    ("割合", RATIO, [
+        (RATIO, 1),
         ("パーセント", D("0.01")),
         ("パーミル", D("0.001")),
         ("ppm", D("1e-6")),
@@ -366,20 +403,356 @@ SERIES = [
     ]),
 ]
 
+# Reciprocal units, after the counted units of their series: (name, K). A
+# reading v of the unit is the quantity K / v in the series' reference unit
+# above (kilometre per litre, metre per second); the file holds K in the
+# series' base unit.
+RECIPROCALS = {
+    "速度": [
+        ("分毎キロメートル", F(1000, 60)),     # min/km, a runner's pace
+        ("分毎マイル", MILE / 60),
+        ("秒毎100メートル", 100),              # a swimmer's pace
+    ],
+    "燃費": [
+        ("リットル毎100キロメートル", 100),
+        ("米ガロン毎100マイル", 100 * MPG),
+    ],
+}
+
+# The usual symbols of each unit, and other names it goes by. Every alias
+# is told apart from every other name of its series by its exact text, so
+# symbols that differ only in letter case (mW and MW, Mb and MB) are two.
+# Symbols stay within the files' code page: m2 and ㎡ rather than m², μ
+# (Greek mu) rather than the micro sign.
+SYMBOLS = {
+    "長さ": {
+        "メートル": ["m"], "キロメートル": ["km", "㎞"],
+        "センチメートル": ["cm", "㎝"], "ミリメートル": ["mm", "㎜"],
+        "マイクロメートル": ["μm", "um", "ミクロン", "micron"],
+        "ナノメートル": ["nm"], "インチ": ["in", "inch", "″"],
+        "フィート": ["ft", "feet", "foot", "′"], "ヤード": ["yd", "yard"],
+        "マイル": ["mi", "mile"], "海里": ["nmi", "ノーティカルマイル"],
+        "オングストローム": ["angstrom"], "天文単位": ["au", "AU"],
+        "光年": ["ly"],
+    },
+    "面積": {
+        "平方メートル": ["m2", "㎡", "sqm"], "平方キロメートル": ["km2"],
+        "平方センチメートル": ["cm2"], "平方ミリメートル": ["mm2"],
+        "アール": ["a"], "ヘクタール": ["ha"],
+        "平方インチ": ["in2", "sq in"], "平方フィート": ["ft2", "sq ft"],
+        "平方ヤード": ["yd2", "sq yd"], "エーカー": ["ac", "acre"],
+        "平方マイル": ["mi2", "sq mi"],
+        "坪": ["歩"], "畳": ["帖"], "町": ["町歩"],
+    },
+    "体積": {
+        "立方メートル": ["m3"], "立方センチメートル": ["cm3", "cc", "㏄"],
+        "立方ミリメートル": ["mm3"], "リットル": ["L", "l", "㍑"],
+        "デシリットル": ["dL", "dl"], "ミリリットル": ["mL", "ml"],
+        "立方インチ": ["in3", "cu in"], "立方フィート": ["ft3", "cu ft"],
+        "立方ヤード": ["yd3", "cu yd"], "米液量ガロン": ["gal", "US gal"],
+        "米液量クォート": ["qt", "US qt"], "米液量パイント": ["pt", "US pt"],
+        "米液量オンス": ["fl oz", "US fl oz"], "英ガロン": ["imp gal", "UK gal"],
+        "英クォート": ["imp qt"], "英パイント": ["imp pt"],
+        "英液量オンス": ["imp fl oz"], "バレル (石油)": ["bbl", "バレル"],
+    },
+    "質量": {
+        "キログラム": ["kg", "㎏"], "グラム": ["g"], "ミリグラム": ["mg", "㎎"],
+        "マイクログラム": ["μg", "ug", "mcg"], "トン": ["t"],
+        "カラット": ["ct"], "ポンド": ["lb", "lbs"], "オンス": ["oz"],
+        "グレーン": ["gr"], "ストーン": ["st"], "米トン": ["short ton"],
+        "英トン": ["long ton"], "トロイオンス": ["oz t", "ozt"],
+    },
+    "温度": {
+        "ケルビン": ["K"], "セルシウス度": ["℃", "°C", "degC", "摂氏"],
+        "ファーレンハイト度": ["°F", "degF", "華氏"],
+        "ランキン度": ["°R", "degR"], "レオミュール度": ["°Re"],
+    },
+    "時間": {
+        "秒": ["s", "sec"], "ミリ秒": ["ms"], "マイクロ秒": ["μs", "us"],
+        "ナノ秒": ["ns"], "分": ["min"], "時間": ["h", "hr"],
+        "日": ["d", "day"], "週": ["wk", "week"], "平年 (365日)": ["年", "yr"],
+        "ユリウス年": ["a"],
+    },
+    "速度": {
+        "メートル毎秒": ["m/s"], "キロメートル毎秒": ["km/s"],
+        "センチメートル毎秒": ["cm/s"], "メートル毎分": ["m/min"],
+        "キロメートル毎時": ["km/h", "kph", "時速"], "フィート毎秒": ["ft/s", "fps"],
+        "マイル毎時": ["mph", "mi/h"], "ノット": ["kn", "kt"], "光速": ["c"],
+        "分毎キロメートル": ["min/km"], "分毎マイル": ["min/mi"],
+        "秒毎100メートル": ["s/100m"],
+    },
+    "圧力": {
+        "パスカル": ["Pa"], "ヘクトパスカル": ["hPa"], "キロパスカル": ["kPa"],
+        "メガパスカル": ["MPa"], "バール": ["bar"], "ミリバール": ["mbar"],
+        "気圧": ["atm"], "水銀柱ミリメートル": ["mmHg"], "トル": ["Torr"],
+        "重量キログラム毎平方センチメートル": ["kgf/cm2"],
+        "水柱メートル": ["mH2O", "mAq"], "水柱ミリメートル": ["mmH2O", "mmAq"],
+        "重量ポンド毎平方インチ": ["psi"],
+    },
+    "エネルギー": {
+        "ジュール": ["J"], "キロジュール": ["kJ"], "メガジュール": ["MJ"],
+        "ワット時": ["Wh"], "キロワット時": ["kWh"], "電子ボルト": ["eV"],
+        "エルグ": ["erg"], "カロリー": ["cal"], "キロカロリー": ["kcal"],
+        "重量キログラムメートル": ["kgf・m", "kgfm"], "英熱量": ["BTU", "Btu"],
+        "フィート重量ポンド": ["ft・lbf", "ftlbf"],
+    },
+    "仕事率": {
+        "ワット": ["W"], "ミリワット": ["mW"], "キロワット": ["kW"],
+        "メガワット": ["MW"], "エルグ毎秒": ["erg/s"], "キロカロリー毎時": ["kcal/h"],
+        "重量キログラムメートル毎秒": ["kgf・m/s"], "仏馬力": ["PS"],
+        "英馬力": ["hp", "HP"], "英熱量毎時": ["BTU/h", "Btu/h"],
+    },
+    "力": {
+        "ニュートン": ["N"], "キロニュートン": ["kN"], "ミリニュートン": ["mN"],
+        "ダイン": ["dyn"], "重量キログラム": ["kgf"], "重量グラム": ["gf"],
+        "重量トン": ["tf"], "重量ポンド": ["lbf"], "パウンダル": ["pdl"],
+    },
+    "角度": {
+        "ラジアン": ["rad"], "ミリラジアン": ["mrad"], "度": ["°", "deg"],
+        "分": ["′", "arcmin"], "秒": ["″", "arcsec"], "回転": ["rev", "turn"],
+        "グラード": ["gon", "grad"],
+    },
+    "データ量": {
+        "ビット": ["bit", "b"], "キロビット": ["kbit", "kb"],
+        "メガビット": ["Mbit", "Mb"], "ギガビット": ["Gbit", "Gb"],
+        "バイト": ["B", "byte"], "キロバイト": ["kB", "KB"],
+        "メガバイト": ["MB"], "ギガバイト": ["GB"], "テラバイト": ["TB"],
+        "ペタバイト": ["PB"], "キビバイト": ["KiB"], "メビバイト": ["MiB"],
+        "ギビバイト": ["GiB"], "テビバイト": ["TiB"], "ペビバイト": ["PiB"],
+    },
+    "密度": {
+        "キログラム毎立方メートル": ["kg/m3"], "トン毎立方メートル": ["t/m3"],
+        "グラム毎立方センチメートル": ["g/cm3", "g/cc"], "グラム毎リットル": ["g/L"],
+        "ミリグラム毎リットル": ["mg/L"], "キログラム毎リットル": ["kg/L"],
+        "グラム毎ミリリットル": ["g/mL"], "ポンド毎立方フィート": ["lb/ft3"],
+        "ポンド毎立方インチ": ["lb/in3"], "ポンド毎米ガロン": ["lb/gal"],
+    },
+    "加速度": {
+        "メートル毎秒毎秒": ["m/s2"], "センチメートル毎秒毎秒": ["cm/s2"],
+        "ガル": ["Gal"], "ミリガル": ["mGal"], "標準重力加速度": ["G", "g0"],
+        "フィート毎秒毎秒": ["ft/s2"], "キロメートル毎時毎秒": ["km/h/s"],
+    },
+    "トルク": {
+        "ニュートンメートル": ["N・m", "Nm"], "キロニュートンメートル": ["kN・m", "kNm"],
+        "ニュートンセンチメートル": ["N・cm", "Ncm"],
+        "重量キログラムメートル": ["kgf・m", "kgfm"],
+        "重量キログラムセンチメートル": ["kgf・cm", "kgfcm"],
+        "重量ポンドフィート": ["lbf・ft", "lbfft"], "重量ポンドインチ": ["lbf・in", "lbfin"],
+        "ダインセンチメートル": ["dyn・cm", "dyncm"],
+    },
+    "流量": {
+        "立方メートル毎秒": ["m3/s"], "立方メートル毎分": ["m3/min"],
+        "立方メートル毎時": ["m3/h"], "立方メートル毎日": ["m3/d"],
+        "リットル毎秒": ["L/s"], "リットル毎分": ["L/min"], "リットル毎時": ["L/h"],
+        "ミリリットル毎分": ["mL/min"], "ミリリットル毎時": ["mL/h"],
+        "米ガロン毎分": ["gpm", "gal/min"], "英ガロン毎分": ["imp gal/min"],
+        "立方フィート毎分": ["cfm", "ft3/min"],
+    },
+    "周波数": {
+        "ヘルツ": ["Hz"], "キロヘルツ": ["kHz"], "メガヘルツ": ["MHz"],
+        "ギガヘルツ": ["GHz"], "回転毎分": ["rpm", "r/min", "毎分回転数"],
+        "回転毎秒": ["rps", "r/s"], "ラジアン毎秒": ["rad/s"],
+    },
+    "照度": {
+        "ルクス": ["lx"], "キロルクス": ["klx"], "フォト": ["ph"],
+        "フートキャンドル": ["fc"],
+    },
+    "燃費": {
+        "キロメートル毎リットル": ["km/L", "km/l"],
+        "マイル毎米ガロン": ["mpg", "mpg (US)"], "マイル毎英ガロン": ["mpg (UK)"],
+        "リットル毎100キロメートル": ["L/100km", "l/100km"],
+        "米ガロン毎100マイル": ["gal/100mi"],
+    },
+    "線量": {
+        "シーベルト": ["Sv"], "ミリシーベルト": ["mSv"],
+        "マイクロシーベルト": ["μSv", "uSv"], "ナノシーベルト": ["nSv"],
+        "レム": ["rem"], "ミリレム": ["mrem"],
+    },
+    "線量率": {
+        "シーベルト毎時": ["Sv/h"], "ミリシーベルト毎時": ["mSv/h"],
+        "マイクロシーベルト毎時": ["μSv/h", "uSv/h"], "ナノシーベルト毎時": ["nSv/h"],
+        "ミリシーベルト毎年": ["mSv/年", "mSv/y"], "レム毎時": ["rem/h"],
+        "ミリレム毎時": ["mrem/h"],
+    },
+    "データ転送速度": {
+        "ビット毎秒": ["bps", "bit/s"], "キロビット毎秒": ["kbps", "kbit/s"],
+        "メガビット毎秒": ["Mbps", "Mbit/s"], "ギガビット毎秒": ["Gbps", "Gbit/s"],
+        "テラビット毎秒": ["Tbps", "Tbit/s"], "バイト毎秒": ["B/s"],
+        "キロバイト毎秒": ["kB/s", "KB/s"], "メガバイト毎秒": ["MB/s"],
+        "ギガバイト毎秒": ["GB/s"], "キビバイト毎秒": ["KiB/s"],
+        "メビバイト毎秒": ["MiB/s"], "ギビバイト毎秒": ["GiB/s"],
+    },
+    "割合": {
+        RATIO: ["比"], "パーセント": ["%", "％", "percent"], "パーミル": ["‰", "permil"],
+    },
+}
+
+# Readings of the kanji in unit names. A name is read by its longest known
+# words from the left; katakana become hiragana. READINGS_OF_UNIT overrides
+# this where a series reads a kanji its own way, and adds the readings of
+# aliases that are not kana.
+KANJI_WORDS = {
+    "平方": "へいほう", "立方": "りっぽう", "毎": "まい", "秒": "びょう",
+    "分": "ふん", "時間": "じかん", "時": "じ", "日": "にち", "年": "ねん",
+    "週": "しゅう", "平年": "へいねん", "米": "べい", "英": "えい",
+    "仏": "ふつ", "液量": "えきりょう", "重量": "じゅうりょう",
+    "水銀柱": "すいぎんちゅう", "水柱": "すいちゅう", "海里": "かいり",
+    "天文単位": "てんもんたんい", "光年": "こうねん", "光速": "こうそく",
+    "厘": "りん", "寸": "すん", "尺": "しゃく", "間": "けん", "丈": "じょう",
+    "町": "ちょう", "里": "り", "坪": "つぼ", "畳": "じょう",
+    "江戸間": "えどま", "京間": "きょうま", "中京間": "ちゅうきょうま",
+    "団地間": "だんちま", "畝": "せ", "反": "たん", "勺": "しゃく",
+    "合": "ごう", "升": "しょう", "斗": "と", "石": "こく", "匁": "もんめ",
+    "斤": "きん", "貫": "かん", "気圧": "きあつ", "電子": "でんし",
+    "熱量": "ねつりょう", "馬力": "ばりき", "度": "ど", "直角": "ちょっかく",
+    "回転": "かいてん", "標準重力加速度": "ひょうじゅんじゅうりょくかそくど",
+    "割": "わり", "毛": "もう", "比": "ひ", "石油": "せきゆ", "100": "ひゃく",
+}
+READINGS_OF_UNIT = {
+    ("長さ", "分"): ["ぶ"],
+    ("面積", "坪"): ["つぼ", "ぶ"],
+    ("面積", "畳"): ["じょう", "たたみ"],
+    ("面積", "町"): ["ちょう", "ちょうぶ"],
+    ("割合", "分"): ["ぶ"],
+    ("温度", "セルシウス度"): ["せるしうすど", "せっし"],
+    ("温度", "ファーレンハイト度"): ["ふぁーれんはいとど", "かし"],
+    ("割合", "ppm"): ["ぴーぴーえむ"],
+    ("割合", "ppb"): ["ぴーぴーびー"],
+}
+
 # Values converted between every pair when simulating: 1, and where a series
 # has a reading that users type every day (a 6-畳 room, 30 mpg, 100 µSv,
 # 3 割 5 分), that one too.
 TEST_VALUES = {
     "温度": ["1", "-40", "0", "37", "100"],
     "面積": ["1", "6"],
+    "速度": ["1", "5"],
     "燃費": ["1", "30"],
     "線量": ["1", "100"],
     "割合": ["1", "3.5"],
 }
 
 
+def is_plain_katakana(name):
+    return all("\u30a1" <= c <= "\u30f6" or c == "ー" for c in name)
+
+
+def hiragana_reading(series, name):
+    """The reading of a unit name in hiragana; a part in parentheses, which
+    only tells units apart, is not read."""
+    if (series, name) in READINGS_OF_UNIT:
+        return READINGS_OF_UNIT[(series, name)]
+    text = name.split(" (")[0]
+    out = []
+    i = 0
+    while i < len(text):
+        c = text[i]
+        if "\u30a1" <= c <= "\u30f6":
+            out.append(chr(ord(c) - 0x60))
+            i += 1
+        elif c == "ー":
+            out.append(c)
+            i += 1
+        else:
+            for n in range(len(text) - i, 0, -1):
+                if text[i:i + n] in KANJI_WORDS:
+                    out.append(KANJI_WORDS[text[i:i + n]])
+                    i += n
+                    break
+            else:
+                raise ValueError(f"{series}: no reading for {text[i]!r} in {name}")
+    return ["".join(out)]
+
+
+ROMAJI = {}
+for row in (
+        "あa いi うu えe おo かka きki くku けke こko がga ぎgi ぐgu げge ごgo "
+        "さsa しshi すsu せse そso ざza じji ずzu ぜze ぞzo たta ちchi つtsu "
+        "てte とto だda ぢji づzu でde どdo なna にni ぬnu ねne のno はha "
+        "ひhi ふfu へhe ほho ばba びbi ぶbu べbe ぼbo ぱpa ぴpi ぷpu ぺpe ぽpo "
+        "まma みmi むmu めme もmo やya ゆyu よyo らra りri るru れre ろro "
+        "わwa をo んn ゔvu "
+        "きゃkya きゅkyu きょkyo ぎゃgya ぎゅgyu ぎょgyo しゃsha しゅshu "
+        "しょsho じゃja じゅju じょjo ちゃcha ちゅchu ちょcho にゃnya にゅnyu "
+        "にょnyo ひゃhya ひゅhyu ひょhyo びゃbya びゅbyu びょbyo ぴゃpya "
+        "ぴゅpyu ぴょpyo みゃmya みゅmyu みょmyo りゃrya りゅryu りょryo "
+        "しぇshe じぇje ちぇche てぃti でぃdi でゅdyu とぅtu ふぁfa ふぃfi "
+        "ふぇfe ふぉfo うぃwi うぇwe うぉwo くぉkwo ゔぁva ゔぃvi ゔぇve ゔぉvo").split():
+    kana = "".join(c for c in row if not c.isascii())
+    ROMAJI[kana] = row[len(kana):]
+
+
+def romaji(kana):
+    """Hepburn romaji as typed on a keyboard: long vowels written twice
+    (ー repeats the vowel before it), おう as ou, ん as n (n' before a vowel
+    or y)."""
+    out = ""
+    i = 0
+    double = False
+    while i < len(kana):
+        if kana[i] == "っ":
+            double = True
+            i += 1
+            continue
+        if kana[i] == "ー":
+            out += out[-1]
+            i += 1
+            continue
+        piece = ROMAJI.get(kana[i:i + 2]) or ROMAJI.get(kana[i])
+        if i > 0 and kana[i - 1] == "ん" and piece and piece[0] in "aiueoy":
+            out += "'"
+        if piece is None:
+            raise ValueError(f"no romaji for {kana[i]!r} in {kana}")
+        i += 2 if kana[i:i + 2] in ROMAJI else 1
+        if double:
+            out += "t" if piece.startswith("ch") else piece[0]
+            double = False
+        out += piece
+    return out
+
+
+def aliases_of(series, name):
+    """Every further name of a unit: its symbols, then, unless the name is
+    plain katakana (or the series is read as text, like ppm), its readings in
+    hiragana and in romaji. No alias repeats the name."""
+    out = list(SYMBOLS.get(series, {}).get(name, []))
+    if name.isascii():
+        out += READINGS_OF_UNIT.get((series, name), [])
+    elif not is_plain_katakana(name):
+        readings = hiragana_reading(series, name)
+        out += readings + [romaji(r) for r in readings]
+    seen = set()
+    result = []
+    for a in out:
+        if a != name and a not in seen:
+            seen.add(a)
+            result.append(a)
+    return result
+
+
+def check_names(series):
+    """Every name of a series (unit names and aliases) is one unit's alone,
+    and each can be written as a quoted item."""
+    name, _, rows = series
+    units = [r[0] for r in rows] + [r[0] for r in RECIPROCALS.get(name, [])]
+    assert len(set(units)) == len(units), f"{name}: two units of one name"
+    for table in (SYMBOLS.get(name, {}),):
+        for unit in table:
+            assert unit in units, f"{name}: aliases for a unit it does not have: {unit}"
+    owner = {u: u for u in units}
+    for unit in units:
+        for alias in aliases_of(name, unit):
+            assert alias.strip() == alias and alias, f"{name}: blank around {alias!r}"
+            assert not any(c in alias for c in '"\r\n'), f"{name}: {alias!r} cannot be quoted"
+            assert alias not in owner, f"{name}: {alias} names {owner[alias]} and {unit}"
+            owner[alias] = unit
+    return owner
+
+
 def units_of(series):
-    """(name, factor, offset) in the series' own base unit."""
+    """(name, factor, offset, reciprocal) in the series' own base unit: the
+    counted units in list order, then the reciprocal ones, whose factor is
+    their K and whose offset is 0."""
     name, base, rows = series
     rows = [(r[0], F(r[1]), F(r[2]) if len(r) > 2 else F(0)) for r in rows]
     size = {r[0]: r[1] for r in rows}
@@ -390,7 +763,10 @@ def units_of(series):
     for uname, fac, off in rows:
         # A reading v of this unit is (v - off) * fac in SI, i.e.
         # (v - off) * fac / b base units.
-        out.append((uname, fac / b, off))
+        out.append((uname, fac / b, off, False))
+    for uname, k in RECIPROCALS.get(name, []):
+        # A reading v is k / v in SI, i.e. (k / b) / v base units.
+        out.append((uname, F(k) / b, F(0), True))
     return out
 
 
@@ -459,33 +835,51 @@ def round15(x):
 
 
 def file_bytes(series):
+    """The file: the count and the counted records, then one line for each
+    reciprocal unit and one naming the aliases of each unit that has any."""
     name = series[0]
+    check_names(series)
+    units = units_of(series)
     lines = [str(len(series[2]))]
-    for uname, fac, off in units_of(series):
-        lines.append(f'"{uname}",{fmt17(fac)},{fmt17(off)},1,1')
+    for uname, fac, off, reciprocal in units:
+        if not reciprocal:
+            lines.append(f'"{uname}",{fmt17(fac)},{fmt17(off)},1,1')
+    for uname, fac, _, reciprocal in units:
+        if reciprocal:
+            lines.append(f'"#逆数","{uname}",{fmt17(fac)},1,1')
+    for uname, _, _, _ in units:
+        aliases = aliases_of(name, uname)
+        if aliases:
+            lines.append(",".join(f'"{t}"' for t in ["#別名", uname] + aliases))
     text = "\r\n".join(lines) + "\r\n"
-    return text.encode("cp932")
+    return text.encode(ENCODING)
 
 
 def radix_bytes():
     lines = ["35"] + [f'"{r}進数",{r},0,0,0' for r in range(2, 37)]
-    return ("\r\n".join(lines) + "\r\n").encode("cp932")
+    return ("\r\n".join(lines) + "\r\n").encode(ENCODING)
+
+
+def to_base(v, factor, offset, reciprocal):
+    return factor / v if reciprocal else (v - offset) * factor
+
+
+def from_base(b, factor, offset, reciprocal):
+    return factor / b if reciprocal else b / factor + offset
 
 
 def simulate(units, values):
     """Pairs whose double result, cut to 15 digits, is not the exact one."""
-    dbl = [(n, float(fmt17(f)), float(fmt17(o))) for n, f, o in units]
+    dbl = [(n, float(fmt17(f)), float(fmt17(o)), r) for n, f, o, r in units]
     bad = []
-    for i, (sn, sf, so) in enumerate(dbl):
-        for j, (tn, tf, to) in enumerate(dbl):
+    for i, (sn, *source) in enumerate(dbl):
+        for j, (tn, *target) in enumerate(dbl):
             if i == j:
                 continue
             for v in values:
-                r = (float(v) - so) * sf / tf + to
+                r = from_base(to_base(float(v), *source), *target)
                 got = F(Decimal("%.15g" % r))
-                _, esf, eso = units[i]
-                _, etf, eto = units[j]
-                exact = round15((D(v) - eso) * esf / etf + eto)
+                exact = round15(from_base(to_base(D(v), *units[i][1:]), *units[j][1:]))
                 if got != exact:
                     bad.append((sn, tn, v, "%.15g" % r, exact))
     return bad
@@ -509,14 +903,37 @@ def report():
             print(f"    {v} {sn} -> {tn}: {got} (exact {float(exact)!r})")
 
 
+def help_rows():
+    """The rows of the help's table of units (tovelhelp/series.html): one
+    per unit, its series named on the first row of the series."""
+    out = []
+    for series in SERIES:
+        name = series[0]
+        units = units_of(series)
+        for i, (uname, _, _, reciprocal) in enumerate(units):
+            cells = []
+            if i == 0:
+                cells.append(f'<td rowspan="{len(units)}">{html.escape(name)}</td>')
+            mark = "（逆数）" if reciprocal else ""
+            cells.append(f"<td>{html.escape(uname)}{mark}</td>")
+            cells.append(f"<td>{html.escape('　'.join(aliases_of(name, uname)))}</td>")
+            out.append("  <tr>" + "".join(cells) + "</tr>")
+    out.append('  <tr><td>進数</td><td>2進数～36進数</td><td></td></tr>')
+    return "\n".join(out)
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("--out", default=os.path.join(
         os.path.dirname(os.path.abspath(__file__)), "..", "units"))
     ap.add_argument("--report", action="store_true")
+    ap.add_argument("--help-table", action="store_true")
     args = ap.parse_args()
     if args.report:
         report()
+        return 0
+    if args.help_table:
+        print(help_rows())
         return 0
     os.makedirs(args.out, exist_ok=True)
     for series in SERIES:

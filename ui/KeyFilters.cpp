@@ -61,15 +61,21 @@ bool EnterPreview::eventFilter(QObject *watched, QEvent *event)
     // The key is seen again for each parent the control passes it to: act
     // only on its first delivery, to the focus widget. Ctrl and Alt do not
     // matter; Shift is passed on.
+    //
+    // The control never gets the key: under some platform themes (GTK's) a
+    // list opens its entries on Enter, also on an Enter that arrives once
+    // the all-units window has closed, and the next Enter would then pick an
+    // entry instead of converting. The value box discards it in any case.
     if (event->type() != QEvent::KeyPress || !watched->isWidgetType() || QApplication::activeModalWidget())
         return false;
     auto *receiver = static_cast<QWidget *>(watched);
     if (receiver->window() != m_window || receiver != m_window->focusWidget())
         return false;
     auto *key = static_cast<QKeyEvent *>(event);
-    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
-        m_onEnter(key->modifiers() & Qt::ShiftModifier);
-    return false;  // the key goes on to its receiver
+    if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter)
+        return false;  // the key goes on to its receiver
+    m_onEnter(key->modifiers() & Qt::ShiftModifier);
+    return true;
 }
 
 ValueBoxFilter::ValueBoxFilter(QObject *parent, std::function<bool(unsigned)> accepts)

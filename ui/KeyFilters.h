@@ -17,8 +17,9 @@ int TypedCharCode(int key, Qt::KeyboardModifiers modifiers, const QString &text)
 
 // Installed on the application: sees every key before its receiver and runs
 // onEnter(withShift) for Enter pressed in window, once, on its first delivery
-// (to the focus widget), while no modal window is open. The key goes on to
-// its receiver.
+// (to the focus widget), while no modal window is open. That key goes no
+// further: no control of the window handles Enter itself. Other keys go on
+// to their receiver.
 class EnterPreview : public QObject {
 public:
     EnterPreview(QWidget *window, std::function<void(bool withShift)> onEnter);

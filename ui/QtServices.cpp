@@ -66,6 +66,12 @@ double QtServices::twipsPerPixel() const
     return dpi > 0 ? 1440.0 / dpi : 15.0;
 }
 
+bool QtServices::windowPositionsKnown() const
+{
+    // Every Wayland plugin ("wayland", "wayland-egl", ...) is named so.
+    return !QGuiApplication::platformName().startsWith(QStringLiteral("wayland"));
+}
+
 std::vector<QRect> QtServices::screensTwips() const
 {
     const double t = twipsPerPixel();

@@ -15,5 +15,6 @@ public:
     QString userConfigDirectory() const override;
     std::vector<QRect> screensTwips() const override;
     double twipsPerPixel() const override;
+    bool windowPositionsKnown() const override;
     void endProgram() override;
 };

@@ -37,6 +37,9 @@ public:
     virtual std::vector<QRect> screensTwips() const = 0;
     // Twips per pixel at the screen's logical resolution (15 at 96 dpi).
     virtual double twipsPerPixel() const = 0;
+    // False where the platform neither reports nor sets a window's position
+    // (native Wayland): a position read from the window means nothing there.
+    virtual bool windowPositionsKnown() const = 0;
     // Ends the program: every window hides at once and the event loop ends
     // when the running handler returns, so no window shows again. It
     // returns to its caller, which returns in turn without doing anything

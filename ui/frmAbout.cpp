@@ -81,18 +81,18 @@ frmAbout::frmAbout(Services &services, QWidget *owner) : SecondaryWindow(owner),
     lblURL->setObjectName(QStringLiteral("lblURL"));
     {
         QPalette palette = lblURL->palette();
-        palette.setColor(QPalette::WindowText, Qt::black);
+        palette.setColor(QPalette::WindowText, DesignedColour(palette, Qt::black, QPalette::WindowText));
         lblURL->setPalette(palette);
     }
     placeLabel(lblURL, kLblURL);
 
-    // The links: underlined, 9 points, in the Japanese font of the design when
-    // the system has it, otherwise in the window's own (Japanese) font.
+    // The links: underlined, in the Japanese font of the design when the
+    // system has it, otherwise in the window's own (Japanese) font, at the
+    // window's size (9 points at the design font).
     QFont linkFont = font();
     QStringList families{QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic")};
     families += linkFont.families().isEmpty() ? QStringList{linkFont.family()} : linkFont.families();
     linkFont.setFamilies(families);
-    linkFont.setPointSize(9);
     linkFont.setWeight(QFont::Normal);
     linkFont.setUnderline(true);
 
@@ -117,8 +117,8 @@ frmAbout::frmAbout(Services &services, QWidget *owner) : SecondaryWindow(owner),
             this, QString::fromLatin1(name), colour,
             QRect(layout.x(kLineLeft), layout.y(top), layout.x(kLineRight) - layout.x(kLineLeft) + 1, 1));
     };
-    Line1_0 = makeLine("Line1_0", kLine0Top, RuleLightColour());
-    Line1_1 = makeLine("Line1_1", kLine1Top, RuleShadowColour());
+    Line1_0 = makeLine("Line1_0", kLine0Top, RuleLightColour(palette()));
+    Line1_1 = makeLine("Line1_1", kLine1Top, RuleShadowColour(palette()));
 
     cmdOK = new QPushButton(QStringLiteral("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
@@ -131,14 +131,14 @@ frmAbout::frmAbout(Services &services, QWidget *owner) : SecondaryWindow(owner),
     setMouseTracking(true);
 }
 
-QColor frmAbout::linkColour()
+QColor frmAbout::linkColour() const
 {
-    return QColor(0, 0, 255);
+    return DesignedColour(palette(), QColor(0, 0, 255), QPalette::Link);
 }
 
-QColor frmAbout::hoverColour()
+QColor frmAbout::hoverColour() const
 {
-    return QColor(128, 0, 128);
+    return DesignedColour(palette(), QColor(128, 0, 128), QPalette::LinkVisited);
 }
 
 QString frmAbout::mailAddress()

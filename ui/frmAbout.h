@@ -6,7 +6,8 @@
 // A modal secondary window: always on top while open, no close button, and
 // closed only by its OK button (also pressed by Enter and Esc). The links
 // are blue, turn purple once the pointer has passed over them, and turn
-// blue again when the pointer moves over the bare window surface.
+// blue again when the pointer moves over the bare window surface (on a dark
+// palette they take the palette's link colours).
 
 #include "settings/forms/SecondaryWindow.h"
 
@@ -24,8 +25,10 @@ class frmAbout : public SecondaryWindow {
 public:
     frmAbout(Services &services, QWidget *owner);
 
-    static QColor linkColour();   // blue, a link not yet visited by the pointer
-    static QColor hoverColour();  // purple, after the pointer passed over it
+    // Blue, a link not yet visited by the pointer, and purple, after the
+    // pointer passed over it (on a dark palette: its link colours).
+    QColor linkColour() const;
+    QColor hoverColour() const;
 
     // The addresses behind the two links, as the labels show them.
     static QString mailAddress();

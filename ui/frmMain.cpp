@@ -150,8 +150,8 @@ void frmMain::buildControls()
         makeLabel(unitLabel, side.frame, u"単位"_s, layout.rect(kUnitLabel));
         side.units = makeCombo(unitsName, side.frame, layout.rect(kUnitList));
         // A screen reader names each control by its frame and its label.
-        side.box->setAccessibleName(caption + u" 値"_s);
-        side.units->setAccessibleName(caption + u" 単位"_s);
+        NameControl(lblLabel[valueLabel], side.box, caption + u" 値"_s);
+        NameControl(lblLabel[unitLabel], side.units, caption + u" 単位"_s);
     };
     makeSide({frmBeforeConvert, txtBeforeConv, comBeforeConvUnit}, u"frmBeforeConvert"_s, u"変換前"_s,
              kFrmBeforeConvert, 1, u"txtBeforeConv"_s, 2, u"comBeforeConvUnit"_s);
@@ -168,7 +168,7 @@ void frmMain::buildControls()
 
     makeLabel(0, client, u"単位系"_s, layout.rect(kLblLabel0));
     comUnitList = makeCombo(u"comUnitList"_s, client, layout.rect(kComUnitList));
-    comUnitList->setAccessibleName(u"単位系"_s);
+    NameControl(lblLabel[0], comUnitList, u"単位系"_s);
 
     // A label whose caption needs more room than the scaled design gives it
     // grows about its middle line, up to the control it names.
@@ -536,17 +536,23 @@ void frmMain::SaveSettingsAndEnd()
     m_ended = true;
     // One change of the file: another copy of the program ending at the
     // same moment leaves either all of these keys or none.
-    WriteSettings(striniAdd,
-                  {
-                      {SettingKey::ShowAns, QString::number(intShowAns)},
-                      {SettingKey::MaxPlace, QString::number(intPlaceNum)},
-                      {SettingKey::UnitSeries, QString::number(intUnitSeries)},
-                      {SettingKey::LastUnitSeries, QString::number(comUnitList->currentIndex())},
-                      {SettingKey::Front, QString::number(intFront)},
-                      {SettingKey::MainFormTop, CoordinateText(topTwips())},
-                      {SettingKey::MainFormLeft, CoordinateText(leftTwips())},
-                      {SettingKey::WinPos, QString::number(intWinPos)},
-                  });
+    std::vector<SettingText> values{
+        {SettingKey::ShowAns, QString::number(intShowAns)},
+        {SettingKey::MaxPlace, QString::number(intPlaceNum)},
+        {SettingKey::UnitSeries, QString::number(intUnitSeries)},
+        {SettingKey::LastUnitSeries, QString::number(comUnitList->currentIndex())},
+        {SettingKey::Front, QString::number(intFront)},
+        {SettingKey::MainFormTop, CoordinateText(topTwips())},
+        {SettingKey::MainFormLeft, CoordinateText(leftTwips())},
+        {SettingKey::WinPos, QString::number(intWinPos)},
+    };
+    // Where the window's position is unknown, the stored one (of the last
+    // X11 session, say) stays as it was.
+    if (!m_services.windowPositionsKnown())
+        std::erase_if(values, [](const SettingText &value) {
+            return value.key == SettingKey::MainFormTop || value.key == SettingKey::MainFormLeft;
+        });
+    WriteSettings(striniAdd, values);
     m_services.endProgram();
 }
 

@@ -4,6 +4,7 @@
 #include <QFontMetricsF>
 #include <QFrame>
 #include <QGroupBox>
+#include <QLabel>
 #include <QPalette>
 #include <QTextLayout>
 #include <QWidget>
@@ -158,4 +159,21 @@ void GrowToFitCaption(QWidget *widget, const QString &caption, Grow how, int rig
         rect.setHeight(rect.height() + extra);
     }
     widget->setGeometry(rect);
+}
+
+bool IsDarkPalette(const QPalette &palette)
+{
+    return palette.color(QPalette::Window).lightnessF() < palette.color(QPalette::WindowText).lightnessF();
+}
+
+QColor DesignedColour(const QPalette &palette, const QColor &designed, QPalette::ColorRole onDark)
+{
+    return IsDarkPalette(palette) ? palette.color(onDark) : designed;
+}
+
+void NameControl(QLabel *label, QWidget *control, const QString &name)
+{
+    control->setAccessibleName(name);
+    label->setBuddy(control);
+    label->setAccessibleName(name);
 }

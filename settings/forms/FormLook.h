@@ -11,6 +11,7 @@
 // moves by a pixel.
 
 #include <QColor>
+#include <QPalette>
 #include <QRect>
 #include <QSize>
 #include <QString>
@@ -18,6 +19,7 @@
 class QFont;
 class QFrame;
 class QGroupBox;
+class QLabel;
 class QWidget;
 
 // How much room the font in use takes next to the design font: x for the
@@ -75,14 +77,28 @@ void PutCaptionOnFrameLine(QGroupBox *frame, const TwipsLayout &layout);
 // One line of an etched rule (a white line over a grey one): a filled strip
 // that takes no mouse input.
 QFrame *MakeRuleLine(QWidget *parent, const QString &name, const QColor &colour, const QRect &geometry);
-inline QColor RuleLightColour()
+
+// The windows' fixed colours were chosen for a light desktop. A dark palette
+// (its window colour darker than its text) gets the palette's own colour of
+// the same purpose instead; a light one keeps the designed colour exactly.
+bool IsDarkPalette(const QPalette &palette);
+QColor DesignedColour(const QPalette &palette, const QColor &designed, QPalette::ColorRole onDark);
+// The etched rule: a white line over a grey one (on a dark palette its
+// light and mid colours).
+inline QColor RuleLightColour(const QPalette &palette)
 {
-    return QColor(0xFF, 0xFF, 0xFF);
+    return DesignedColour(palette, QColor(0xFF, 0xFF, 0xFF), QPalette::Light);
 }
-inline QColor RuleShadowColour()
+inline QColor RuleShadowColour(const QPalette &palette)
 {
-    return QColor(0x80, 0x80, 0x80);
+    return DesignedColour(palette, QColor(0x80, 0x80, 0x80), QPalette::Mid);
 }
+
+// Names control for assistive technology: by its own name and through
+// label, which becomes the label tied to it (Qt on Linux names a list by
+// its current entry and tells a screen reader what the list is only
+// through such a label).
+void NameControl(QLabel *label, QWidget *control, const QString &name);
 
 // The room a caption needs in the widget's font, every line of it, Japanese
 // drawn from a fallback font included (QFontMetrics knows only the primary

@@ -127,7 +127,9 @@ void frmSet::buildControls()
     Frame3 = frame(u"Frame3"_s, u"起動時の単位系"_s, kFrame3);
     optionPair(Frame3, optUnitSeries, u"optUnitSeries"_s, u"前回終了時の単位系"_s, u"ランダム"_s, kOptUnitSeries);
 
-    const QColor lineColours[2] = {RuleLightColour(), RuleShadowColour()};
+    // The etched rule above the buttons: a white line with a grey one under it
+    // (on a dark palette, its light and mid colours).
+    const QColor lineColours[2] = {RuleLightColour(palette()), RuleShadowColour(palette())};
     for (int i = 0; i < 2; ++i)
         Line1[size_t(i)] = MakeRuleLine(this, u"Line1_%1"_s.arg(i), lineColours[i], layout.rect(kLine1[i]));
 

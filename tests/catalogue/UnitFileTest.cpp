@@ -425,7 +425,10 @@ TEST_F(UnitFileTest, ShippedFilesAndTheirUtf8CopiesReadAsWritten)
         const QByteArray utf8 = Utf8OfCp932(cp932);
         ASSERT_FALSE(utf8.isEmpty());
         ASSERT_NE(utf8, cp932);  // Japanese names in every file
-        const UnitArray want = ParseSeriesText(QString::fromUtf8(utf8)).units;
+        // The counted units, then the reciprocal ones that follow them.
+        const UnitFileContents parsed = ParseSeriesText(QString::fromUtf8(utf8));
+        UnitArray want = parsed.units;
+        want.insert(want.end(), parsed.reciprocalUnits.begin(), parsed.reciprocalUnits.end());
         ASSERT_FALSE(want.empty());
 
         UnitArray got;
@@ -437,9 +440,13 @@ TEST_F(UnitFileTest, ShippedFilesAndTheirUtf8CopiesReadAsWritten)
         expectUnits(got, recs(want));
 
         // A stray byte inside the first Japanese name, and one that splits
-        // the first character of the last name.
+        // the first character of the last record's name (lines after the
+        // records name no unit of their own).
         const qsizetype firstName = utf8.indexOf('"') + 1;
-        const qsizetype lastName = utf8.lastIndexOf("\r\n\"") + 3;
+        qsizetype lastName = 0;
+        for (size_t record = 0; record < parsed.units.size(); ++record)
+            lastName = utf8.indexOf("\r\n", lastName) + 2;
+        ++lastName;
         for (const auto &[at, stray] : {std::pair{firstName, '\xFF'}, std::pair{lastName + 1, '\x80'}}) {
             QByteArray spoilt = utf8;
             spoilt.insert(at, stray);

@@ -9,15 +9,21 @@
 # Ctrl+F and after a restart, the last result still on the clipboard once
 # the program has ended, a clean end (exit status 0, no sanitizer report),
 # and a window that opens on the screen, centred with its frame, when the
-# stored position lies off every screen. Exits 77 (skipped) only when Xvfb
+# stored position lies off every screen. Under the GTK platform theme (which
+# opens a list on Enter), Enter and Shift+Enter in a list open none; the
+# names of the value boxes and lists as a screen reader reads them through
+# AT-SPI, on a private D-Bus session. Exits 77 (skipped) only when Xvfb
 # cannot start.
 set -uo pipefail
 program=$1 keeper=$2 src=$3
 
 command -v Xvfb >/dev/null || { echo "SKIP: Xvfb is not installed"; exit 77; }
-for tool in openbox xdotool xprop xwininfo xclip; do
+for tool in openbox xdotool xprop xwininfo xclip dbus-daemon /usr/libexec/at-spi-bus-launcher; do
     command -v "$tool" >/dev/null || { echo "FAIL: $tool is missing (scripts/setup.sh installs it)"; exit 1; }
 done
+/usr/bin/python3 -c 'import pyatspi' 2>/dev/null || { echo "FAIL: python3-pyatspi is missing (scripts/setup.sh installs it)"; exit 1; }
+gtk_theme=$(qtpaths6 --query QT_INSTALL_PLUGINS 2>/dev/null)/platformthemes/libqgtk3.so
+[[ -f $gtk_theme ]] || { echo "FAIL: Qt's GTK platform theme is missing (scripts/setup.sh installs qt6-gtk-platformtheme)"; exit 1; }
 
 work=$(mktemp -d)
 pids=()
@@ -188,9 +194,52 @@ if start; then
     finish
 fi
 
+# --- Fourth run: the GTK platform theme, and a screen reader's view.
+# A private session bus with the accessibility bus beside it.
+dbus-daemon --session --nofork --print-address 3 3>"$work/bus" >"$work/dbus.log" 2>&1 &
+pids+=($!)
+poll 10 test -s "$work/bus" || fail "the session bus did not start"
+export DBUS_SESSION_BUS_ADDRESS=$(head -n1 "$work/bus")
+/usr/libexec/at-spi-bus-launcher --launch-immediately >"$work/at-spi.log" 2>&1 &
+pids+=($!)
+# popup_open: some window of the program besides its main window is mapped
+# (Qt's popups are unmanaged windows straight below the root).
+popup_open() {
+    local id
+    for id in $(xwininfo -root -children | sed -n 's/^ *\(0x[0-9a-f]*\) "tovel".*/\1/p'); do
+        xwininfo -id "$id" | grep -q IsViewable && return 0
+    done
+    return 1
+}
+printf '[FormSet]\r\nFront=0\r\nWinPos=1\r\n' >"$ini"
+QT_QPA_PLATFORMTHEME=gtk3 QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+export QT_QPA_PLATFORMTHEME QT_LINUX_ACCESSIBILITY_ALWAYS_ON
+if start; then
+    keys Return  # the series list has the focus
+    sleep 0.5
+    popup_open && fail "Enter in the series list opened it under the GTK theme"
+    keys Tab Tab shift+Return  # the source-unit list
+    all=$(wait_window '^一括変換結果$')
+    [[ -n $all ]] || fail "Shift+Enter in a list showed no results window"
+    keys Escape
+    sleep 0.5
+    popup_open && fail "Shift+Enter in a list opened it once the results window had closed"
+
+    want=$'text\t変換前 値\t変換前 値|変換前\ncombo box\tメートル\t変換前 単位|変換前\n'
+    want+=$'text\t変換後 値\t変換後 値|変換後\ncombo box\tメートル\t変換後 単位|変換後\ncombo box\t長さ\t単位系'
+    poll 20 timeout 10 /usr/bin/python3 "$src/tests/desktop/atspi_names.py"
+    names=$(timeout 10 /usr/bin/python3 "$src/tests/desktop/atspi_names.py" 2>"$work/atspi.log")
+    [[ $names == "$want" ]] || fail "screen-reader names (role, name, labels):"$'\n'"$names"$'\n'"expected:"$'\n'"$want"
+    keys alt+F4
+    finish
+fi
+unset QT_QPA_PLATFORMTHEME QT_LINUX_ACCESSIBILITY_ALWAYS_ON
+
 if ((failures)); then
     echo "$failures failure(s)"
     for log in "$work"/*.log; do echo "--- $log"; cat "$log"; done
     exit 1
 fi
 echo "desktop tests passed (title '$(printf %s "Tovel - 長さ")', clipboard after the end: '$text')"
+echo "screen-reader names (role, name, labels):"
+echo "$names"

@@ -2,7 +2,7 @@
 // control, no two controls side by side overlap, and each window fits a
 // small screen. CTest runs this at device pixel ratios 1, 1.25, 1.5 and 2.
 // Also: every control a user types into or picks from has a name that a
-// screen reader can say.
+// screen reader can say, and the fixed colours give way to a dark palette.
 
 #include "FakeServices.h"
 #include "convert/forms/frmAll.h"
@@ -171,6 +171,11 @@ TEST_P(WindowLayout, CaptionsFitAndControlsKeepApart)
             EXPECT_TRUE(both.isEmpty() || Allowed(w, other, both)) << "overlaps " << other->objectName().toStdString();
         }
     }
+    // The About window's links follow the window's font.
+    if (auto *about = qobject_cast<frmAbout *>(window.get())) {
+        for (const char *link : {"Label1", "Label2"})
+            EXPECT_EQ(about->findChild<QLabel *>(QLatin1String(link))->font().pointSize(), about->font().pointSize());
+    }
     // Room for a title bar of 40 pixels on a 1366 x 768 screen.
     if (points == 11 && window->devicePixelRatioF() == 1.0) {
         EXPECT_LE(window->frameGeometry().width(), 1366);
@@ -184,6 +189,49 @@ INSTANTIATE_TEST_SUITE_P(Fonts, WindowLayout,
                              return std::get<1>(info.param) + std::string("_") + std::to_string(std::get<0>(info.param))
                                  + (std::get<2>(info.param) ? "pt_StyleSheet" : "pt");
                          });
+
+// A dark desktop palette: light text on a dark window, its own link colours.
+QPalette DarkPalette()
+{
+    QPalette dark(QColor(0x35, 0x35, 0x35));
+    dark.setColor(QPalette::WindowText, QColor(0xEE, 0xEE, 0xEE));
+    dark.setColor(QPalette::Link, QColor(0x5C, 0xAD, 0xFF));
+    dark.setColor(QPalette::LinkVisited, QColor(0xC0, 0x8C, 0xFF));
+    return dark;
+}
+
+TEST(WindowColours, DesignedOnALightPaletteThePalettesOwnOnADarkOne)
+{
+    const QPalette before = QApplication::palette();
+    const QPalette dark = DarkPalette();
+    struct Row {
+        const char *window, *object;
+        QPalette::ColorRole role;  // the colour the object paints with
+        QColor light, onDark;
+    };
+    const Row rows[] = {
+        {"frmAbout", "Line1_0", QPalette::Window, QColor(255, 255, 255), dark.color(QPalette::Light)},
+        {"frmAbout", "Line1_1", QPalette::Window, QColor(128, 128, 128), dark.color(QPalette::Mid)},
+        {"frmSet", "Line1_0", QPalette::Window, QColor(255, 255, 255), dark.color(QPalette::Light)},
+        {"frmSet", "Line1_1", QPalette::Window, QColor(128, 128, 128), dark.color(QPalette::Mid)},
+        {"frmAbout", "lblURL", QPalette::WindowText, QColor(0, 0, 0), dark.color(QPalette::WindowText)},
+        {"frmAbout", "Label1", QPalette::WindowText, QColor(0, 0, 255), dark.color(QPalette::Link)},
+        {"frmAbout", "Label2", QPalette::WindowText, QColor(0, 0, 255), dark.color(QPalette::Link)},
+    };
+    for (bool onDark : {false, true}) {
+        QApplication::setPalette(onDark ? dark : QPalette(QColor(0xEF, 0xEF, 0xEF)));
+        Windows windows;
+        for (const Row &row : rows) {
+            std::unique_ptr<QWidget> window = windows.make(row.window);
+            EXPECT_EQ(window->findChild<QWidget *>(QLatin1String(row.object))->palette().color(row.role),
+                      onDark ? row.onDark : row.light)
+                << row.window << " " << row.object << (onDark ? " dark" : " light");
+        }
+        frmAbout about(windows.services, nullptr);
+        EXPECT_EQ(about.hoverColour(), onDark ? dark.color(QPalette::LinkVisited) : QColor(128, 0, 128));
+    }
+    QApplication::setPalette(before);
+}
 
 TEST(WindowLayoutAtDesignFont, ScalesByOneAndSpreadsWithTheFont)
 {
@@ -224,8 +272,17 @@ TEST(Accessibility, EveryInputControlHasAName)
         {"txtAfterConv", u"変換後 値"_s},  {"comAfterConvUnit", u"変換後 単位"_s},
         {"comUnitList", u"単位系"_s},
     };
-    for (const auto &[object, expected] : names)
-        EXPECT_EQ(main->findChild<QWidget *>(QLatin1String(object))->accessibleName(), expected) << object;
+    for (const auto &[object, expected] : names) {
+        QWidget *control = main->findChild<QWidget *>(QLatin1String(object));
+        EXPECT_EQ(control->accessibleName(), expected) << object;
+        // Screen readers on Linux name a list by its current entry and find
+        // what it is through the labels tied to it (its frame is one).
+        QStringList labels;
+        for (const auto &[label, relation] :
+             QAccessible::queryAccessibleInterface(control)->relations(QAccessible::Label))
+            labels << label->text(QAccessible::Name);
+        EXPECT_TRUE(labels.contains(expected)) << object << " " << labels.join(u'|').toStdString();
+    }
 }
 
 }  // namespace

@@ -130,12 +130,33 @@ std::string Str(const mpq_class &q)
 // metre, kilogram, kelvin, second, metre per second, pascal, joule, watt,
 // newton, degree of arc, bit; kilogram per cubic metre, metre per second
 // squared, newton metre, cubic metre per second, hertz, lux, kilometre per
-// litre, sievert, bit per second, the ratio 1).
+// litre, sievert, sievert per second, bit per second, the ratio 1).
+//
+// A reciprocal unit is written with its constant K as the size: a reading v
+// of it is the quantity K / v. It follows the counted units.
 struct UnitDef {
     QString name;
     mpq_class size;
     mpq_class zero = 0;
+    bool reciprocal = false;
 };
+
+UnitDef Reciprocal(const char16_t *name, const mpq_class &k)
+{
+    return {QString::fromUtf16(name), k, 0, true};
+}
+
+// The quantity, in the reference unit, that a reading v of u stands for, and
+// the reading of u for a quantity q.
+mpq_class ToReference(const mpq_class &v, const UnitDef &u)
+{
+    return u.reciprocal ? mpq_class(u.size / v) : mpq_class(v * u.size + u.zero);
+}
+
+mpq_class FromReference(const mpq_class &q, const UnitDef &u)
+{
+    return u.reciprocal ? mpq_class(u.size / q) : mpq_class((q - u.zero) / u.size);
+}
 
 struct SeriesDef {
     QString name;
@@ -283,8 +304,11 @@ std::vector<SeriesDef> Definitions()
           {QStringLiteral("フィート毎秒"), foot},
           {QStringLiteral("マイル毎時"), mile / 3600},
           {QStringLiteral("ノット"), Q("1852/3600")},
-          {QStringLiteral("光速"), 299792458}},
-         {"1"}},
+          {QStringLiteral("光速"), 299792458},
+          Reciprocal(u"分毎キロメートル", Q("1000/60")),
+          Reciprocal(u"分毎マイル", mile / 60),
+          Reciprocal(u"秒毎100メートル", 100)},
+         {"1", "5"}},
         {QStringLiteral("圧力"),
          {{QStringLiteral("パスカル"), 1},
           {QStringLiteral("ヘクトパスカル"), 100},
@@ -366,8 +390,10 @@ std::vector<SeriesDef> Definitions()
          {"1"}},
         {QStringLiteral("密度"),
          {{QStringLiteral("キログラム毎立方メートル"), 1},
+          {QStringLiteral("トン毎立方メートル"), 1000},
           {QStringLiteral("グラム毎立方センチメートル"), Q("1e-3") / Q("1e-6")},
           {QStringLiteral("グラム毎リットル"), Q("1e-3") / Q("1e-3")},
+          {QStringLiteral("ミリグラム毎リットル"), Q("1e-6") / Q("1e-3")},
           {QStringLiteral("キログラム毎リットル"), 1 / Q("1e-3")},
           {QStringLiteral("グラム毎ミリリットル"), Q("1e-3") / Q("1e-6")},
           {QStringLiteral("ポンド毎立方フィート"), pound / (foot * foot * foot)},
@@ -397,9 +423,12 @@ std::vector<SeriesDef> Definitions()
          {{QStringLiteral("立方メートル毎秒"), 1},
           {QStringLiteral("立方メートル毎分"), Q("1/60")},
           {QStringLiteral("立方メートル毎時"), Q("1/3600")},
+          {QStringLiteral("立方メートル毎日"), Q("1/86400")},
           {QStringLiteral("リットル毎秒"), Q("1e-3")},
           {QStringLiteral("リットル毎分"), Q("1e-3") / 60},
           {QStringLiteral("リットル毎時"), Q("1e-3") / 3600},
+          {QStringLiteral("ミリリットル毎分"), Q("1e-6") / 60},
+          {QStringLiteral("ミリリットル毎時"), Q("1e-6") / 3600},
           {QStringLiteral("米ガロン毎分"), usGallon / 60},
           {QStringLiteral("英ガロン毎分"), ukGallon / 60},
           {QStringLiteral("立方フィート毎分"), foot * foot * foot / 60}},
@@ -409,7 +438,7 @@ std::vector<SeriesDef> Definitions()
           {QStringLiteral("キロヘルツ"), Q("1e3")},
           {QStringLiteral("メガヘルツ"), Q("1e6")},
           {QStringLiteral("ギガヘルツ"), Q("1e9")},
-          {QStringLiteral("毎分回転数"), Q("1/60")},
+          {QStringLiteral("回転毎分"), Q("1/60")},
           {QStringLiteral("回転毎秒"), 1},
           {QStringLiteral("ラジアン毎秒"), 1 / (2 * pi)}},
          {"1"}},
@@ -421,9 +450,10 @@ std::vector<SeriesDef> Definitions()
          {"1"}},
         {QStringLiteral("燃費"),
          {{QStringLiteral("キロメートル毎リットル"), 1},
-          {QStringLiteral("メートル毎リットル"), Q("1e-3")},
           {QStringLiteral("マイル毎米ガロン"), (mile / 1000) / (usGallon * 1000)},
-          {QStringLiteral("マイル毎英ガロン"), (mile / 1000) / (ukGallon * 1000)}},
+          {QStringLiteral("マイル毎英ガロン"), (mile / 1000) / (ukGallon * 1000)},
+          Reciprocal(u"リットル毎100キロメートル", 100),
+          Reciprocal(u"米ガロン毎100マイル", 100 * (mile / 1000) / (usGallon * 1000))},
          {"1", "30"}},
         {QStringLiteral("線量"),
          {{QStringLiteral("シーベルト"), 1},
@@ -433,18 +463,31 @@ std::vector<SeriesDef> Definitions()
           {QStringLiteral("レム"), Q("0.01")},
           {QStringLiteral("ミリレム"), Q("0.01") / 1000}},
          {"1", "100"}},
+        {QStringLiteral("線量率"),
+         {{QStringLiteral("シーベルト毎時"), Q("1/3600")},
+          {QStringLiteral("ミリシーベルト毎時"), Q("1e-3") / 3600},
+          {QStringLiteral("マイクロシーベルト毎時"), Q("1e-6") / 3600},
+          {QStringLiteral("ナノシーベルト毎時"), Q("1e-9") / 3600},
+          {QStringLiteral("ミリシーベルト毎年"), Q("1e-3") / (365 * 24 * 3600)},
+          {QStringLiteral("レム毎時"), Q("0.01") / 3600},
+          {QStringLiteral("ミリレム毎時"), Q("1e-5") / 3600}},
+         {"1"}},
         {QStringLiteral("データ転送速度"),
          {{QStringLiteral("ビット毎秒"), 1},
           {QStringLiteral("キロビット毎秒"), Q("1e3")},
           {QStringLiteral("メガビット毎秒"), Q("1e6")},
           {QStringLiteral("ギガビット毎秒"), Q("1e9")},
+          {QStringLiteral("テラビット毎秒"), Q("1e12")},
           {QStringLiteral("バイト毎秒"), 8},
           {QStringLiteral("キロバイト毎秒"), 8 * Q("1e3")},
           {QStringLiteral("メガバイト毎秒"), 8 * Q("1e6")},
-          {QStringLiteral("ギガバイト毎秒"), 8 * Q("1e9")}},
+          {QStringLiteral("ギガバイト毎秒"), 8 * Q("1e9")},
+          {QStringLiteral("キビバイト毎秒"), 8 * 1024},
+          {QStringLiteral("メビバイト毎秒"), mpq_class(8 * 1024) * 1024},
+          {QStringLiteral("ギビバイト毎秒"), mpq_class(8 * 1024) * 1024 * 1024}},
          {"1"}},
         {QStringLiteral("割合"),
-         {{QStringLiteral("比"), 1},
+         {{QStringLiteral("比 (1 = 100%)"), 1},
           {QStringLiteral("パーセント"), Q("1/100")},
           {QStringLiteral("パーミル"), Q("1/1000")},
           {QStringLiteral("ppm"), Q("1e-6")},
@@ -485,7 +528,8 @@ const KnownInexact kKnownInexact[] = {
     {"時間", "マイクロ秒", "ユリウス年", "1", "3.16880878140289E-14"},
     {"エネルギー", "重量キログラムメートル", "キロカロリー", "1", "0.00234384560229445"},  // ...2294455066...
     {"流量", "リットル毎時", "立方フィート毎分", "1", "0.000588577778691476"},             // ...7786914765041...
-    {"仕事率", "仏馬力", "キロカロリー毎時", "1", "632.839388145316"},                     // 632.83938814531548...
+    {"流量", "ミリリットル毎時", "立方フィート毎分", "1", "5.88577778691476E-07"},
+    {"仕事率", "仏馬力", "キロカロリー毎時", "1", "632.839388145316"},  // 632.83938814531548...
     // Through the base セルシウス度, ランキン度 and ケルビン meet by
     // subtracting and adding offsets near 491.67 and 273.15, and the last
     // digits cancel.
@@ -526,7 +570,7 @@ ConversionOutcome Convert(const QString &series, const UnitArray &units, int fro
     return ConvertRequest(request, units);
 }
 
-TEST(ShippedUnits, TheFolderHoldsTheTwentyFourSeries)
+TEST(ShippedUnits, TheFolderHoldsTheTwentyFiveSeries)
 {
     QSet<QString> listed;
     for (const SeriesEntry &e : BuildSeriesList(UnitsDir()))
@@ -534,7 +578,7 @@ TEST(ShippedUnits, TheFolderHoldsTheTwentyFourSeries)
     QSet<QString> expected{QStringLiteral("進数")};
     for (const SeriesDef &s : Definitions())
         expected.insert(s.name);
-    EXPECT_EQ(expected.size(), 24);
+    EXPECT_EQ(expected.size(), 25);
     EXPECT_EQ(listed, expected);
 }
 
@@ -567,8 +611,16 @@ TEST(ShippedUnits, FilesAreCp932WithCrlfAndReadCleanly)
         EXPECT_TRUE(contents.opened);
         EXPECT_TRUE(contents.countRead);
         EXPECT_EQ(contents.recordsPresent, contents.declaredCount);
+        // After the counted records come only lines of the extension,
+        // each led by a quoted keyword that begins with "#".
+        const QStringList lines = text.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        ASSERT_GE(lines.size(), 1 + contents.recordsPresent);
+        for (qsizetype i = 1 + contents.recordsPresent; i < lines.size(); ++i)
+            EXPECT_TRUE(lines[i].startsWith(QStringLiteral("\"#"))) << lines[i].toStdString();
         EXPECT_FALSE(contents.trailingItems);
         EXPECT_TRUE(contents.issues.empty());
+        for (const ExtensionLine &line : contents.extensionLines)
+            EXPECT_GE(line.unit, 0) << "line " << line.line << " names no unit";
     }
 }
 
@@ -581,10 +633,10 @@ TEST(ShippedUnits, UnitsAndFactorsFollowTheDefinitions)
         for (size_t i = 0; i < units.size(); ++i)
             EXPECT_EQ(units[i].UnitName, s.units[i].name) << "unit " << i;
 
-        // The base is the unit of factor 1 and offset 0.
+        // The base is the counted unit of factor 1 and offset 0.
         int base = -1;
         for (size_t i = 0; i < units.size() && base < 0; ++i)
-            if (units[i].Factor == 1.0 && units[i].Offset == 0.0)
+            if (!units[i].Reciprocal && units[i].Factor == 1.0 && units[i].Offset == 0.0)
                 base = int(i);
         ASSERT_GE(base, 0) << "no base unit";
         const UnitDef &b = s.units[size_t(base)];
@@ -593,9 +645,11 @@ TEST(ShippedUnits, UnitsAndFactorsFollowTheDefinitions)
             const UnitDef &u = s.units[i];
             SCOPED_TRACE(u.name.toStdString());
             // A base quantity q reads q * b.size + b.zero in the reference
-            // unit; the unit shows it as q / factor + offset.
+            // unit; the unit shows it as q / factor + offset, or as K / q
+            // when it is reciprocal (K = factor, no offset; b.zero is 0).
+            EXPECT_EQ(units[i].Reciprocal, u.reciprocal);
             const mpq_class factor = u.size / b.size;
-            const mpq_class offset = (b.zero - u.zero) / u.size;
+            const mpq_class offset = u.reciprocal ? mpq_class(0) : mpq_class((b.zero - u.zero) / u.size);
             EXPECT_TRUE(IsNearestDouble(units[i].Factor, factor)) << units[i].Factor << " for " << Str(factor);
             EXPECT_TRUE(IsNearestDouble(units[i].Offset, offset)) << units[i].Offset << " for " << Str(offset);
             EXPECT_EQ(units[i].SeparatorOK, 1);
@@ -635,7 +689,7 @@ TEST(ShippedUnits, EveryPairConvertsToTheExactAnswerOrIsAKnownException)
                     const std::optional<mpq_class> shown = ParseExact(out.resultText);
                     ASSERT_TRUE(shown.has_value()) << where << ": " << out.resultText.toStdString();
 
-                    const mpq_class exact = (v * from.size + from.zero - to.zero) / to.size;
+                    const mpq_class exact = FromReference(ToReference(v, from), to);
                     const auto key = std::make_tuple(s.name, from.name, to.name, value);
                     const auto listed = known.find(key);
                     if (listed == known.end()) {
@@ -748,10 +802,20 @@ const SpotCheck kSpotChecks[] = {
     {"加速度", "1", "標準重力加速度", "ガル", "980.665"},
     {"トルク", "1", "重量キログラムメートル", "ニュートンメートル", "9.80665"},
     {"トルク", "1", "重量ポンドフィート", "ニュートンメートル", "1.3558179483314"},
-    {"周波数", "3000", "毎分回転数", "ヘルツ", "50"},
+    {"周波数", "3000", "回転毎分", "ヘルツ", "50"},
     {"照度", "1", "フートキャンドル", "ルクス", "10.7639104167097"},
     {"燃費", "30", "マイル毎米ガロン", "キロメートル毎リットル", "12.7543112229082"},
+    {"燃費", "30", "マイル毎米ガロン", "リットル毎100キロメートル", "7.84048611111111"},
+    {"燃費", "5", "リットル毎100キロメートル", "キロメートル毎リットル", "20"},
+    {"燃費", "4", "米ガロン毎100マイル", "マイル毎米ガロン", "25"},
+    {"速度", "5", "分毎キロメートル", "キロメートル毎時", "12"},
+    {"速度", "12", "キロメートル毎時", "分毎キロメートル", "5"},
+    {"速度", "1", "秒毎100メートル", "メートル毎秒", "100"},
     {"線量", "100", "マイクロシーベルト", "ミリレム", "10"},
+    {"線量率", "1", "ミリシーベルト毎年", "マイクロシーベルト毎時", "0.114155251141553"},  // 1000/8760
+    {"密度", "1", "トン毎立方メートル", "キログラム毎立方メートル", "1000"},
+    {"流量", "1", "立方メートル毎日", "リットル毎時", "41.6666666666667"},
+    {"データ転送速度", "1", "ギビバイト毎秒", "ギガビット毎秒", "8.589934592"},
     {"データ転送速度", "100", "メガビット毎秒", "メガバイト毎秒", "12.5"},
     {"割合", "3.5", "割", "パーセント", "35"},
     {"割合", "35", "分", "割", "3.5"},
@@ -771,6 +835,76 @@ TEST(ShippedUnits, SpotChecks)
         const ConversionOutcome out = Convert(series, units, from, to, QString::fromUtf8(c.value));
         EXPECT_FALSE(out.failed);
         EXPECT_EQ(out.resultText.toStdString(), c.result) << c.value << " " << c.from << " -> " << c.to;
+    }
+}
+
+// Every name a unit is found by, its own and its aliases, belongs to that
+// unit alone within its series.
+TEST(ShippedUnits, EveryNameFindsOneUnitOfItsSeries)
+{
+    int aliases = 0;
+    for (const SeriesEntry &e : BuildSeriesList(UnitsDir())) {
+        const UnitArray units = Load(e.name);
+        std::map<QString, QString> owner;
+        for (const UnitRecord &u : units) {
+            QStringList names{u.UnitName};
+            names += u.Aliases;
+            aliases += int(u.Aliases.size());
+            for (const QString &name : names) {
+                const auto [at, added] = owner.emplace(name, u.UnitName);
+                EXPECT_TRUE(added) << e.name.toStdString() << ": " << name.toStdString() << " names "
+                                   << at->second.toStdString() << " and " << u.UnitName.toStdString();
+            }
+        }
+    }
+    EXPECT_GT(aliases, 600);
+}
+
+struct AliasCheck {
+    const char *series;
+    const char *alias;
+    const char *unit;
+};
+
+// Symbols, readings and romaji, among them characters that CP932 holds apart
+// from kana and kanji (℃, ㎡, μ, ′, ‰, full-width %).
+const AliasCheck kAliasChecks[] = {
+    {"面積", "m2", "平方メートル"},
+    {"面積", "㎡", "平方メートル"},
+    {"面積", "tsubo", "坪"},
+    {"面積", "つぼ", "坪"},
+    {"面積", "じょう", "畳"},
+    {"面積", "tatami", "畳"},
+    {"長さ", "しゃく", "尺"},
+    {"長さ", "ぶ", "分"},
+    {"長さ", "μm", "マイクロメートル"},
+    {"体積", "shou", "升"},
+    {"質量", "monme", "匁"},
+    {"温度", "℃", "セルシウス度"},
+    {"温度", "degC", "セルシウス度"},
+    {"角度", "′", "分"},
+    {"燃費", "km/L", "キロメートル毎リットル"},
+    {"燃費", "mpg", "マイル毎米ガロン"},
+    {"燃費", "L/100km", "リットル毎100キロメートル"},
+    {"速度", "min/km", "分毎キロメートル"},
+    {"圧力", "psi", "重量ポンド毎平方インチ"},
+    {"仕事率", "mW", "ミリワット"},
+    {"仕事率", "MW", "メガワット"},
+    {"線量率", "μSv/h", "マイクロシーベルト毎時"},
+    {"線量率", "mSv/年", "ミリシーベルト毎年"},
+    {"周波数", "毎分回転数", "回転毎分"},
+    {"割合", "‰", "パーミル"},
+    {"割合", "％", "パーセント"},
+    {"割合", "比", "比 (1 = 100%)"},
+};
+
+TEST(ShippedUnits, AliasesFindTheirUnit)
+{
+    for (const AliasCheck &c : kAliasChecks) {
+        const UnitArray units = Load(QString::fromUtf8(c.series));
+        const int at = FindUnitByName(units, QString::fromUtf8(c.alias));
+        ASSERT_GE(at, 0) << c.series << ": " << c.alias;
+        EXPECT_EQ(units[size_t(at)].UnitName.toStdString(), c.unit) << c.alias;
     }
 }
 

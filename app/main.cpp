@@ -11,6 +11,24 @@
 #include <QDateTime>
 #include <QSessionManager>
 
+#include <cstdlib>
+
+namespace {
+
+// The main window while the event loop runs.
+frmMain *g_window = nullptr;
+
+// When the connection to the X server breaks (the server ended before the
+// program at logout, a dropped "ssh -X"), Qt ends the program with exit(1)
+// from inside the event loop. The settings are saved on that way out too.
+extern "C" void SaveSettingsOnExit()
+{
+    if (g_window)
+        g_window->SaveSettings();
+}
+
+}  // namespace
+
 int main(int argc, char **argv)
 {
     PreferX11UnderWayland();
@@ -30,5 +48,9 @@ int main(int argc, char **argv)
     if (!window.Form_Load())
         return 0;
     window.show();
-    return app.exec();
+    g_window = &window;
+    std::atexit(SaveSettingsOnExit);
+    const int status = app.exec();
+    g_window = nullptr;
+    return status;
 }

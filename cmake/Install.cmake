@@ -69,6 +69,14 @@ foreach(_size 16 32 48 64 128 256)
     DESTINATION share/icons/hicolor/${_size}x${_size}/apps RENAME tovel.png)
 endforeach()
 
+# What software centres list: the AppStream metadata of the desktop entry.
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+  "${PROJECT_SOURCE_DIR}/packaging/org.example.tovel.metainfo.xml")
+configure_file("${PROJECT_SOURCE_DIR}/packaging/org.example.tovel.metainfo.xml"
+  "${_tovel_staging}/org.example.tovel.metainfo.xml" @ONLY)
+install(FILES "${_tovel_staging}/org.example.tovel.metainfo.xml" DESTINATION share/metainfo
+  PERMISSIONS ${_tovel_data_permissions})
+
 # Compressed documents (gzip -9n: no name or time stamp inside, so the
 # package is the same at every build).
 find_program(TOVEL_GZIP gzip)
@@ -129,8 +137,9 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${TOVEL_AUTHOR_URL}")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt's own texts (the value box's context menu, standard buttons) in Japanese.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n")
-# Without a Japanese font every caption is a row of boxes.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk | fonts-ipafont-gothic")
+# Without a Japanese font every caption is a row of boxes; without
+# xdg-open, help (F1) and the About window's links open nothing.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-noto-cjk | fonts-ipafont-gothic, xdg-utils")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
 "Tovel converts a value between the units of one series: length, area,

@@ -9,7 +9,9 @@ PACKAGES=(
   libgmp-dev
   libgtest-dev libbenchmark-dev
   fonts-noto-cjk qt6-translations-l10n
-  desktop-file-utils
+  desktop-file-utils appstream
+  # Help (F1) and the About window's links open through xdg-open.
+  xdg-utils
   dpkg-dev strace
   clang-format git
   # The desktop tests: a display, a window manager, a stand-in clipboard

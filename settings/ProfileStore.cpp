@@ -10,6 +10,8 @@
 #include <QStringEncoder>
 
 #include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <ctime>
 #include <thread>
 
@@ -122,18 +124,37 @@ QByteArray encodeFile(const QByteArray &bytes, Encoding encoding)
     return QByteArray(littleEndian ? "\xFF\xFE" : "\xFE\xFF") + QByteArray(encoder.encode(QString::fromUtf8(bytes)));
 }
 
+constexpr char kLockMark[] = "tovel-save ";
+
 // The lock beside the settings file, held while it is open. The lock file
 // is removed again before the lock is let go, so it is seen only while a
 // save runs (or after a killed one, until the next save); a program that
 // waited on a lock file that was removed meanwhile takes the new one.
+//
+// The holder marks the lock file with its process id. A waiter waits up to
+// LockWait for a holder whose mark names a running process, but only
+// ForeignLockWait for one that is not marked (the moment between taking the
+// lock and marking it is far shorter): a lock some other program sits on
+// makes the save fail quietly instead of freezing the end.
 class SaveLock {
 public:
     explicit SaveLock(QByteArray path) : m_path(std::move(path))
     {
-        const auto deadline = std::chrono::steady_clock::now() + LockWait;
+        using Clock = std::chrono::steady_clock;
+        const auto start = Clock::now();
+        std::optional<Clock::time_point> unmarkedSince;
         while (!tryTake()) {
-            if (m_failed || std::chrono::steady_clock::now() >= deadline)
+            const auto now = Clock::now();
+            if (m_failed || now - start >= LockWait)
                 return;
+            if (m_holderMarked) {
+                unmarkedSince.reset();
+            } else {
+                if (!unmarkedSince)
+                    unmarkedSince = now;
+                if (now - *unmarkedSince >= ForeignLockWait)
+                    return;
+            }
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
     }
@@ -169,6 +190,7 @@ private:
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
             if (errno != EWOULDBLOCK && errno != EINTR)
                 m_failed = true;
+            m_holderMarked = isMarkedBySaver(fd);
             ::close(fd);
             return false;
         }
@@ -178,20 +200,48 @@ private:
             ::close(fd);
             return false;
         }
+        const QByteArray mark = kLockMark + QByteArray::number(qint64(::getpid())) + '\n';
+        if (::ftruncate(fd, 0) != 0 || !writeAll(fd, mark)) {
+            ::close(fd);
+            m_failed = true;
+            return false;
+        }
         m_fd = fd;
         return true;
+    }
+
+    // True when the lock file names a running process as a saving holder.
+    static bool isMarkedBySaver(int fd)
+    {
+        char text[64] = {};
+        const ssize_t n = ::pread(fd, text, sizeof text - 1, 0);
+        const qsizetype markSize = qsizetype(sizeof kLockMark - 1);
+        if (n <= markSize || std::strncmp(text, kLockMark, size_t(markSize)) != 0)
+            return false;
+        bool ok = false;
+        const qint64 pid = QByteArray(text + markSize, n - markSize).trimmed().toLongLong(&ok);
+        return ok && pid > 0 && (::kill(pid_t(pid), 0) == 0 || errno == EPERM);
     }
 
     QByteArray m_path;
     int m_fd = -1;
     bool m_failed = false;
+    bool m_holderMarked = false;
 };
 
-// A temporary name beside the file: "<name>.XXXXXX", six letters or digits.
+// The fixed part of a temporary file's name: ".<name>.tovel-save-XXXXXX".
+QByteArray temporaryPrefix(const QByteArray &fileName)
+{
+    return '.' + fileName + ".tovel-save-";
+}
+
+// A temporary name beside the file, the last six characters letters or
+// digits.
 QByteArray temporaryName(const QByteArray &target)
 {
     static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    QByteArray name = target + '.';
+    const qsizetype slash = target.lastIndexOf('/');
+    QByteArray name = target.left(slash + 1) + temporaryPrefix(target.mid(slash + 1));
     for (int i = 0; i < 6; ++i)
         name += kChars[QRandomGenerator::global()->bounded(int(sizeof kChars - 1))];
     return name;
@@ -199,9 +249,10 @@ QByteArray temporaryName(const QByteArray &target)
 
 bool isTemporaryNameOf(const QByteArray &entry, const QByteArray &fileName)
 {
-    if (entry.size() != fileName.size() + 7 || !entry.startsWith(fileName) || entry[fileName.size()] != '.')
+    const QByteArray prefix = temporaryPrefix(fileName);
+    if (entry.size() != prefix.size() + 6 || !entry.startsWith(prefix))
         return false;
-    for (qsizetype i = fileName.size() + 1; i < entry.size(); ++i) {
+    for (qsizetype i = prefix.size(); i < entry.size(); ++i) {
         const char c = entry[i];
         if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')))
             return false;
@@ -214,7 +265,7 @@ bool isTemporaryNameOf(const QByteArray &entry, const QByteArray &fileName)
 // complete (O_TMPFILE), so a program killed while writing leaves nothing
 // behind; otherwise it is written under a temporary name.
 bool replaceFile(const QByteArray &target, const QByteArray &folder, const QByteArray &bytes,
-                 std::optional<mode_t> mode)
+                 const std::optional<struct stat> &old)
 {
     QByteArray temporary;
     bool named = false;
@@ -238,7 +289,14 @@ bool replaceFile(const QByteArray &target, const QByteArray &folder, const QByte
     };
     if (!writeAll(fd.get(), bytes))
         return fail();
-    if (mode && ::fchmod(fd.get(), *mode) != 0)
+    // The old file's owner and group first (a change of owner clears the
+    // set-id bits), then its mode.
+    struct stat made {};
+    if (old
+        && (::fstat(fd.get(), &made) != 0
+            || ((made.st_uid != old->st_uid || made.st_gid != old->st_gid)
+                && ::fchown(fd.get(), old->st_uid, old->st_gid) != 0)
+            || ::fchmod(fd.get(), old->st_mode & 07777) != 0))
         return fail();
     if (::fsync(fd.get()) != 0)
         return fail();
@@ -344,11 +402,18 @@ bool Save(const QString &path, const std::vector<Change> &changes)
     if (path.isEmpty())
         return false;
     // A link to a settings file elsewhere is followed: the file it names is
-    // replaced, the link stays. A link to nothing is not ours to fill.
+    // replaced, the link stays. Only a link of the user's own to a file of
+    // the user's own: one planted by someone else, or one to a file of
+    // another owner (/etc/passwd, for root), is not ours to write through. A
+    // link to nothing is not ours to fill.
     QString targetPath = path;
-    const QFileInfo info(path);
-    if (info.isSymLink()) {
-        targetPath = info.canonicalFilePath();
+    const QByteArray pathName = QFile::encodeName(path);
+    struct stat link {};
+    if (::lstat(pathName.constData(), &link) == 0 && S_ISLNK(link.st_mode)) {
+        struct stat named {};
+        if (link.st_uid != ::geteuid() || ::stat(pathName.constData(), &named) != 0 || named.st_uid != ::geteuid())
+            return false;
+        targetPath = QFileInfo(path).canonicalFilePath();
         if (targetPath.isEmpty())
             return false;
     }
@@ -362,22 +427,26 @@ bool Save(const QString &path, const std::vector<Change> &changes)
     RemoveStaleTemporaries(targetPath, StaleAge);
 
     QByteArray raw;
-    std::optional<mode_t> mode;
+    std::optional<struct stat> old;
     switch (LoadBytes(targetPath, &raw)) {
     case Load::Refused: return false;
     case Load::Missing: break;
     case Load::Read: {
-        // A file marked read-only stays as it is, as it would on Windows.
-        if (::access(targetName.constData(), W_OK) != 0)
-            return false;
         struct stat st {};
-        if (::stat(targetName.constData(), &st) != 0)
+        if (::lstat(targetName.constData(), &st) != 0 || !S_ISREG(st.st_mode))
             return false;
-        mode = st.st_mode & 07777;
+        // A file of another user is not ours to replace, not even for root.
+        if (st.st_uid != ::geteuid())
+            return false;
+        // A file marked read-only stays as it is, as it would on Windows
+        // (root included, whom access() lets write anything).
+        if ((st.st_mode & S_IWUSR) == 0 || ::access(targetName.constData(), W_OK) != 0)
+            return false;
+        old = st;
         break;
     }
     }
-    const bool existed = mode.has_value();
+    const bool existed = old.has_value();
     Document doc = decode(raw);
     if (!doc.writable)
         return false;
@@ -397,7 +466,7 @@ bool Save(const QString &path, const std::vector<Change> &changes)
     const QByteArray bytes = encodeFile(updated, doc.encoding);
     if (bytes.size() > MaxFileBytes)
         return false;  // would not be read back
-    return replaceFile(targetName, folder, bytes, mode);
+    return replaceFile(targetName, folder, bytes, old);
 }
 
 int RemoveStaleTemporaries(const QString &path, std::chrono::seconds age)

@@ -14,8 +14,18 @@
 // file "<settings file>.lock" beside the file, there only while a save runs
 // (an advisory lock that the system drops when its holder ends, so a killed
 // program blocks no one), and each save works on the file as the previous
-// save left it. A save also removes temporary files that an earlier save,
-// killed mid-way, left behind.
+// save left it. The holder of the lock writes "tovel-save <pid>" into the
+// lock file: a save waits for such a holder, but gives up at once, without
+// a word, on a lock that some other program sits on. A save also removes
+// temporary files that an earlier save, killed mid-way, left behind; they
+// have hidden names no person would choose (".<file name>.tovel-save-"
+// plus six letters or digits), and nothing else is removed.
+//
+// A save writes only what is the user's own. A symbolic link at the path is
+// followed only when the link and the file it names both belong to the
+// effective user (root included), and a file of another owner is read but
+// never replaced. A replaced file keeps its owner, group and mode; where
+// they cannot be kept, nothing is written.
 
 #include <QByteArray>
 #include <QString>
@@ -32,6 +42,10 @@ constexpr qint64 MaxFileBytes = 1024 * 1024;
 
 // How long a save waits for another program's save before giving up.
 constexpr std::chrono::milliseconds LockWait{5000};
+
+// How long a save waits on a lock held by something that is not saving
+// (the holder has not written its mark by then): no hang a user would see.
+constexpr std::chrono::milliseconds ForeignLockWait{250};
 
 // Temporary files of killed saves are removed once they are this old.
 constexpr std::chrono::seconds StaleAge{60};
@@ -59,14 +73,15 @@ struct Change {
 // Sets every key of changes in one replacement of the file, creating the
 // file and its sections as needed. False, with the file unchanged, when
 // anything fails: a name or value that cannot be written in the file's
-// encoding, a file that was refused or marked read-only, a UTF-16 file that
-// would not read back as it was, the lock not obtained within LockWait, or
-// any write or rename failing.
+// encoding, a file that was refused or marked read-only, a link or a file
+// that is not the user's own, a UTF-16 file that would not read back as it
+// was, the lock not obtained, an owner, group or mode that cannot be kept,
+// or any write or rename failing.
 bool Save(const QString &path, const std::vector<Change> &changes);
 
 // Removes, beside the settings file at path, the temporary files of saves
-// ("<file name>.XXXXXX" with six letters or digits, regular files of this
-// user) older than age. Returns the number removed.
+// (".<file name>.tovel-save-XXXXXX" with six letters or digits, regular
+// files of this user) older than age. Returns the number removed.
 int RemoveStaleTemporaries(const QString &path, std::chrono::seconds age);
 
 }  // namespace ProfileStore

@@ -8,6 +8,9 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 // True when a new file can be made in the folder. The settings writer makes
@@ -21,6 +24,24 @@ bool FolderIsWritable(const QString &directory)
         return false;
     QTemporaryFile probe(QDir(directory).filePath(QStringLiteral(".tovel-probe-XXXXXX")));
     return probe.open();  // removed again when probe goes
+}
+
+// True when the file at path (a link followed) is the user's own settings
+// file: a regular file of the effective user, not marked read-only. Judged
+// from what is on disk, not from a try that a full disk or a read-only
+// remount could fail for a moment.
+bool IsOwnSettingsFile(const QString &path)
+{
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid()
+        && (st.st_mode & S_IWUSR) != 0;
+}
+
+// True when what is at path (a link followed) belongs to the effective user.
+bool IsOwnedByUser(const QString &path)
+{
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && st.st_uid == ::geteuid();
 }
 
 // True when the folder can be written, or does not exist yet and could be
@@ -50,14 +71,26 @@ QString SettingsFilePath(const QString &programDirectory, const QString &userCon
 {
     QString programDir = programDirectory;
     const QString beside = JoinPath(programDir, SettingsFileName());
-    if (FolderIsWritable(programDirectory) || userConfigDirectory.isEmpty())
+    // The user's own settings beside the program stay the settings, even on
+    // a start that finds the folder unwritable for a moment.
+    if (userConfigDirectory.isEmpty() || IsOwnSettingsFile(beside))
         return beside;
-    // A program folder the user cannot write (a system-wide install): the
-    // settings live in the user's own configuration folder instead, so they
-    // are not lost silently at every end.
+    // Once the user has a copy in the configuration folder and the file
+    // beside the program is not the user's own, the copy is the settings.
     QString configDir = userConfigDirectory;
     const QString own = JoinPath(configDir, SettingsFileName());
-    if (QFileInfo::exists(own) || FolderCanBeMadeOrWritten(userConfigDirectory))
+    if (QFileInfo::exists(own))
+        return own;
+    // A program folder of the user's own that can be written (a per-user
+    // install) takes a new settings file, and a file there that the user
+    // marked read-only stays the settings, unsaved. Anyone else's folder or
+    // file (a system-wide install, or a user's folder that root runs the
+    // program from) leaves the settings in the user's own configuration
+    // folder, so they are not lost silently at every end and no one's file
+    // is taken.
+    if (IsOwnedByUser(QFileInfo::exists(beside) ? beside : programDirectory) && FolderIsWritable(programDirectory))
+        return beside;
+    if (FolderCanBeMadeOrWritten(userConfigDirectory))
         return own;
     // Neither folder can be written (a read-only home, say): the settings
     // installed beside the program are read, and no save writes anything.

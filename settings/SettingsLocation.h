@@ -1,7 +1,10 @@
 #pragma once
 // Where the settings file lives: beside the program, or, when the program
-// folder cannot be written (a system-wide install), in the user's
-// configuration folder. When neither can be written, the file beside the
+// folder is not the user's to write (a system-wide install), in the user's
+// configuration folder. Decided by ownership and by what exists: the user's
+// own settings beside the program stay there, and once a user copy exists
+// while the file beside the program is not the user's own, the copy stays
+// the settings. When neither folder can be written, the file beside the
 // program is still read, and saves write nothing.
 
 #include <QString>

@@ -533,6 +533,14 @@ void frmMain::SaveSettingsAndEnd()
 {
     if (m_ended)
         return;
+    SaveSettings();
+    m_services.endProgram();
+}
+
+void frmMain::SaveSettings()
+{
+    if (m_ended)
+        return;
     m_ended = true;
     // One change of the file: another copy of the program ending at the
     // same moment leaves either all of these keys or none.
@@ -553,7 +561,6 @@ void frmMain::SaveSettingsAndEnd()
             return value.key == SettingKey::MainFormTop || value.key == SettingKey::MainFormLeft;
         });
     WriteSettings(striniAdd, values);
-    m_services.endProgram();
 }
 
 void frmMain::closeEvent(QCloseEvent *event)

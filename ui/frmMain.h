@@ -49,6 +49,9 @@ public:
     void Menu_Version_Click();
     void Menu_End_Click();
     void SaveSettingsAndEnd();
+    // The save of the end alone, once: for an end that the program does not
+    // run itself (the display gone). Touches no window system.
+    void SaveSettings();
 
     // Handlers of the lists.
     void comUnitList_Click();

@@ -12,7 +12,8 @@
 # stored position lies off every screen. Under the GTK platform theme (which
 # opens a list on Enter), Enter and Shift+Enter in a list open none; the
 # names of the value boxes and lists as a screen reader reads them through
-# AT-SPI, on a private D-Bus session. Exits 77 (skipped) only when Xvfb
+# AT-SPI, on a private D-Bus session; the settings saved when the connection
+# to the X server breaks. Exits 77 (skipped) only when Xvfb
 # cannot start.
 set -uo pipefail
 program=$1 keeper=$2 src=$3
@@ -234,6 +235,18 @@ if start; then
     finish
 fi
 unset QT_QPA_PLATFORMTHEME QT_LINUX_ACCESSIBILITY_ALWAYS_ON
+
+# --- Fifth run: the X connection breaks; the settings are saved all the
+# same. Qt leaves by exit(1) inside the event loop: no leak check here.
+if ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0" start; then
+    keys ctrl+f
+    poll 10 sh -c "xprop -id $win _NET_WM_STATE | grep -q _NET_WM_STATE_ABOVE"
+    timeout 10 xkill -id "$win" >/dev/null 2>&1
+    poll 30 ended || { fail "run $run: the program outlived its display connection"; kill -9 "$tovel" 2>/dev/null; }
+    wait "$tovel"
+    grep -qE 'Sanitizer|runtime error' "$work/tovel.$run.log" && fail "run $run: sanitizer report"
+    grep -q '^Front=-1' "$ini" || fail "the settings were not saved when the display went away: $(cat "$ini")"
+fi
 
 if ((failures)); then
     echo "$failures failure(s)"

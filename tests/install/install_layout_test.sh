@@ -31,6 +31,9 @@ grep -qx "Exec=$prefix/bin/tovel" "$entry" || { echo "FAIL: $(grep ^Exec "$entry
 if command -v desktop-file-validate >/dev/null; then
     out=$(desktop-file-validate "$entry" 2>&1) && [[ -z $out ]] || { echo "FAIL: $out"; fail=1; }
 fi
+if command -v appstreamcli >/dev/null; then
+    out=$(appstreamcli validate --no-net "$prefix/share/metainfo/org.example.tovel.metainfo.xml" 2>&1) || { echo "FAIL: $out"; fail=1; }
+fi
 for f in "$prefix"/share/icons/hicolor/*/apps/tovel.png; do
     size=${f%/apps/tovel.png}; size=${size##*/}
     [[ $(head -c 24 "$f" | od -An -tu1 -j16 -N8 | awk '{print ($1*16777216+$2*65536+$3*256+$4) "x" ($5*16777216+$6*65536+$7*256+$8)}') == "$size" ]] \

@@ -23,6 +23,7 @@ expected_files() {
         echo share/man/man1/tovel.1.gz
         echo share/man/man1/tovelconv.1.gz
         echo share/bash-completion/completions/tovelconv
+        echo share/metainfo/org.example.tovel.metainfo.xml
     } | LC_ALL=C sort
 }
 

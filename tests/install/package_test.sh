@@ -27,7 +27,7 @@ deb=$scratch/out/tovel_${version}-1_$(dpkg --print-architecture).deb
 
 field() { dpkg-deb -f "$deb" "$1"; }
 [[ $(field Package) == tovel && $(field Version) == "$version-1" ]] || { echo "FAIL: name or version"; fail=1; }
-[[ $(field Recommends) == "fonts-noto-cjk | fonts-ipafont-gothic" ]] || { echo "FAIL: Recommends is '$(field Recommends)'"; fail=1; }
+[[ $(field Recommends) == "fonts-noto-cjk | fonts-ipafont-gothic, xdg-utils" ]] || { echo "FAIL: Recommends is '$(field Recommends)'"; fail=1; }
 for dep in libc6 libqt6widgets6 libqt6core6 libgmp10 qt6-translations-l10n; do
     [[ ", $(field Depends)," == *", $dep "[\(,]* || ", $(field Depends)," == *", $dep,"* ]] \
         || { echo "FAIL: Depends lacks $dep: $(field Depends)"; fail=1; }

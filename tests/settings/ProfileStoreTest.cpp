@@ -7,12 +7,16 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <ctime>
 #include <vector>
+
+#include <pwd.h>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -112,50 +116,59 @@ TEST(ProfileStore, TwoProgramsSavingTogetherLoseNothing)
     EXPECT_EQ(damaged, 0) << "of " << rounds << " rounds";
 }
 
-// A save waits while another program holds the lock, and goes ahead once
-// it is let go; a lock file left by a killed program holds no one up.
-TEST(ProfileStore, ASaveWaitsForTheLockAndIgnoresOneLeftBehind)
+// A save waits while another save holds the lock; a lock some other program
+// sits on makes it give up at once; a lock file left behind holds no one up.
+TEST(ProfileStore, ASaveWaitsForAnotherSaveOnlyAndIgnoresALockLeftBehind)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     const QString path = dir.filePath("Tovelset.ini");
     const QByteArray lockPath = QFile::encodeName(path + ".lock");
-
-    int ready[2];
-    ASSERT_EQ(pipe(ready), 0);
-    const pid_t holder = fork();
-    ASSERT_GE(holder, 0);
-    if (holder == 0) {
-        const int fd = open(lockPath.constData(), O_RDWR | O_CREAT, 0600);
-        if (fd < 0 || flock(fd, LOCK_EX) != 0)
-            _exit(1);
-        if (write(ready[1], "x", 1) != 1)
-            _exit(1);
-        usleep(400 * 1000);
-        _exit(0);  // the system lets the lock go
+    for (const bool marksAsSaver : {true, false}) {  // another save, or another program
+        SCOPED_TRACE(marksAsSaver);
+        int ready[2];
+        ASSERT_EQ(pipe(ready), 0);
+        const pid_t holder = fork();
+        ASSERT_GE(holder, 0);
+        if (holder == 0) {
+            const int fd = open(lockPath.constData(), O_RDWR | O_CREAT, 0600);
+            if (fd < 0 || flock(fd, LOCK_EX) != 0)
+                _exit(1);
+            const QByteArray mark = "tovel-save " + QByteArray::number(getpid()) + "\n";
+            if (marksAsSaver && write(fd, mark.constData(), size_t(mark.size())) != mark.size())
+                _exit(1);
+            if (write(ready[1], "x", 1) != 1)
+                _exit(1);
+            usleep(marksAsSaver ? 400'000 : 3'000'000);
+            unlink(lockPath.constData());
+            _exit(0);  // the system lets the lock go
+        }
+        close(ready[1]);
+        char byte;
+        ASSERT_EQ(read(ready[0], &byte, 1), 1);
+        close(ready[0]);
+        QElapsedTimer timer;
+        timer.start();
+        EXPECT_EQ(WriteValue(path, "CalcSet", "ShowAns", marksAsSaver ? "2" : "3"), marksAsSaver ? 1 : 0);
+        EXPECT_TRUE(marksAsSaver ? timer.elapsed() >= 300 : timer.elapsed() < 1000) << timer.elapsed();
+        EXPECT_EQ(ReadValue(path, "CalcSet", "ShowAns", "0"), "2");
+        kill(holder, SIGKILL);
+        waitpid(holder, nullptr, 0);
+        unlink(lockPath.constData());
     }
-    close(ready[1]);
-    char byte;
-    ASSERT_EQ(read(ready[0], &byte, 1), 1);
-    close(ready[0]);
-    QElapsedTimer timer;
-    timer.start();
-    EXPECT_EQ(WriteValue(path, "CalcSet", "ShowAns", "2"), 1);
-    EXPECT_GE(timer.elapsed(), 300);
-    int status = 0;
-    waitpid(holder, &status, 0);
-    EXPECT_EQ(ReadValue(path, "CalcSet", "ShowAns", "0"), "2");
 
     // Left by a killed program: there, but locked by no one.
     WriteFile(path + ".lock", "");
-    timer.restart();
+    QElapsedTimer timer;
+    timer.start();
     EXPECT_EQ(WriteValue(path, "CalcSet", "ShowAns", "1"), 1);
     EXPECT_LT(timer.elapsed(), 1000);
     EXPECT_EQ(Entries(dir.path()), QStringList{"Tovelset.ini"});
 }
 
 // A save removes the temporary files that killed saves left, once they are
-// a minute old, and nothing else.
+// a minute old, and nothing else: the user's own backups beside the file
+// survive, whatever their names.
 TEST(ProfileStore, ASaveRemovesOldTemporaryFilesOfKilledSaves)
 {
     QTemporaryDir dir;
@@ -167,10 +180,16 @@ TEST(ProfileStore, ASaveRemovesOldTemporaryFilesOfKilledSaves)
         bool removed;
     };
     const Planted planted[] = {
-        {"Tovelset.ini.Ab12Cd", 120, true},   {"Tovelset.ini.zzzzzz", 3600, true},
-        {"Tovelset.ini.Xy34Zw", 5, false},  // perhaps a save running now
-        {"Tovelset.ini.bak", 3600, false},    {"Tovelset.ini.Ab12Cde", 3600, false},
-        {"Tovelset.ini.Ab-2Cd", 3600, false}, {"Other.ini.Ab12Cd", 3600, false},
+        {".Tovelset.ini.tovel-save-Ab12Cd", 120, true},
+        {".Tovelset.ini.tovel-save-zzzzzz", 3600, true},
+        {".Tovelset.ini.tovel-save-Xy34Zw", 5, false},  // perhaps a save running now
+        {".Tovelset.ini.tovel-save-Ab12Cde", 3600, false},
+        {".Tovelset.ini.tovel-save-Ab-2Cd", 3600, false},
+        {".Other.ini.tovel-save-Ab12Cd", 3600, false},
+        {"Tovelset.ini.backup", 3600, false},
+        {"Tovelset.ini.orig01", 3600, false},  // backups
+        {"Tovelset.ini.202401", 3600, false},
+        {"Tovelset.ini.bak", 3600, false},
     };
     for (const Planted &p : planted) {
         const QString file = dir.filePath(p.name);
@@ -179,14 +198,56 @@ TEST(ProfileStore, ASaveRemovesOldTemporaryFilesOfKilledSaves)
         ASSERT_EQ(utimensat(AT_FDCWD, QFile::encodeName(file).constData(), times, 0), 0);
     }
     // A folder and a link with such a name are not ours to remove.
-    ASSERT_TRUE(QDir(dir.path()).mkdir("Tovelset.ini.Dir123"));
-    ASSERT_TRUE(QFile::link(dir.filePath("Other.ini.Ab12Cd"), dir.filePath("Tovelset.ini.Lnk123")));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(".Tovelset.ini.tovel-save-Dir123"));
+    ASSERT_TRUE(QFile::link(dir.filePath("Tovelset.ini.bak"), dir.filePath(".Tovelset.ini.tovel-save-Lnk123")));
 
     EXPECT_EQ(WriteValue(path, "CalcSet", "ShowAns", "2"), 1);
     for (const Planted &p : planted)
         EXPECT_EQ(QFileInfo::exists(dir.filePath(p.name)), !p.removed) << p.name;
-    EXPECT_TRUE(QFileInfo(dir.filePath("Tovelset.ini.Dir123")).isDir());
-    EXPECT_TRUE(QFileInfo(dir.filePath("Tovelset.ini.Lnk123")).isSymLink());
+    EXPECT_TRUE(QFileInfo(dir.filePath(".Tovelset.ini.tovel-save-Dir123")).isDir());
+    EXPECT_TRUE(QFileInfo(dir.filePath(".Tovelset.ini.tovel-save-Lnk123")).isSymLink());
+}
+
+// Root writes no user's link, no link to a user's file, no user's file;
+// root's own file with a user's group keeps group and mode.
+TEST(ProfileStore, RootWritesOnlyWhatIsItsOwnAndKeepsOwnerGroupAndMode)
+{
+    const QByteArray name = "tovel-t" + QByteArray::number(getpid());
+    if (geteuid() != 0 || system(("useradd -M -s /usr/sbin/nologin " + name + " 2>/dev/null").constData()) != 0)
+        GTEST_SKIP() << "needs root and useradd";
+    const auto removeUser = qScopeGuard([&] { [[maybe_unused]] int r = system(("userdel " + name).constData()); });
+    const passwd *entry = getpwnam(name.constData());
+    ASSERT_NE(entry, nullptr);
+    const uid_t user = entry->pw_uid;
+    const gid_t group = entry->pw_gid;
+    QTemporaryDir dir;
+    const struct {
+        int linkOwner;  // -1: no link, the file itself at the path
+        uid_t fileOwner;
+        gid_t fileGroup;
+        mode_t mode;
+        bool written;
+    } cases[] = {
+        {int(user), 0, 0, 0644, false}, {0, user, 0, 0644, false}, {-1, user, 0, 0644, false},
+        {-1, 0, group, 0640, true},     {0, 0, 0, 0600, true},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.linkOwner * 10000 + int(c.fileOwner));
+        const QString path = dir.filePath(QString::number(&c - cases) + ".ini");
+        const QString target = c.linkOwner < 0 ? path : path + ".target";
+        WriteFile(target, "x\n");
+        const QByteArray file = QFile::encodeName(target);
+        ASSERT_EQ(chown(file.constData(), c.fileOwner, c.fileGroup) | chmod(file.constData(), c.mode), 0);
+        if (c.linkOwner >= 0) {
+            ASSERT_TRUE(QFile::link(target, path));
+            ASSERT_EQ(lchown(QFile::encodeName(path).constData(), uid_t(c.linkOwner), 0), 0);
+        }
+        EXPECT_EQ(WriteValue(path, "CalcSet", "ShowAns", "2"), c.written ? 1 : 0);
+        struct stat st {};
+        ASSERT_EQ(stat(file.constData(), &st), 0);
+        EXPECT_TRUE(st.st_uid == c.fileOwner && st.st_gid == c.fileGroup && (st.st_mode & 07777) == c.mode);
+        EXPECT_EQ(ReadValue(target, "CalcSet", "ShowAns", "0"), c.written ? "2" : "0");
+    }
 }
 
 }  // namespace

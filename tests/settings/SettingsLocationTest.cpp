@@ -138,6 +138,10 @@ TEST(SettingsLocation, ReadOnlyProgramFolderSendsTheSettingsToTheConfigurationFo
     ASSERT_TRUE(QDir().mkpath(programDir));
 
     ExpectHeld(WithReadOnlyFolder(programDir, [&] { return ChecksForReadOnlyFolder(programDir, configDir); }));
+    if (testing::Test::IsSkipped())
+        return;
+    // Writable again, the folder does not take the settings back from the copy.
+    EXPECT_EQ(SettingsFilePath(programDir, configDir), configDir + QStringLiteral("/Tovelset.ini"));
 }
 
 TEST(SettingsLocation, FoldersNoOneCanWriteSendTheSettingsToTheConfigurationFolder)
@@ -218,6 +222,23 @@ TEST(SettingsLocation, ReadOnlySettingsBesideAReadOnlyProgramAreReadAndNothingIs
                         == 0);
         CHECK_OR_RETURN(Entries(programDir) == before);
         CHECK_OR_RETURN(Entries(root.filePath(QStringLiteral("home"))).isEmpty());
+        return {};
+    }));
+}
+
+// The user's own settings beside the program stay the settings on a start
+// that finds the folder unwritable for a moment: no copy is made elsewhere.
+TEST(SettingsLocation, TheUsersOwnFileStaysTheSettingsWhileItsFolderCannotBeWritten)
+{
+    QTemporaryDir root;
+    const QString programDir = root.filePath(QStringLiteral("program"));
+    const QString configDir = root.filePath(QStringLiteral("config/tovel"));
+    const QString beside = programDir + QStringLiteral("/Tovelset.ini");
+    ASSERT_TRUE(QDir().mkpath(programDir));
+    ASSERT_NE(WriteValue(beside, QStringLiteral("CalcSet"), QStringLiteral("ShowAns"), QStringLiteral("2")), 0);
+    ExpectHeld(WithReadOnlyFolder(programDir, [&]() -> std::string {
+        CHECK_OR_RETURN(PrepareSettingsFile(programDir, configDir) == beside);
+        CHECK_OR_RETURN(!QFileInfo::exists(configDir));
         return {};
     }));
 }

@@ -1,6 +1,5 @@
 #include "ui/frmMain.h"
 
-#include "catalogue/UnitFile.h"
 #include "convert/Conversion.h"
 #include "convert/EntryFilter.h"
 #include "convert/forms/frmAll.h"
@@ -161,7 +160,7 @@ void frmMain::buildControls()
     txtAfterConv->setReadOnly(true);
     txtAfterConv->installEventFilter(this);
     txtBeforeConv->installEventFilter(new ValueBoxFilter(txtBeforeConv, [this](unsigned code) {
-        return AcceptsTypedChar(code, isNumberBaseSeries(), comBeforeConvUnit->currentIndex());
+        return AcceptsTypedChar(code, m_session.isNumberBase(), comBeforeConvUnit->currentIndex());
     }));
     // Keys reach the value box as plain characters: an input method left on
     // would send full-width digits that the filter has to discard.
@@ -292,6 +291,7 @@ bool frmMain::Form_Load()
 
     intShowAns = ReadSetting(striniAdd, SettingKey::ShowAns);
     intPlaceNum = ReadSetting(striniAdd, SettingKey::MaxPlace);
+    m_session.SetResultStyle(intShowAns, intPlaceNum);
     intUnitSeries = ReadSetting(striniAdd, SettingKey::UnitSeries);
 
     const int count = comUnitList->count();
@@ -304,7 +304,6 @@ bool frmMain::Form_Load()
     }
     comUnitList->setCurrentIndex(start);  // loads the series
 
-    AllConvRunning = false;
     return true;
 }
 
@@ -371,14 +370,14 @@ void frmMain::comUnitList_Click()
         comBeforeConvUnit->clear();
         comAfterConvUnit->clear();
 
-        const int last = LoadUnitFile(m_unitsDir + m_series[size_t(index)].fileName, Units);
+        const int last = m_session.LoadSeries(m_unitsDir, m_series[size_t(index)]);
 
         comBeforeConvUnit->setVisible(false);
         comAfterConvUnit->setVisible(false);
         QStringList names;
         names.reserve(last + 1);
         for (int i = 0; i <= last; ++i)
-            names << Units[size_t(i)].UnitName;
+            names << m_session.units()[size_t(i)].UnitName;
         comBeforeConvUnit->addItems(names);
         comAfterConvUnit->addItems(names);
         comBeforeConvUnit->setCurrentIndex(-1);
@@ -398,15 +397,10 @@ void frmMain::comUnitList_Click()
     m_services.messageBeep(Services::Information);
 }
 
-bool frmMain::isNumberBaseSeries() const
-{
-    return IsNumberBaseSeries(comUnitList->currentText());
-}
-
 void frmMain::comBeforeConvUnit_Click()
 {
     // A digit string of one radix means nothing in another.
-    if (isNumberBaseSeries()) {
+    if (m_session.isNumberBase()) {
         txtBeforeConv->setText(u"0"_s);
         txtAfterConv->setText(u"0"_s);
     }
@@ -414,57 +408,51 @@ void frmMain::comBeforeConvUnit_Click()
 
 // ------------------------------------------------------------- conversion
 
+ResultDisplay frmMain::resultDisplay()
+{
+    ResultDisplay display;
+    display.targetChosen = [this](int targetPos) { comAfterConvUnit->setCurrentIndex(targetPos); };
+    display.show = [this](const QString &resultText) {
+        txtAfterConv->setText(resultText);
+        return txtAfterConv->text();
+    };
+    return display;
+}
+
+void frmMain::reportFailure(const SessionOutcome &outcome)
+{
+    m_services.messageBox(this, FailureMessage(outcome.failure), Services::Exclamation, u"Error!!"_s);
+    txtBeforeConv->setText(u"0"_s);
+    Menu_SendClipBoard->setEnabled(false);
+}
+
 void frmMain::ConvertValue()
 {
-    if (!AllConvRunning)
-        LastResult.clear();
-
-    ConversionRequest request;
-    request.typedText = txtBeforeConv->text();
-    request.sourcePos = comBeforeConvUnit->currentIndex();
-    request.targetPos = comAfterConvUnit->currentIndex();
-    request.seriesName = comUnitList->currentText();
-    request.style = ResultStyleOf(intShowAns);
-    request.placeNum = intPlaceNum;
-    const ConversionOutcome outcome = ConvertRequest(request, Units);
-
-    if (outcome.resultWritten)
-        txtAfterConv->setText(outcome.resultText);
+    const SessionOutcome outcome = m_session.ConvertValue(txtBeforeConv->text(), comBeforeConvUnit->currentIndex(),
+                                                          comAfterConvUnit->currentIndex(), resultDisplay());
     if (outcome.failed) {
-        m_services.messageBox(this, FailureMessage(outcome.failure), Services::Exclamation, u"Error!!"_s);
-        txtBeforeConv->setText(u"0"_s);
-        LastResult.clear();
-        AllConvRunning = false;
-        Menu_SendClipBoard->setEnabled(false);
+        reportFailure(outcome);
         return;
     }
-
-    LastResult += ResultLine(outcome.shownSource, comBeforeConvUnit->currentText(), txtAfterConv->text(),
-                             comAfterConvUnit->currentText());
     Menu_SendClipBoard->setEnabled(true);
-    if (!AllConvRunning)
-        m_services.messageBeep(Services::Information);
+    m_services.messageBeep(Services::Information);
 }
 
 void frmMain::ConvertToAllUnits()
 {
-    LastResult.clear();
-    AllConvRunning = true;
-    const int last = comAfterConvUnit->count() - 1;
-    for (int i = 0; i <= last; ++i) {
-        comAfterConvUnit->setCurrentIndex(i);
-        ConvertValue();
-        if (!AllConvRunning)
-            return;  // the conversion failed and has said so
+    const SessionOutcome outcome = m_session.ConvertToAllUnits(txtBeforeConv->text(), comBeforeConvUnit->currentIndex(),
+                                                               resultDisplay());
+    if (outcome.failed) {
+        reportFailure(outcome);  // the target list stays at the failing unit
+        return;
     }
     m_services.messageBeep(Services::Information);
 
-    frmAll results(LastResult, this);
+    frmAll results(m_session.lastResult(), this);
     results.Form_Load();
     results.showModal();
 
     Menu_SendClipBoard->setEnabled(true);
-    AllConvRunning = false;
     comAfterConvUnit->setCurrentIndex(0);
     txtAfterConv->setText(u"0"_s);
 }
@@ -484,7 +472,7 @@ void frmMain::Menu_SendClipBoard_Click()
 {
     if (!Menu_SendClipBoard->isEnabled())
         return;
-    if (!m_services.setClipboardText(LastResult)) {
+    if (!m_services.setClipboardText(m_session.lastResult())) {
         m_services.messageBox(this, u"クリップボードへ情報を送れませんでした。"_s, Services::Exclamation, u"Tovel"_s);
         return;
     }
@@ -508,6 +496,7 @@ void frmMain::readDialogSettings()
 {
     intShowAns = ReadSetting(striniAdd, SettingKey::ShowAns);
     intPlaceNum = ReadSetting(striniAdd, SettingKey::MaxPlace);
+    m_session.SetResultStyle(intShowAns, intPlaceNum);
     intWinPos = ReadSetting(striniAdd, SettingKey::WinPos);
     intUnitSeries = ReadSetting(striniAdd, SettingKey::UnitSeries);
 }

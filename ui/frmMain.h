@@ -10,6 +10,7 @@
 
 #include "catalogue/SeriesCatalogue.h"
 #include "catalogue/UnitRecord.h"
+#include "convert/ConversionSession.h"
 #include "settings/SettingsValues.h"
 
 #include <QMainWindow>
@@ -57,9 +58,9 @@ public:
     void comBeforeConvUnit_Click();
 
     // For tests only: the window's state, read by nothing in the program.
-    const UnitArray &units() const { return Units; }
-    const QString &lastResult() const { return LastResult; }
-    bool allConvRunning() const { return AllConvRunning; }
+    const UnitArray &units() const { return m_session.units(); }
+    const QString &lastResult() const { return m_session.lastResult(); }
+    bool allConvRunning() const { return m_session.allConvRunning(); }
     int showAns() const { return intShowAns; }
     int placeNum() const { return intPlaceNum; }
     int winPos() const { return intWinPos; }
@@ -84,7 +85,8 @@ private:
     void readDialogSettings();
     void placeWindow();
     QPoint centredTwips(const std::vector<QRect> &screens) const;  // with the frame as it is now
-    bool isNumberBaseSeries() const;
+    ResultDisplay resultDisplay();
+    void reportFailure(const SessionOutcome &outcome);
     int twips(int pixels) const;
     int pixels(int twips) const;
 
@@ -123,9 +125,10 @@ private:
     QAction *Menu_Version = nullptr;
     QAction *Menu_End = nullptr;
 
-    // The window's fields.
-    UnitArray Units;
-    bool AllConvRunning = false;
+    // The window's fields. The session holds the loaded series (Units), the
+    // lines of the last command (LastResult) and the all-units run
+    // (AllConvRunning); the window shows what it does.
+    ConversionSession m_session;
     int intWinPos = 0;
     int intShowAns = 0;
     int intPlaceNum = InfoOf(SettingKey::MaxPlace).defaultValue;
@@ -133,5 +136,4 @@ private:
     int intUnitSeries = 0;
     int intSeriesIndex = 0;
     QString striniAdd;
-    QString LastResult;
 };

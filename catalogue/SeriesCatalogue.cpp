@@ -44,8 +44,10 @@ std::vector<SeriesEntry> BuildSeriesList(const QString &unitsDirectory)
         return series;
     const QStringList fileNames = listing.split(QChar(u'\0'));
     series.reserve(static_cast<size_t>(fileNames.size()));
-    for (const QString &fileName : fileNames)
-        series.push_back(SeriesEntry{SeriesNameOfFile(fileName), fileName});
+    for (const QString &fileName : fileNames) {
+        const QString name = SeriesNameOfFile(fileName);
+        series.push_back(SeriesEntry{name, fileName, IsNumberBaseSeries(name)});
+    }
 
     // The list shows series names, so it is sorted by them: "長さ" before
     // "長さ (英)", which the file names would put the other way round (" "

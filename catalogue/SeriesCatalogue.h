@@ -23,8 +23,9 @@ QString NumberBaseSeriesName();
 bool IsNumberBaseSeries(const QString &seriesName);
 
 struct SeriesEntry {
-    QString name;      // shown in the series list; compared with "進数"
-    QString fileName;  // the file as listed, without directory
+    QString name;             // shown in the series list
+    QString fileName;         // the file as listed, without directory
+    bool numberBase = false;  // the number-base series "進数", whose units are radices
 };
 
 // The series of unitsDirectory in list order: by series name, letter case

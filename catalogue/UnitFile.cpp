@@ -198,41 +198,45 @@ const char16_t *trimEnd(const char16_t *begin, const char16_t *end)
     return end;
 }
 
-// The items of the line that starts with first.
-void readRestOfLine(SeriesItemReader &reader, SeriesItemView first, std::vector<SeriesItemView> &line)
-{
-    line.clear();
-    line.push_back(first);
-    SeriesItemView item;
-    while (!line.back().endsLine && reader.next(item) == SeriesItemReader::Item)
-        line.push_back(item);
-}
-
 SeriesItem ToSeriesItem(const SeriesItemView &item)
 {
     return {item.value.toString(), item.raw.startsWith(u'"'), item.line};
 }
 
 // The lines after the counted records: extension lines are kept, anything
-// else but blank lines is noted as trailing items.
+// else but blank lines is noted as trailing items. Of an extension line only
+// what can matter is kept (the four items a reciprocal unit reads, then the
+// aliases that are not empty and not repeated), so a line of millions of
+// commas costs no memory.
 void readLinesAfterRecords(SeriesItemReader &reader, UnitFileContents &contents)
 {
     SeriesItemView item;
-    std::vector<SeriesItemView> line;
     while (reader.next(item) == SeriesItemReader::Item) {
-        readRestOfLine(reader, item, line);
-        const SeriesItemView &first = line.front();
-        if (first.raw.startsWith(u'"') && first.value.startsWith(u'#')) {
+        const int firstLine = item.line;
+        if (item.raw.startsWith(u'"') && item.value.startsWith(u'#')) {
             ExtensionLine extension;
-            extension.line = first.line;
-            extension.keyword = first.value.toString();
-            extension.items.reserve(line.size() - 1);
-            for (size_t i = 1; i < line.size(); ++i)
-                extension.items.push_back(ToSeriesItem(line[i]));
+            extension.line = firstLine;
+            extension.keyword = item.value.toString();
+            const bool aliases = extension.keyword == kAliasKeyword;
+            QSet<QStringView> seen;
+            while (!item.endsLine && reader.next(item) == SeriesItemReader::Item) {
+                const bool named = extension.items.empty();
+                if (named
+                    || (aliases ? !item.value.isEmpty() && !seen.contains(item.value) : extension.items.size() < 4)) {
+                    if (aliases && !named)
+                        seen.insert(item.value);
+                    extension.items.push_back(ToSeriesItem(item));
+                }
+            }
             contents.extensionLines.push_back(std::move(extension));
-        } else if ((line.size() > 1 || !first.raw.isEmpty()) && !contents.trailingItems) {
+            continue;
+        }
+        bool blank = item.raw.isEmpty();
+        while (!item.endsLine && reader.next(item) == SeriesItemReader::Item)
+            blank = false;
+        if (!blank && !contents.trailingItems) {
             contents.trailingItems = true;
-            contents.trailingLine = first.line;
+            contents.trailingLine = firstLine;
         }
     }
 }

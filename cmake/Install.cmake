@@ -19,7 +19,7 @@ set(_tovel_dir_permissions
   OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
 # The program folder.
-install(TARGETS tovel tovelcheck RUNTIME DESTINATION ${TOVEL_PROGRAM_FOLDER})
+install(TARGETS tovel tovelcheck tovelconv RUNTIME DESTINATION ${TOVEL_PROGRAM_FOLDER})
 foreach(_dir units tovelhelp)
   install(DIRECTORY "${PROJECT_SOURCE_DIR}/${_dir}" DESTINATION ${TOVEL_PROGRAM_FOLDER}
     FILE_PERMISSIONS ${_tovel_data_permissions}
@@ -35,8 +35,9 @@ install(FILES "${PROJECT_SOURCE_DIR}/ui/icons/tovel-256.png" DESTINATION ${TOVEL
 # package) and the program, which follows /proc/self/exe, still finds its
 # folder. The link is made here and installed as a link.
 # tovelcheck, the series-file checker, checks the units folder beside itself
-# when given no file, so it lives in the program folder too.
-foreach(_command tovel tovelcheck)
+# when given no file, and tovelconv converts with the units folder beside
+# itself, so they live in the program folder too.
+foreach(_command tovel tovelcheck tovelconv)
   file(CREATE_LINK "../${TOVEL_PROGRAM_FOLDER}/${_command}" "${_tovel_staging}/bin/${_command}" SYMBOLIC)
   install(FILES "${_tovel_staging}/bin/${_command}" DESTINATION bin)
 endforeach()
@@ -89,10 +90,19 @@ function(_tovel_gzip source output)
   endif()
 endfunction()
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
-  "${PROJECT_SOURCE_DIR}/packaging/tovel.1" "${PROJECT_SOURCE_DIR}/packaging/changelog.Debian")
+  "${PROJECT_SOURCE_DIR}/packaging/tovel.1" "${PROJECT_SOURCE_DIR}/packaging/tovelconv.1"
+  "${PROJECT_SOURCE_DIR}/packaging/changelog.Debian")
 
-_tovel_gzip("${PROJECT_SOURCE_DIR}/packaging/tovel.1" "${_tovel_staging}/tovel.1.gz")
-install(FILES "${_tovel_staging}/tovel.1.gz" DESTINATION share/man/man1 OPTIONAL)
+foreach(_page tovel tovelconv)
+  _tovel_gzip("${PROJECT_SOURCE_DIR}/packaging/${_page}.1" "${_tovel_staging}/${_page}.1.gz")
+  install(FILES "${_tovel_staging}/${_page}.1.gz" DESTINATION share/man/man1 OPTIONAL)
+endforeach()
+
+# tovelconv's completion for bash, where bash-completion loads it on demand
+# (for a prefix of one's own it looks in <prefix>/share too, beside the bin
+# folder on the PATH).
+install(FILES "${PROJECT_SOURCE_DIR}/packaging/tovelconv.bash-completion"
+  DESTINATION share/bash-completion/completions RENAME tovelconv)
 
 # Debian's own documents go into the package only, not into a plain install.
 configure_file("${PROJECT_SOURCE_DIR}/packaging/copyright" "${_tovel_staging}/copyright" @ONLY)

@@ -157,7 +157,7 @@ ConversionOutcome ConvertRequest(const ConversionRequest &request, const UnitArr
     try {
         const UnitRecord &source = UnitAt(units, request.sourcePos);
         const UnitRecord &target = UnitAt(units, request.targetPos);
-        const bool numberBase = IsNumberBaseSeries(request.seriesName);
+        const bool numberBase = request.numberBase;
 
         QString result;
         if (request.sourcePos == request.targetPos)

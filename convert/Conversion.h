@@ -7,7 +7,6 @@
 // runs or the result line is built from the shown source value and the texts
 // the window displays.
 
-#include "catalogue/SeriesCatalogue.h"  // IsNumberBaseSeries
 #include "catalogue/UnitRecord.h"
 #include "convert/ConversionFailure.h"
 
@@ -25,10 +24,10 @@ ResultStyle ResultStyleOf(int showAns);
 constexpr int DefaultPlaceNum = 15;
 
 struct ConversionRequest {
-    QString typedText;   // the value box as typed
-    int sourcePos = -1;  // list position of the source unit, -1 for none
-    int targetPos = -1;  // list position of the target unit, -1 for none
-    QString seriesName;  // the text of the series list
+    QString typedText;        // the value box as typed
+    int sourcePos = -1;       // list position of the source unit, -1 for none
+    int targetPos = -1;       // list position of the target unit, -1 for none
+    bool numberBase = false;  // the series is the number-base series
     ResultStyle style = ResultStyle::Plain;
     int placeNum = DefaultPlaceNum;  // digit limit of the grouped style
 };

@@ -1,6 +1,5 @@
 #include "ui/frmMain.h"
 
-#include "catalogue/UnitFile.h"
 #include "catalogue/forms/frmFind.h"
 #include "convert/Conversion.h"
 #include "convert/EntryFilter.h"
@@ -162,7 +161,7 @@ void frmMain::buildControls()
     txtAfterConv->setReadOnly(true);
     txtAfterConv->installEventFilter(this);
     txtBeforeConv->installEventFilter(new ValueBoxFilter(txtBeforeConv, [this](unsigned code) {
-        return AcceptsTypedChar(code, isNumberBaseSeries(), comBeforeConvUnit->currentIndex());
+        return AcceptsTypedChar(code, m_session.isNumberBase(), comBeforeConvUnit->currentIndex());
     }));
     // Keys reach the value box as plain characters: an input method left on
     // would send full-width digits that the filter has to discard.
@@ -305,6 +304,7 @@ bool frmMain::Form_Load()
 
     intShowAns = ReadSetting(striniAdd, SettingKey::ShowAns);
     intPlaceNum = ReadSetting(striniAdd, SettingKey::MaxPlace);
+    m_session.SetResultStyle(intShowAns, intPlaceNum);
     intUnitSeries = ReadSetting(striniAdd, SettingKey::UnitSeries);
     m_rememberPairs = ReadSetting(striniAdd, SettingKey::RememberPairs) == 1;
     Menu_RememberPairs->setChecked(m_rememberPairs);
@@ -323,7 +323,6 @@ bool frmMain::Form_Load()
     }
     comUnitList->setCurrentIndex(start);  // loads the series
 
-    AllConvRunning = false;
     return true;
 }
 
@@ -391,14 +390,14 @@ void frmMain::comUnitList_Click()
         comBeforeConvUnit->clear();
         comAfterConvUnit->clear();
 
-        const int last = LoadUnitFile(m_unitsDir + m_series[size_t(index)].fileName, Units);
+        const int last = m_session.LoadSeries(m_unitsDir, m_series[size_t(index)]);
 
         comBeforeConvUnit->setVisible(false);
         comAfterConvUnit->setVisible(false);
         QStringList names;
         names.reserve(last + 1);
         for (int i = 0; i <= last; ++i)
-            names << Units[size_t(i)].UnitName;
+            names << m_session.units()[size_t(i)].UnitName;
         comBeforeConvUnit->addItems(names);
         comAfterConvUnit->addItems(names);
         comBeforeConvUnit->setCurrentIndex(-1);
@@ -408,12 +407,13 @@ void frmMain::comUnitList_Click()
     }
     // A series without units leaves both lists with nothing selected.
     if (comBeforeConvUnit->count() > 0) {
-        // The units this series had when it was last left, where they still are.
+        // The units this series had when it was last left, where they still
+        // are (by name, or by an alias the unit has been given since).
         int source = 0;
         int target = 0;
         if (const auto pair = m_rememberPairs ? m_pairs.recall(m_series[size_t(index)].name) : std::nullopt) {
-            source = qMax(0, comBeforeConvUnit->findText(pair->source, Qt::MatchExactly | Qt::MatchCaseSensitive));
-            target = qMax(0, comAfterConvUnit->findText(pair->target, Qt::MatchExactly | Qt::MatchCaseSensitive));
+            source = qMax(0, m_session.FindUnit(pair->source));
+            target = qMax(0, m_session.FindUnit(pair->target));
         }
         comBeforeConvUnit->setCurrentIndex(source);  // runs the source-unit handler
         comAfterConvUnit->setCurrentIndex(target);
@@ -434,15 +434,10 @@ void frmMain::rememberCurrentPair()
         {m_series[size_t(intSeriesIndex)].name, comBeforeConvUnit->currentText(), comAfterConvUnit->currentText()});
 }
 
-bool frmMain::isNumberBaseSeries() const
-{
-    return IsNumberBaseSeries(comUnitList->currentText());
-}
-
 void frmMain::comBeforeConvUnit_Click()
 {
     // A digit string of one radix means nothing in another.
-    if (isNumberBaseSeries()) {
+    if (m_session.isNumberBase()) {
         txtBeforeConv->setText(u"0"_s);
         txtAfterConv->setText(u"0"_s);
     }
@@ -450,67 +445,57 @@ void frmMain::comBeforeConvUnit_Click()
 
 // ------------------------------------------------------------- conversion
 
+ResultDisplay frmMain::resultDisplay()
+{
+    ResultDisplay display;
+    display.targetChosen = [this](int targetPos) { comAfterConvUnit->setCurrentIndex(targetPos); };
+    display.show = [this](const QString &resultText) {
+        txtAfterConv->setText(resultText);
+        return txtAfterConv->text();
+    };
+    return display;
+}
+
+void frmMain::reportFailure(const SessionOutcome &outcome)
+{
+    m_services.messageBox(this, FailureMessage(outcome.failure), Services::Exclamation, u"Error!!"_s);
+    txtBeforeConv->setText(u"0"_s);
+    setResultCommandsEnabled(false);
+}
+
 void frmMain::ConvertValue()
 {
-    if (!AllConvRunning) {
-        LastResult.clear();
-        m_lastValues.clear();
-    }
     m_shownResult.reset();
-
-    ConversionRequest request;
-    request.typedText = txtBeforeConv->text();
-    request.sourcePos = comBeforeConvUnit->currentIndex();
-    request.targetPos = comAfterConvUnit->currentIndex();
-    request.seriesName = comUnitList->currentText();
-    request.style = ResultStyleOf(intShowAns);
-    request.placeNum = intPlaceNum;
-    const ConversionOutcome outcome = ConvertRequest(request, Units);
-
-    if (outcome.resultWritten)
-        txtAfterConv->setText(outcome.resultText);
+    const SessionOutcome outcome = m_session.ConvertValue(txtBeforeConv->text(), comBeforeConvUnit->currentIndex(),
+                                                          comAfterConvUnit->currentIndex(), resultDisplay());
     if (outcome.failed) {
-        m_services.messageBox(this, FailureMessage(outcome.failure), Services::Exclamation, u"Error!!"_s);
-        txtBeforeConv->setText(u"0"_s);
-        LastResult.clear();
-        m_lastValues.clear();
-        AllConvRunning = false;
-        setResultCommandsEnabled(false);
+        reportFailure(outcome);
         return;
     }
-
-    LastResult += ResultLine(outcome.shownSource, comBeforeConvUnit->currentText(), txtAfterConv->text(),
-                             comAfterConvUnit->currentText());
-    m_lastValues << txtAfterConv->text();
-    m_lastWasAllUnits = AllConvRunning;
+    m_lastWasAllUnits = false;
+    m_shownResult = ShownResult{intSeriesIndex, comBeforeConvUnit->currentIndex(), comAfterConvUnit->currentIndex(),
+                                txtBeforeConv->text(), txtAfterConv->text()};
     setResultCommandsEnabled(true);
-    if (!AllConvRunning) {
-        m_shownResult = ShownResult{intSeriesIndex, comBeforeConvUnit->currentIndex(), comAfterConvUnit->currentIndex(),
-                                    txtBeforeConv->text(), txtAfterConv->text()};
-        m_services.messageBeep(Services::Information);
-    }
+    m_services.messageBeep(Services::Information);
 }
 
 void frmMain::ConvertToAllUnits()
 {
-    LastResult.clear();
-    m_lastValues.clear();
-    AllConvRunning = true;
-    const int last = comAfterConvUnit->count() - 1;
-    for (int i = 0; i <= last; ++i) {
-        comAfterConvUnit->setCurrentIndex(i);
-        ConvertValue();
-        if (!AllConvRunning)
-            return;  // the conversion failed and has said so
+    m_shownResult.reset();
+    const SessionOutcome outcome = m_session.ConvertToAllUnits(txtBeforeConv->text(), comBeforeConvUnit->currentIndex(),
+                                                               resultDisplay());
+    if (outcome.failed) {
+        reportFailure(outcome);  // the target list stays at the failing unit
+        return;
     }
     m_services.messageBeep(Services::Information);
 
-    frmAll results(LastResult, this);
+    frmAll results(m_session.lastResult(), this);
     results.Form_Load();
     results.showModal();
 
+    m_lastWasAllUnits = true;
     setResultCommandsEnabled(true);
-    AllConvRunning = false;
     comAfterConvUnit->setCurrentIndex(0);
     txtAfterConv->setText(u"0"_s);
 }
@@ -530,7 +515,7 @@ void frmMain::Menu_SendClipBoard_Click()
 {
     if (!Menu_SendClipBoard->isEnabled())
         return;
-    if (!m_services.setClipboardText(LastResult)) {
+    if (!m_services.setClipboardText(m_session.lastResult())) {
         m_services.messageBox(this, u"クリップボードへ情報を送れませんでした。"_s, Services::Exclamation, u"Tovel"_s);
         return;
     }
@@ -549,7 +534,9 @@ void frmMain::Menu_SendValue_Click()
         return;
     // A single result as the result box shows it; the results of a run into
     // every unit one a line, as the result lines are.
-    const QString text = m_lastWasAllUnits ? m_lastValues.join(u"\r\n"_s) + u"\r\n"_s : m_lastValues.join(QString());
+    QString text;
+    for (const ResultParts &line : m_session.lastResultParts())
+        text += m_lastWasAllUnits ? line.resultText + u"\r\n"_s : line.resultText;
     if (!m_services.setClipboardText(text)) {
         m_services.messageBox(this, u"クリップボードへ情報を送れませんでした。"_s, Services::Exclamation, u"Tovel"_s);
         return;
@@ -578,7 +565,7 @@ void frmMain::Menu_Swap_Click()
     if (!roundTrip)
         return;
     // The result goes back the other way: the user sees the value come back.
-    txtBeforeConv->setText(ValueTextOfResult(result, isNumberBaseSeries()));
+    txtBeforeConv->setText(ValueTextOfResult(result, m_session.isNumberBase()));
     ConvertValue();
 }
 
@@ -630,6 +617,7 @@ void frmMain::readDialogSettings()
 {
     intShowAns = ReadSetting(striniAdd, SettingKey::ShowAns);
     intPlaceNum = ReadSetting(striniAdd, SettingKey::MaxPlace);
+    m_session.SetResultStyle(intShowAns, intPlaceNum);
     intWinPos = ReadSetting(striniAdd, SettingKey::WinPos);
     intUnitSeries = ReadSetting(striniAdd, SettingKey::UnitSeries);
 }

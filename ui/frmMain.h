@@ -11,13 +11,13 @@
 #include "catalogue/SeriesCatalogue.h"
 #include "catalogue/UnitFinder.h"
 #include "catalogue/UnitRecord.h"
+#include "convert/ConversionSession.h"
 #include "settings/SettingsValues.h"
 #include "settings/UnitPairs.h"
 
 #include <QMainWindow>
 #include <QPoint>
 #include <QString>
-#include <QStringList>
 #include <QtGlobal>
 #include <optional>
 #include <random>
@@ -65,9 +65,9 @@ public:
     void comBeforeConvUnit_Click();
 
     // For tests only: the window's state, read by nothing in the program.
-    const UnitArray &units() const { return Units; }
-    const QString &lastResult() const { return LastResult; }
-    bool allConvRunning() const { return AllConvRunning; }
+    const UnitArray &units() const { return m_session.units(); }
+    const QString &lastResult() const { return m_session.lastResult(); }
+    bool allConvRunning() const { return m_session.allConvRunning(); }
     int showAns() const { return intShowAns; }
     int placeNum() const { return intPlaceNum; }
     int winPos() const { return intWinPos; }
@@ -99,7 +99,8 @@ private:
     void readDialogSettings();
     void placeWindow();
     QPoint centredTwips(const std::vector<QRect> &screens) const;  // with the frame as it is now
-    bool isNumberBaseSeries() const;
+    ResultDisplay resultDisplay();
+    void reportFailure(const SessionOutcome &outcome);
     void setResultCommandsEnabled(bool enabled);
     void rememberCurrentPair();
     bool resultIsCurrent() const;
@@ -130,8 +131,7 @@ private:
         QString result;
     };
     std::optional<ShownResult> m_shownResult;
-    QStringList m_lastValues;  // the result texts of LastResult, in its order
-    bool m_lastWasAllUnits = false;
+    bool m_lastWasAllUnits = false;  // the last result lines are those of a run into every unit
 
     // Controls.
     QGroupBox *frmBeforeConvert = nullptr;
@@ -162,9 +162,10 @@ private:
     QAction *Menu_Version = nullptr;
     QAction *Menu_End = nullptr;
 
-    // The window's fields.
-    UnitArray Units;
-    bool AllConvRunning = false;
+    // The window's fields. The session holds the loaded series (Units), the
+    // lines of the last command (LastResult) and the all-units run
+    // (AllConvRunning); the window shows what it does.
+    ConversionSession m_session;
     int intWinPos = 0;
     int intShowAns = 0;
     int intPlaceNum = InfoOf(SettingKey::MaxPlace).defaultValue;
@@ -172,5 +173,4 @@ private:
     int intUnitSeries = 0;
     int intSeriesIndex = 0;
     QString striniAdd;
-    QString LastResult;
 };

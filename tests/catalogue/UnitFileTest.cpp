@@ -719,6 +719,16 @@ TEST_F(UnitFileTest, ExtensionLinesAddReciprocalUnitsAndAliases)
         // The number-base series reads no extension.
         ASSERT_EQ(LoadUnitFile(write(records + c.extension, u"進数.dat"_s), units), 1);
     }
+
+    // A line of millions of empty or repeated items keeps only what it says.
+    for (const char *keyword : {"\"#別名\",\"km/L\",kpl", "\"#逆数\",r,3,0,0", "\"#新\",a"}) {
+        SCOPED_TRACE(keyword);
+        const QByteArray padded = records + keyword + QByteArray(2'000'000, ',')
+            + QByteArray(2'000'000, ',').replace(",", ",kpl");
+        const UnitFileContents contents = ParseSeriesText(QString::fromUtf8(padded));
+        ASSERT_EQ(contents.extensionLines.size(), 1u);
+        EXPECT_LE(contents.extensionLines[0].items.size(), 4u);
+    }
 }
 
 TEST(FindUnitByName, NameBeforeAlias)

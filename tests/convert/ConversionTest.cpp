@@ -1,5 +1,6 @@
 // Converting a typed value between two units of a series: the three styles,
 // linear and number-base series, and each failure kind.
+#include "catalogue/SeriesCatalogue.h"
 #include "convert/Conversion.h"
 #include "convert/EntryFilter.h"
 #include "convert/NumberText.h"
@@ -187,7 +188,7 @@ TEST_P(ConvertRequestTest, GivesTheExpectedOutcome)
     request.typedText = c.typed;
     request.sourcePos = c.source;
     request.targetPos = c.target;
-    request.seriesName = c.series == NumberBase ? u"進数"_s : u"長さ"_s;
+    request.numberBase = c.series == NumberBase;
     request.style = ResultStyleOf(c.showAns);
     request.placeNum = c.placeNum;
 
@@ -230,7 +231,7 @@ TEST(Conversion, ANamedSeriesOtherThanNumberBaseIsLinear)
     request.typedText = "ff";
     request.sourcePos = 2;
     request.targetPos = 0;
-    request.seriesName = u"進数2"_s;
+    request.numberBase = IsNumberBaseSeries(u"進数2"_s);
     const ConversionOutcome out = ConvertRequest(request, Radices());
     EXPECT_TRUE(out.failed);
     EXPECT_EQ(out.failure, FailureKind::InvalidInput);

@@ -7,8 +7,10 @@ expected_files() {
     {
         echo bin/tovel
         echo bin/tovelcheck
+        echo bin/tovelconv
         echo lib/tovel/tovel
         echo lib/tovel/tovelcheck
+        echo lib/tovel/tovelconv
         echo lib/tovel/tovel.png
         echo lib/tovel/tovel.svg
         [[ -f $src/readme.txt ]] && echo lib/tovel/readme.txt
@@ -19,6 +21,8 @@ expected_files() {
         echo share/icons/hicolor/scalable/apps/tovel.svg
         for n in 16 32 48 64 128 256; do echo "share/icons/hicolor/${n}x${n}/apps/tovel.png"; done
         echo share/man/man1/tovel.1.gz
+        echo share/man/man1/tovelconv.1.gz
+        echo share/bash-completion/completions/tovelconv
         echo share/metainfo/org.example.tovel.metainfo.xml
     } | LC_ALL=C sort
 }

@@ -565,7 +565,7 @@ ConversionOutcome Convert(const QString &series, const UnitArray &units, int fro
     request.typedText = value;
     request.sourcePos = from;
     request.targetPos = to;
-    request.seriesName = series;
+    request.numberBase = IsNumberBaseSeries(series);
     request.style = ResultStyle::Plain;
     return ConvertRequest(request, units);
 }

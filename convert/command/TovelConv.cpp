@@ -1,0 +1,408 @@
+#include "convert/command/TovelConv.h"
+
+#include "catalogue/check/CheckFinding.h"
+#include "convert/ConversionSession.h"
+#include "convert/command/UnitIndex.h"
+#include "settings/SettingsLocation.h"
+#include "settings/SettingsValues.h"
+#include "settings/modFileFuncs.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QFileInfo>
+
+#include <optional>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+constexpr int kDone = 0;
+constexpr int kFailed = 1;
+constexpr int kUsage = 2;
+
+const QString kUsageLine = u"使い方: tovelconv [オプション] [--] 値 変換元 [変換先]\n"_s;
+
+QString HelpText()
+{
+    return kUsageLine + uR"(値を単位 変換元 から 変換先 へ換算します。変換先を省くと、変換元の単位系の
+すべての単位へ換算します(一括変換)。単位と単位系は Tovel の units フォルダー
+の単位系ファイルから読みます。
+
+  --units DIR      このフォルダーの単位系ファイルを使う (既定: プログラムの横の units)
+  --series NAME    単位をこの単位系から探す (複数の単位系にある名前のとき)
+  --list [SERIES]  単位系の一覧、または SERIES の単位の一覧 (別名はタブの後) を表示する
+  --names          すべての単位の名前を表示する (--series でその単位系だけ)
+  --style STYLE    結果の書式: plain, grouped, scientific (既定: Tovel の設定)
+  --digits N       桁区切りする整数部の最大桁数 4〜50 (既定: Tovel の設定)
+  -t, --terse      結果の数値だけを表示する
+  --line           クリップボードに送る形の結果行を表示する (行末は CR LF)
+  -h, --help       この説明を表示する
+  --version        版を表示する
+  --                オプションの終わり (-40 のような負の値の前に)
+
+値は Tovel の値の欄と同じく読みます。単位系「進数」では各進数の数字列です。
+終了状態: 0 成功、1 換算または名前の誤り、2 コマンド行の誤り。
+)"_s;
+}
+
+// Text from the command line or from a file, safe to print on a terminal.
+QByteArray Shown(const QString &text)
+{
+    return VisibleText(text).toUtf8();
+}
+
+struct Options {
+    QString unitsDirectory;
+    QString series;
+    bool list = false;
+    bool names = false;
+    std::optional<int> style;
+    std::optional<int> digits;
+    bool terse = false;
+    bool line = false;
+    bool help = false;
+    bool version = false;
+    QStringList positional;
+};
+
+struct Command {
+    ConvResult result;
+
+    int fail(const QString &message)
+    {
+        result.err += "tovelconv: " + message.toUtf8() + '\n';
+        return kFailed;
+    }
+    int usage(const QString &message)
+    {
+        result.err += "tovelconv: " + message.toUtf8() + '\n' + kUsageLine.toUtf8()
+            + u"詳しくは tovelconv --help を見てください。\n"_s.toUtf8();
+        return kUsage;
+    }
+};
+
+// Parses the arguments; false after a usage error has been reported.
+bool ParseArguments(const QStringList &arguments, Options *options, Command *command)
+{
+    bool optionsEnded = false;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        QString arg = arguments[i];
+        if (optionsEnded || !arg.startsWith(u'-') || arg == u"-"_s) {
+            options->positional << arg;
+            continue;
+        }
+        if (arg == u"--"_s) {
+            optionsEnded = true;
+            continue;
+        }
+        // "--name=value" and "--name value" alike.
+        std::optional<QString> attached;
+        if (arg.startsWith(u"--"_s) && arg.contains(u'=')) {
+            attached = arg.mid(arg.indexOf(u'=') + 1);
+            arg.truncate(arg.indexOf(u'='));
+        }
+        const auto value = [&](QString *out) {
+            if (attached) {
+                *out = *attached;
+                return true;
+            }
+            if (i + 1 >= arguments.size()) {
+                command->usage(u"オプション %1 に値がありません。"_s.arg(VisibleText(arg)));
+                return false;
+            }
+            *out = arguments[++i];
+            return true;
+        };
+        const bool takesValue = arg == u"--units"_s || arg == u"--series"_s || arg == u"--style"_s
+            || arg == u"--digits"_s;
+        if (attached && !takesValue) {
+            command->usage(u"オプション %1 は値をとりません。"_s.arg(VisibleText(arg)));
+            return false;
+        }
+        QString text;
+        if (arg == u"--units"_s) {
+            if (!value(&options->unitsDirectory))
+                return false;
+        } else if (arg == u"--series"_s) {
+            if (!value(&options->series))
+                return false;
+        } else if (arg == u"--style"_s) {
+            if (!value(&text))
+                return false;
+            const QStringList styles{u"plain"_s, u"grouped"_s, u"scientific"_s};
+            if (!styles.contains(text)) {
+                command->usage(u"書式は plain, grouped, scientific のどれかです: %1"_s.arg(VisibleText(text)));
+                return false;
+            }
+            options->style = int(styles.indexOf(text));
+        } else if (arg == u"--digits"_s) {
+            if (!value(&text))
+                return false;
+            bool ok = false;
+            const int digits = text.toInt(&ok);
+            if (!ok || digits < 4 || digits > 50) {
+                command->usage(u"桁数は 4 から 50 の整数です: %1"_s.arg(VisibleText(text)));
+                return false;
+            }
+            options->digits = digits;
+        } else if (arg == u"--list"_s) {
+            options->list = true;
+        } else if (arg == u"--names"_s) {
+            options->names = true;
+        } else if (arg == u"-t"_s || arg == u"--terse"_s) {
+            options->terse = true;
+        } else if (arg == u"--line"_s) {
+            options->line = true;
+        } else if (arg == u"-h"_s || arg == u"--help"_s) {
+            options->help = true;
+        } else if (arg == u"--version"_s) {
+            options->version = true;
+        } else {
+            command->usage(u"不明なオプション %1"_s.arg(VisibleText(arg)));
+            return false;
+        }
+    }
+    return true;
+}
+
+// The settings file the window program would read, never written: the
+// user's own copy, or before its first start the one installed beside it.
+QString SettingsToRead(const ConvFolders &folders)
+{
+    QString programDir = folders.programDirectory;
+    const QString beside = JoinPath(programDir, SettingsFileName());
+    const QString path = SettingsFilePath(folders.programDirectory, folders.userConfigDirectory);
+    return QFileInfo::exists(path) ? path : beside;
+}
+
+// One cache file for each units folder, named after the folder's path.
+QString CacheFileFor(const QString &cacheDirectory, const QString &unitsDirectory)
+{
+    if (cacheDirectory.isEmpty())
+        return QString();
+    const QByteArray key = QCryptographicHash::hash(QFileInfo(unitsDirectory).absoluteFilePath().toUtf8(),
+                                                    QCryptographicHash::Sha1)
+                               .toHex()
+                               .left(16);
+    return cacheDirectory + u"/tovelconv-"_s + QString::fromLatin1(key) + u".index"_s;
+}
+
+const SeriesNames *SeriesCalled(const std::vector<SeriesNames> &index, const QString &name)
+{
+    for (const SeriesNames &series : index)
+        if (series.entry.name == name)
+            return &series;
+    return nullptr;
+}
+
+class Converter {
+public:
+    Converter(const Options &options, const ConvFolders &folders, Command &command)
+        : m_options(options), m_folders(folders), m_command(command)
+    {
+        m_unitsDirectory = options.unitsDirectory.isEmpty() ? folders.programDirectory + u"/units"_s
+                                                            : options.unitsDirectory;
+        if (!m_unitsDirectory.endsWith(u'/'))
+            m_unitsDirectory += u'/';
+    }
+
+    int run()
+    {
+        if (m_options.list || m_options.names)
+            return list();
+        if (m_options.positional.size() < 2)
+            return m_command.usage(u"値と変換元の単位を指定してください。"_s);
+        if (m_options.positional.size() > 3)
+            return m_command.usage(u"余分な引数 %1"_s.arg(VisibleText(m_options.positional[3])));
+        return convert();
+    }
+
+private:
+    bool loadIndex(bool fresh)
+    {
+        const QString cacheFile = CacheFileFor(m_folders.cacheDirectory, m_unitsDirectory);
+        if (fresh && !cacheFile.isEmpty())
+            QFile::remove(cacheFile);
+        m_index = BuildUnitIndex(m_unitsDirectory, cacheFile);
+        if (m_index.empty()) {
+            m_command.fail(u"データファイルが読み込めません。(%1)"_s.arg(VisibleText(m_unitsDirectory)));
+            return false;
+        }
+        return true;
+    }
+
+    // The series named by --series, or nullptr (reported) when none is.
+    const SeriesNames *chosenSeries()
+    {
+        const SeriesNames *series = SeriesCalled(m_index, m_options.series);
+        if (!series)
+            m_command.fail(u"単位系「%1」が見つかりません。"_s.arg(VisibleText(m_options.series)));
+        return series;
+    }
+
+    int list()
+    {
+        if (m_options.positional.size() > 1 || (m_options.names && !m_options.positional.isEmpty()))
+            return m_command.usage(u"余分な引数 %1"_s.arg(VisibleText(m_options.positional.last())));
+        if (!loadIndex(false))
+            return kFailed;
+        QString seriesName = m_options.positional.isEmpty() ? m_options.series : m_options.positional.first();
+        if (m_options.list && seriesName.isEmpty()) {
+            for (const SeriesNames &series : m_index)
+                m_command.result.out += Shown(series.entry.name) + '\n';
+            return kDone;
+        }
+        if (seriesName.isEmpty()) {
+            for (const SeriesNames &series : m_index)
+                for (const QString &name : series.names)
+                    m_command.result.out += Shown(name) + '\n';
+            return kDone;
+        }
+        const SeriesNames *series = SeriesCalled(m_index, seriesName);
+        if (!series)
+            return m_command.fail(u"単位系「%1」が見つかりません。"_s.arg(VisibleText(seriesName)));
+        if (m_options.names) {
+            for (const QString &name : series->names)
+                m_command.result.out += Shown(name) + '\n';
+            return kDone;
+        }
+        // One unit a line, reciprocal units included: its name, then its
+        // aliases, each after a tab.
+        m_session.LoadSeries(m_unitsDirectory, series->entry);
+        for (const UnitRecord &unit : m_session.units()) {
+            m_command.result.out += Shown(unit.UnitName);
+            for (const QString &alias : unit.Aliases)
+                m_command.result.out += '\t' + Shown(alias);
+            m_command.result.out += '\n';
+        }
+        return kDone;
+    }
+
+    // The series holding FROM; nullptr when there is not exactly one.
+    const SeriesNames *seriesOf(const QString &from)
+    {
+        if (!m_options.series.isEmpty()) {
+            const SeriesNames *series = chosenSeries();
+            if (series && !series->names.contains(from)) {
+                m_command.fail(u"単位「%1」は単位系「%2」にありません。"_s.arg(VisibleText(from),
+                                                                               VisibleText(series->entry.name)));
+                return nullptr;
+            }
+            return series;
+        }
+        std::vector<const SeriesNames *> holding;
+        for (const SeriesNames &series : m_index)
+            if (series.names.contains(from))
+                holding.push_back(&series);
+        if (holding.empty()) {
+            m_command.fail(u"単位「%1」が見つかりません。"_s.arg(VisibleText(from)));
+            return nullptr;
+        }
+        if (holding.size() > 1) {
+            QStringList names;
+            for (const SeriesNames *series : holding)
+                names << u"「%1」"_s.arg(VisibleText(series->entry.name));
+            m_command.fail(u"単位「%1」は複数の単位系 %2 にあります。--series で単位系を選んでください。"_s.arg(
+                VisibleText(from), names.join(u"、"_s)));
+            return nullptr;
+        }
+        return holding.front();
+    }
+
+    int convert()
+    {
+        const QString &value = m_options.positional[0];
+        const QString &from = m_options.positional[1];
+        if (!loadIndex(false))
+            return kFailed;
+        const SeriesNames *series = seriesOf(from);
+        if (!series)
+            return kFailed;
+        m_session.LoadSeries(m_unitsDirectory, series->entry);
+        int source = m_session.FindUnit(from);
+        if (source < 0) {
+            // The file changed since the index was made: read them all again.
+            if (!loadIndex(true) || !(series = seriesOf(from)))
+                return kFailed;
+            m_session.LoadSeries(m_unitsDirectory, series->entry);
+            source = m_session.FindUnit(from);
+            if (source < 0)
+                return m_command.fail(u"単位「%1」が見つかりません。"_s.arg(VisibleText(from)));
+        }
+
+        int showAns = 0;
+        int placeNum = 15;
+        if (!m_options.style || !m_options.digits) {
+            const QString settings = SettingsToRead(m_folders);
+            showAns = ReadSetting(settings, SettingKey::ShowAns);
+            placeNum = ReadSetting(settings, SettingKey::MaxPlace);
+        }
+        m_session.SetResultStyle(m_options.style.value_or(showAns), m_options.digits.value_or(placeNum));
+
+        SessionOutcome outcome;
+        if (m_options.positional.size() == 3) {
+            const QString &to = m_options.positional[2];
+            const int target = m_session.FindUnit(to);
+            if (target < 0)
+                return m_command.fail(
+                    u"単位「%1」は単位系「%2」にありません。"_s.arg(VisibleText(to), VisibleText(series->entry.name)));
+            outcome = m_session.ConvertValue(value, source, target);
+        } else {
+            outcome = m_session.ConvertToAllUnits(value, source);
+        }
+        if (outcome.failed) {
+            const QString message = FailureMessage(outcome.failure).section(u"\r\n"_s, 0, 0);
+            const QString unit = m_session.units()[size_t(outcome.failedTarget)].UnitName;
+            return m_command.fail(u"%1 (%2 から %3 へ)"_s.arg(message, VisibleText(from), VisibleText(unit)));
+        }
+        write();
+        return kDone;
+    }
+
+    void write()
+    {
+        QByteArray &out = m_command.result.out;
+        for (const ResultParts &line : m_session.lastResultParts()) {
+            if (m_options.line)
+                out += ResultLine(VisibleText(line.shownSource), VisibleText(line.sourceUnit),
+                                  VisibleText(line.resultText), VisibleText(line.targetUnit))
+                           .toUtf8();
+            else if (m_options.terse)
+                out += Shown(line.resultText) + '\n';
+            else
+                out += Shown(line.shownSource) + ' ' + Shown(line.sourceUnit) + " = " + Shown(line.resultText) + ' '
+                    + Shown(line.targetUnit) + '\n';
+        }
+    }
+
+    const Options &m_options;
+    const ConvFolders &m_folders;
+    Command &m_command;
+    QString m_unitsDirectory;
+    std::vector<SeriesNames> m_index;
+    ConversionSession m_session;
+};
+
+}  // namespace
+
+ConvResult RunTovelConv(const QStringList &arguments, const ConvFolders &folders)
+{
+    Command command;
+    Options options;
+    if (!ParseArguments(arguments, &options, &command)) {
+        command.result.status = kUsage;
+        return command.result;
+    }
+    if (options.help) {
+        command.result.out = HelpText().toUtf8();
+        return command.result;
+    }
+    if (options.version) {
+        command.result.out = "tovelconv (Tovel) " TOVEL_VERSION "\n";
+        return command.result;
+    }
+    Converter converter(options, folders, command);
+    command.result.status = converter.run();
+    return command.result;
+}

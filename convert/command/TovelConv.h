@@ -1,0 +1,28 @@
+#pragma once
+// tovelconv: converts a value between the units of Tovel's series files from
+// a command line, with the program's own reader, conversion and settings.
+//
+//   tovelconv [OPTIONS] [--] VALUE FROM [TO]
+//
+// RunTovelConv is the whole command without its process: it takes the
+// arguments and the folders, and gives back the standard output's bytes, the
+// standard error's bytes and the exit status (0 done, 1 a conversion or a
+// name failed, 2 the command line was wrong).
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+struct ConvFolders {
+    QString programDirectory;     // the folder of the program: units/ and Tovelset.ini beside it
+    QString userConfigDirectory;  // where a system-wide install keeps each user's Tovelset.ini
+    QString cacheDirectory;       // where the unit-name index is kept between runs; empty for none
+};
+
+struct ConvResult {
+    int status = 0;
+    QByteArray out;
+    QByteArray err;
+};
+
+ConvResult RunTovelConv(const QStringList &arguments, const ConvFolders &folders);

@@ -1,0 +1,62 @@
+// tovelconv: converts a value between the units of Tovel's series files. See
+// RunTovelConv.
+#include "convert/command/TovelConv.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <unistd.h>
+
+namespace {
+
+// Writes all of bytes to the file descriptor; false with errno set when it
+// cannot (a closed pipe, a full disk).
+bool WriteAll(int fd, const QByteArray &bytes)
+{
+    const char *data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, data, size_t(left));
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += written;
+        left -= written;
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    // A closed pipe is reported as an error, not a silent death.
+    std::signal(SIGPIPE, SIG_IGN);
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromUtf8(argv[i]);
+
+    // The same folders as the window program: the one the program really
+    // lives in (a link in bin/ leads here), and the user's own under "tovel".
+    QCoreApplication::setApplicationName(QStringLiteral("tovel"));
+    ConvFolders folders;
+    folders.programDirectory = QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).absolutePath();
+    folders.userConfigDirectory = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    folders.cacheDirectory = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
+
+    const ConvResult result = RunTovelConv(arguments, folders);
+    WriteAll(STDERR_FILENO, result.err);
+    if (!WriteAll(STDOUT_FILENO, result.out)) {
+        const int error = errno;
+        WriteAll(STDERR_FILENO, "tovelconv: 標準出力に書き込めません: " + QByteArray(std::strerror(error)) + '\n');
+        return 1;
+    }
+    return result.status;
+}

@@ -1,0 +1,181 @@
+// tovelconv run as a process: its result line against the window program's
+// for the same input, its errors and exit statuses, and a standard output
+// that cannot be written. The unit-name index: kept between runs, read again
+// for a file that changed.
+#include "MainWindowFixture.h"
+#include "convert/command/UnitIndex.h"
+
+#include <QFileInfo>
+#include <QProcess>
+#include <QThread>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+const QString kProgram = u"" TOVEL_BINARY_DIR "/app/tovelconv"_s;
+
+struct Ran {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+class TovelConvTest : public MainWindowFixture {
+protected:
+    Ran run(QStringList arguments, int stdoutFd = -1)
+    {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"XDG_CACHE_HOME"_s, dir.filePath(u"cache"_s));
+        env.insert(u"XDG_CONFIG_HOME"_s, dir.filePath(u"config"_s));
+        process.setProcessEnvironment(env);
+        if (stdoutFd >= 0)
+            process.setChildProcessModifier([stdoutFd] { ::dup2(stdoutFd, STDOUT_FILENO); });
+        process.start(kProgram, QStringList{u"--units"_s, dir.filePath(u"units"_s)} + arguments);
+        EXPECT_TRUE(process.waitForFinished(30000));
+        return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+                QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
+    }
+};
+
+TEST_F(TovelConvTest, ResultLineIsTheWindowProgramsForTheSameInput)
+{
+    struct Case {
+        const char *name;
+        int showAns;
+        QString series;
+        QString value;
+        QString from;
+        QString to;
+    };
+    const Case cases[] = {
+        {"plain", 0, u"length"_s, u"1.5"_s, u"km"_s, u"cm"_s},
+        {"grouped", 1, u"length"_s, u"1234.5"_s, u"km"_s, u"m"_s},
+        {"scientific", 2, u"length"_s, u"2"_s, u"km"_s, u"cm"_s},
+        {"digit strings", 0, u"進数"_s, u"ff"_s, u"16進数"_s, u"2進数"_s},
+        {"negative value", 0, u"temperature"_s, u"-40"_s, u"C"_s, u"F"_s},
+    };
+    writeStandardSeries();
+    for (const Case &c : cases) {
+        writeIni("[CalcSet]\r\nShowAns=" + QByteArray::number(c.showAns) + "\r\nMaxPlace=15\r\n");
+        frmMain &w = start();
+        selectSeries(c.series);
+        sourceList()->setCurrentIndex(sourceList()->findText(c.from));
+        targetList()->setCurrentIndex(targetList()->findText(c.to));
+        valueBox()->setText(c.value);
+        w.ConvertValue();
+        ASSERT_FALSE(w.lastResult().isEmpty()) << c.name;
+
+        const char *styles[] = {"plain", "grouped", "scientific"};
+        const Ran line = run({u"--style"_s, QString::fromLatin1(styles[c.showAns]), u"--digits"_s, u"15"_s, u"--line"_s,
+                              u"--"_s, c.value, c.from, c.to});
+        EXPECT_EQ(line.status, 0) << c.name << line.err.toStdString();
+        EXPECT_EQ(line.out, w.lastResult()) << c.name;
+        // The usual form: the same numbers, "=" between them.
+        const Ran plain = run({u"--style"_s, QString::fromLatin1(styles[c.showAns]), u"--"_s, c.value, c.from, c.to});
+        EXPECT_EQ(plain.out,
+                  u"%1 %2 = %3 %4\n"_s.arg(w.lastResult().section(u" ("_s, 0, 0), c.from, resultBox()->text(), c.to))
+            << c.name;
+    }
+}
+
+TEST_F(TovelConvTest, FailuresSayWhatWentWrongWithTheirStatus)
+{
+    struct Case {
+        const char *name;
+        QStringList arguments;
+        int status;
+        QString errorStart;
+    };
+    writeStandardSeries();
+    writeSeries(u"time.dat"_s, "2\r\n\"s\",1,0,1,1\r\n\"m\",60,0,1,1\r\n");
+    writeSeries(u"speed.dat"_s, "1\r\n\"mps\",1,0,1,1\r\n\"#別名\",\"mps\",\"m/s\"\r\n");
+    const Case cases[] = {
+        {"ambiguous name",
+         {u"1"_s, u"m"_s},
+         1,
+         u"tovelconv: 単位「m」は複数の単位系 「length」、「time」 にあります。"_s},
+        {"series chooses", {u"--series"_s, u"time"_s, u"2"_s, u"m"_s, u"s"_s}, 0, QString()},
+        {"an alias finds its unit", {u"2"_s, u"m/s"_s}, 0, QString()},
+        {"unknown unit", {u"1"_s, u"parsec"_s}, 1, u"tovelconv: 単位「parsec」が見つかりません。"_s},
+        {"unit of another series",
+         {u"1"_s, u"km"_s, u"C"_s},
+         1,
+         u"tovelconv: 単位「C」は単位系「length」にありません。"_s},
+        {"value that does not read", {u"1..2"_s, u"km"_s, u"cm"_s}, 1, u"tovelconv: エラー ： 不正な入力"_s},
+        {"control characters escaped", {u"1"_s, u"k\x1b[2Jm"_s}, 1, u"tovelconv: 単位「k\\x1B[2Jm」"_s},
+        {"unknown option", {u"--bogus"_s, u"1"_s, u"km"_s}, 2, u"tovelconv: 不明なオプション --bogus\n使い方:"_s},
+        {"negative value without --", {u"-40"_s, u"C"_s, u"F"_s}, 2, u"tovelconv: 不明なオプション -40"_s},
+        {"missing option value",
+         {u"1"_s, u"km"_s, u"--digits"_s},
+         2,
+         u"tovelconv: オプション --digits に値がありません。"_s},
+        {"digits out of range", {u"--digits=3"_s, u"1"_s, u"km"_s}, 2, u"tovelconv: 桁数は 4 から 50"_s},
+        {"missing unit", {u"1"_s}, 2, u"tovelconv: 値と変換元の単位を指定してください。"_s},
+    };
+    for (const Case &c : cases) {
+        const Ran r = run(c.arguments);
+        EXPECT_EQ(r.status, c.status) << c.name << r.err.toStdString();
+        EXPECT_TRUE(r.err.startsWith(c.errorStart)) << c.name << ": " << r.err.toStdString();
+        EXPECT_EQ(r.out.isEmpty(), c.status != 0) << c.name;
+    }
+}
+
+TEST_F(TovelConvTest, StandardOutputThatCannotBeWrittenIsAnError)
+{
+    writeStandardSeries();
+    int pipeEnds[2];
+    ASSERT_EQ(::pipe2(pipeEnds, O_CLOEXEC), 0);
+    ::close(pipeEnds[0]);  // nobody will read
+    const int devFull = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+    for (const int fd : {pipeEnds[1], devFull}) {
+        if (fd < 0)
+            continue;
+        const Ran r = run({u"1"_s, u"km"_s}, fd);
+        EXPECT_EQ(r.status, 1) << fd;
+        EXPECT_TRUE(r.err.startsWith(u"tovelconv: 標準出力に書き込めません: "_s)) << r.err.toStdString();
+        ::close(fd);
+    }
+}
+
+TEST(UnitIndex, KeptBetweenRunsAndReadAgainForAChangedFile)
+{
+    QTemporaryDir dir;
+    const QString units = dir.filePath(u"units/"_s);
+    QDir().mkpath(units);
+    const QString cache = dir.filePath(u"cache/index"_s);
+    auto write = [&](const QString &name, const QByteArray &bytes) {
+        QFile file(units + name);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(bytes);
+    };
+    write(u"a.dat"_s, "1\r\n\"x\",1,0,1,1\r\n");
+    write(u"b.dat"_s, "1\r\n\"y\",1,0,1,1\r\n");
+    QThread::msleep(2100);  // files changed within the last two seconds are never kept
+
+    int reads = -1;
+    BuildUnitIndex(units, cache, &reads);
+    EXPECT_EQ(reads, 2);
+    std::vector<SeriesNames> index = BuildUnitIndex(units, cache, &reads);
+    EXPECT_EQ(reads, 0);
+    ASSERT_EQ(index.size(), 2u);
+    EXPECT_EQ(index[1].names, QStringList{u"y"_s});
+
+    // Same size, changed at once: read again, and again until it has settled.
+    write(u"b.dat"_s, "1\r\n\"z\",1,0,1,1\r\n");
+    for (int run = 0; run < 2; ++run) {
+        index = BuildUnitIndex(units, cache, &reads);
+        EXPECT_EQ(reads, 1);
+        EXPECT_EQ(index[1].names, QStringList{u"z"_s});
+    }
+    QFile::remove(units + u"a.dat"_s);
+    index = BuildUnitIndex(units, cache, &reads);
+    ASSERT_EQ(index.size(), 1u);
+    EXPECT_EQ(index[0].entry.name, u"b"_s);
+}
+
+}  // namespace

@@ -1,9 +1,6 @@
 // Finding units by typed text: what counts as the same letter, and the order.
 #include "catalogue/UnitFinder.h"
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -60,7 +57,6 @@ TEST(UnitFinderTest, MatchesWhateverTheFormOfTheLetters)
         // Nothing typed, or only what is left out, finds nothing.
         {"", {}},
         {" ・ ", {}},
-        {"x", {}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.typed);
@@ -68,25 +64,6 @@ TEST(UnitFinderTest, MatchesWhateverTheFormOfTheLetters)
     }
     // A unit whose name folds to nothing is not listed at all.
     EXPECT_EQ(finder.size(), 11);
-}
-
-TEST(UnitFinderTest, ReadsEverySeriesOfTheListFromItsFile)
-{
-    QTemporaryDir dir;
-    ASSERT_TRUE(dir.isValid());
-    const auto write = [&dir](const QString &name, const QByteArray &bytes) {
-        QFile file(dir.filePath(name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    };
-    write(u"a.dat"_s, "2\r\n\"inch\",1,0,1,1\r\n\"foot\",12,0,1,1\r\n\"#別名\",\"foot\",\"ft\"\r\n");
-    write(u"b.dat"_s, "0\r\n");
-    write(u"c.DAT"_s, "1\r\n\"furlong\",1,0,1,1\r\n");
-    const UnitFinder finder = BuildUnitFinder(dir.path() + u"/"_s, BuildSeriesList(dir.path()));
-    EXPECT_EQ(foundNames(finder, u"f"_s), (QStringList{u"foot/a"_s, u"furlong/c.DAT"_s}));
-    ASSERT_EQ(finder.find(u"furlong"_s).size(), 1u);
-    EXPECT_EQ(finder.unit(finder.find(u"furlong"_s)[0]).series, 2);
-    EXPECT_EQ(foundNames(finder, u"ＦＴ"_s), QStringList{u"foot/a"_s});  // by the alias the file gives it
 }
 
 }  // namespace

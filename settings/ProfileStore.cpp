@@ -142,17 +142,19 @@ public:
     {
         using Clock = std::chrono::steady_clock;
         const auto start = Clock::now();
-        std::optional<Clock::time_point> unmarkedSince;
+        bool unmarked = false;  // the holder has not marked the lock since unmarkedSince
+        Clock::time_point unmarkedSince = start;
         while (!tryTake()) {
             const auto now = Clock::now();
             if (m_failed || now - start >= LockWait)
                 return;
             if (m_holderMarked) {
-                unmarkedSince.reset();
+                unmarked = false;
             } else {
-                if (!unmarkedSince)
+                if (!unmarked)
                     unmarkedSince = now;
-                if (now - *unmarkedSince >= ForeignLockWait)
+                unmarked = true;
+                if (now - unmarkedSince >= ForeignLockWait)
                     return;
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(2));

@@ -41,13 +41,11 @@ TEST(UnitFinderTest, MatchesWhateverTheFormOfTheLetters)
         {"めーとる", {"メートル/長さ", "キロメートル/長さ", "平方メートル/面積"}},
         {"ﾒｰﾄﾙ", {"メートル/長さ", "キロメートル/長さ", "平方メートル/面積"}},
         // Letter case and full width do not matter.
-        {"mile", {"Mile/長さ"}},
         {"ＭＩＬＥ", {"Mile/長さ"}},
         // Half-width katakana in a name, typed in hiragana.
         {"いんち", {"ｲﾝﾁ/長さ"}},
         // Blanks and "・" are left out on both sides.
         {"ガロン英", {"ガロン・英/長さ"}},
-        {"が ろ　ん", {"ガロン・英/長さ"}},
         // Another name of the unit; the unit shows by its own name.
         {"つぼ", {"坪/面積"}},
         // Exact first, even from a later series; ties in series then unit order.

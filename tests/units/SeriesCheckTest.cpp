@@ -120,8 +120,6 @@ const Planted kPlanted[] = {
     {"alias of no unit", "燃費.dat", "1\n\"a\",1,0,1,1\n\"#別名\",\"b\",c\n", FindingKind::ExtensionNamesNoUnit, -1, 3},
     {"reciprocal constant of 0", "燃費.dat", "1\n\"a\",1,0,1,1\n\"#逆数\",\"b\",0,0,0\n",
      FindingKind::ReciprocalConstant, -1, 3},
-    {"reciprocal constant not a number", "燃費.dat", "1\n\"a\",1,0,1,1\n\n\"#逆数\",\"b\",x,0,0\n",
-     FindingKind::ReciprocalConstant, -1, 4},
     {"alias of two units", "燃費.dat", "2\n\"a\",1,0,1,1\n\"b\",2,0,1,1\n\"#別名\",a,x\n\"#別名\",b,y,x\n",
      FindingKind::SharedAlias, -1, 5},
 };
@@ -302,7 +300,6 @@ TEST(SeriesCheck, LongNamesAndItemsAreShownShortened)
     const QString longText(100000, u'x');
     const QString files[] = {
         QStringLiteral("2\r\n\"%1\",0,0,1,1\r\n\"%1\",1,0,1,1\r\n").arg(longText),  // zero factor, same name
-        QStringLiteral("1\r\n\"a\",1%1,0,1,1\r\n").arg(longText),                   // factor not a number
     };
     for (const QString &content : files) {
         QTemporaryDir dir;

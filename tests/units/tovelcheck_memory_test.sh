@@ -35,10 +35,4 @@ for file in commas after name; do
         status=1
     fi
 done
-
-# Output that cannot be written fails the command.
-if "$tovelcheck" "$work/after.dat" >/dev/full 2>/dev/null; then
-    echo "output to /dev/full: exit 0"
-    status=1
-fi
 exit $status

@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <optional>
 
 using namespace Qt::Literals::StringLiterals;
@@ -310,12 +311,25 @@ private:
         return holding.front();
     }
 
+    // A name as the series files write it: one that no series holds is
+    // looked up in its compatibility form too, so that ℉, m² or µ typed
+    // find °F, m2 and μ, which the files' code page can hold.
+    QString spelled(const QString &name) const
+    {
+        const auto held = [this](const QString &n) {
+            return std::any_of(m_index.begin(), m_index.end(),
+                               [&n](const SeriesNames &series) { return series.names.contains(n); });
+        };
+        const QString compatible = name.normalized(QString::NormalizationForm_KC);
+        return !held(name) && compatible != name && held(compatible) ? compatible : name;
+    }
+
     int convert()
     {
         const QString &value = m_options.positional[0];
-        const QString &from = m_options.positional[1];
         if (!loadIndex(false))
             return kFailed;
+        const QString from = spelled(m_options.positional[1]);
         const SeriesNames *series = seriesOf(from);
         if (!series)
             return kFailed;
@@ -342,7 +356,7 @@ private:
 
         SessionOutcome outcome;
         if (m_options.positional.size() == 3) {
-            const QString &to = m_options.positional[2];
+            const QString to = spelled(m_options.positional[2]);
             const int target = m_session.FindUnit(to);
             if (target < 0)
                 return m_command.fail(

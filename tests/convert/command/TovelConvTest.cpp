@@ -101,6 +101,7 @@ TEST_F(TovelConvTest, FailuresSayWhatWentWrongWithTheirStatus)
          u"tovelconv: 単位「m」は複数の単位系 「length」、「time」 にあります。"_s},
         {"series chooses", {u"--series"_s, u"time"_s, u"2"_s, u"m"_s, u"s"_s}, 0, QString()},
         {"an alias finds its unit", {u"2"_s, u"m/s"_s}, 0, QString()},
+        {"its compatibility form too", {u"2"_s, u"ｍ/ｓ"_s}, 0, QString()},
         {"unknown unit", {u"1"_s, u"parsec"_s}, 1, u"tovelconv: 単位「parsec」が見つかりません。"_s},
         {"unit of another series",
          {u"1"_s, u"km"_s, u"C"_s},

@@ -588,7 +588,9 @@ void frmMain::pickUnit(int seriesIndex, int unitIndex, bool toTarget)
     QComboBox *list = toTarget ? comAfterConvUnit : comBeforeConvUnit;
     if (unitIndex < list->count())
         list->setCurrentIndex(unitIndex);
+    // The value is selected, as after Tab: what the user types next replaces it.
     txtBeforeConv->setFocus();
+    txtBeforeConv->selectAll();
 }
 
 void frmMain::Menu_RememberPairs_Click()

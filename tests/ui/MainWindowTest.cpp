@@ -698,5 +698,6 @@ TEST_F(MainWindowTest, FinderPutsTheChosenUnitOnItsSide)
         EXPECT_EQ(sourceList()->currentText(), QString::fromUtf8(c.source));
         EXPECT_EQ(targetList()->currentText(), QString::fromUtf8(c.target));
         EXPECT_EQ(w.focusWidget(), valueBox());
+        EXPECT_EQ(valueBox()->selectedText(), valueBox()->text());
     }
 }

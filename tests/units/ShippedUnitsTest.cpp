@@ -255,7 +255,13 @@ std::vector<SeriesDef> Definitions()
           {QStringLiteral("合"), sho / 10},
           {QStringLiteral("升"), sho},
           {QStringLiteral("斗"), 10 * sho},
-          {QStringLiteral("石"), 100 * sho}},
+          {QStringLiteral("石"), 100 * sho},
+          {QStringLiteral("カップ"), Q("200e-6")},
+          {QStringLiteral("大さじ"), Q("15e-6")},
+          {QStringLiteral("小さじ"), Q("5e-6")},
+          {QStringLiteral("米カップ"), Q("236.5882365e-6")},     // a 16th of the US gallon
+          {QStringLiteral("米大さじ"), Q("14.78676478125e-6")},  // a 16th of the US cup
+          {QStringLiteral("米小さじ"), Q("4.92892159375e-6")}},  // a third of the US tablespoon
          {"1"}},
         {QStringLiteral("質量"),
          {{QStringLiteral("キログラム"), 1},

@@ -7,9 +7,9 @@ double nearest the exact value. Files are CP932 with CRLF line ends.
 
 After the counted records each file carries its extension lines: one
 "#逆数",NAME,K,1,1 for each reciprocal unit, then one "#別名",NAME,ALIAS,...
-for each unit that has aliases (its symbols and, unless the name is plain
-katakana, its reading in hiragana and in romaji). A reader that knows only
-the counted records never gets to them.
+for each unit that has aliases (its symbols and its reading in romaji, and
+in hiragana unless the name is plain katakana). A reader that knows only the
+counted records never gets to them.
 
     tools/make_units.py [--out DIR]     write the files (default: units/)
     tools/make_units.py --report        simulate every pair through the
@@ -722,13 +722,16 @@ def romaji(kana):
 
 
 def aliases_of(series, name):
-    """Every further name of a unit: its symbols, then, unless the name is
-    plain katakana (or the series is read as text, like ppm), its readings in
-    hiragana and in romaji. No alias repeats the name."""
+    """Every further name of a unit: its symbols, then, unless the series
+    reads the name as text (like ppm), its romaji, after its readings in
+    hiragana when the name is not plain katakana (a search finds katakana by
+    their hiragana anyway). No alias repeats the name."""
     out = list(SYMBOLS.get(series, {}).get(name, []))
     if name.isascii():
         out += READINGS_OF_UNIT.get((series, name), [])
-    elif not is_plain_katakana(name):
+    elif is_plain_katakana(name):
+        out += [romaji(r) for r in hiragana_reading(series, name)]
+    else:
         readings = hiragana_reading(series, name)
         out += readings + [romaji(r) for r in readings]
     seen = set()

@@ -874,6 +874,7 @@ const AliasCheck kAliasChecks[] = {
     {"面積", "tatami", "畳"},
     {"長さ", "μm", "マイクロメートル"},
     {"質量", "monme", "匁"},
+    {"長さ", "meetoru", "メートル"},  // a katakana name has its romaji too
     {"温度", "℃", "セルシウス度"},
     {"角度", "′", "分"},
     {"燃費", "mpg", "マイル毎米ガロン"},

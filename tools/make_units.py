@@ -7,9 +7,9 @@ double nearest the exact value. Files are CP932 with CRLF line ends.
 
 After the counted records each file carries its extension lines: one
 "#逆数",NAME,K,1,1 for each reciprocal unit, then one "#別名",NAME,ALIAS,...
-for each unit that has aliases (its symbols and, unless the name is plain
-katakana, its reading in hiragana and in romaji). A reader that knows only
-the counted records never gets to them.
+for each unit that has aliases (its symbols, its English names, and its
+reading in romaji, and in hiragana unless the name is plain katakana). A
+reader that knows only the counted records never gets to them.
 
     tools/make_units.py [--out DIR]     write the files (default: units/)
     tools/make_units.py --report        simulate every pair through the
@@ -154,6 +154,13 @@ SERIES = [
         ("升", SHO),
         ("斗", 10 * SHO),
         ("石", 100 * SHO),
+        # kitchen measures: the Japanese cup and spoons, and the US ones
+        ("カップ", D("0.0002")),
+        ("大さじ", D("0.000015")),
+        ("小さじ", D("0.000005")),
+        ("米カップ", US_GALLON / 16),
+        ("米大さじ", US_GALLON / 256),
+        ("米小さじ", US_GALLON / 768),
     ]),
     ("質量", "キログラム", [
         ("キログラム", 1),
@@ -454,6 +461,8 @@ SYMBOLS = {
         "米液量オンス": ["fl oz", "US fl oz"], "英ガロン": ["imp gal", "UK gal"],
         "英クォート": ["imp qt"], "英パイント": ["imp pt"],
         "英液量オンス": ["imp fl oz"], "バレル (石油)": ["bbl", "バレル"],
+        "大さじ": ["tbsp"], "小さじ": ["tsp"],
+        "米大さじ": ["US tbsp"], "米小さじ": ["US tsp"],
     },
     "質量": {
         "キログラム": ["kg", "㎏"], "グラム": ["g"], "ミリグラム": ["mg", "㎎"],
@@ -587,6 +596,222 @@ SYMBOLS = {
     },
 }
 
+# The English names of the units, each unique in its series. An entry is a
+# singular name, followed by its plural as plural() makes it;
+# "singular|plural" gives the plural where that rule gets it wrong, and
+# "name|" marks a name whose plural is the same. A name with "metre" or
+# "litre" is also given with "meter" and "liter".
+#
+# Left out because they name more than one unit: "ton" (tonne, short ton,
+# long ton; "ton" still finds トン, as its romaji), "gallon", "quart",
+# "pint", "fluid ounce" and "mile per gallon" (US or imperial), "horsepower"
+# (metric or imperial), and "gal" in 加速度 (the US gallon's symbol in 体積,
+# which a name without a series would then no longer find alone).
+ENGLISH = {
+    "長さ": {
+        "メートル": ["metre"], "キロメートル": ["kilometre"],
+        "センチメートル": ["centimetre"], "ミリメートル": ["millimetre"],
+        "マイクロメートル": ["micrometre", "micron"], "ナノメートル": ["nanometre"],
+        "インチ": ["inch"], "フィート": ["foot"], "ヤード": ["yard"],
+        "マイル": ["mile"], "海里": ["nautical mile"],
+        "オングストローム": ["angstrom"], "天文単位": ["astronomical unit"],
+        "光年": ["light-year", "light year"],
+    },
+    "面積": {
+        "平方メートル": ["square metre"], "平方キロメートル": ["square kilometre"],
+        "平方センチメートル": ["square centimetre"],
+        "平方ミリメートル": ["square millimetre"], "アール": ["are"],
+        "ヘクタール": ["hectare"], "平方インチ": ["square inch"],
+        "平方フィート": ["square foot"], "平方ヤード": ["square yard"],
+        "エーカー": ["acre"], "平方マイル": ["square mile"],
+    },
+    "体積": {
+        "立方メートル": ["cubic metre"], "立方センチメートル": ["cubic centimetre"],
+        "立方ミリメートル": ["cubic millimetre"], "リットル": ["litre"],
+        "デシリットル": ["decilitre"], "ミリリットル": ["millilitre"],
+        "立方インチ": ["cubic inch"], "立方フィート": ["cubic foot"],
+        "立方ヤード": ["cubic yard"], "米液量ガロン": ["US gallon"],
+        "米液量クォート": ["US quart"], "米液量パイント": ["US pint"],
+        "米液量オンス": ["US fluid ounce"],
+        "英ガロン": ["imperial gallon", "UK gallon"],
+        "英クォート": ["imperial quart", "UK quart"],
+        "英パイント": ["imperial pint", "UK pint"],
+        "英液量オンス": ["imperial fluid ounce", "UK fluid ounce"],
+        "バレル (石油)": ["barrel"], "カップ": ["cup"],
+        "大さじ": ["tablespoon"], "小さじ": ["teaspoon"], "米カップ": ["US cup"],
+        "米大さじ": ["US tablespoon"], "米小さじ": ["US teaspoon"],
+    },
+    "質量": {
+        "キログラム": ["kilogram"], "グラム": ["gram"], "ミリグラム": ["milligram"],
+        "マイクログラム": ["microgram"], "トン": ["tonne", "metric ton"],
+        "カラット": ["carat"], "ポンド": ["pound"], "オンス": ["ounce"],
+        "グレーン": ["grain"], "ストーン": ["stone"],
+        "米トン": ["short ton", "US ton"], "英トン": ["long ton", "imperial ton"],
+        "トロイオンス": ["troy ounce"],
+    },
+    "温度": {
+        "ケルビン": ["kelvin"],
+        "セルシウス度": ["degree Celsius|degrees Celsius", "Celsius|"],
+        "ファーレンハイト度": ["degree Fahrenheit|degrees Fahrenheit", "Fahrenheit|"],
+        "ランキン度": ["degree Rankine|degrees Rankine", "Rankine|"],
+        "レオミュール度": ["degree Reaumur|degrees Reaumur", "Reaumur|"],
+    },
+    "時間": {
+        "秒": ["second"], "ミリ秒": ["millisecond"], "マイクロ秒": ["microsecond"],
+        "ナノ秒": ["nanosecond"], "分": ["minute"], "時間": ["hour"], "日": ["day"],
+        "週": ["week"], "平年 (365日)": ["year", "common year"],
+        "ユリウス年": ["Julian year"],
+    },
+    "速度": {
+        "メートル毎秒": ["metre per second"], "キロメートル毎秒": ["kilometre per second"],
+        "センチメートル毎秒": ["centimetre per second"],
+        "メートル毎分": ["metre per minute"], "キロメートル毎時": ["kilometre per hour"],
+        "フィート毎秒": ["foot per second"], "マイル毎時": ["mile per hour"],
+        "ノット": ["knot"], "光速": ["speed of light|"],
+        "分毎キロメートル": ["minute per kilometre"], "分毎マイル": ["minute per mile"],
+        "秒毎100メートル": ["second per 100 metres"],
+    },
+    "圧力": {
+        "パスカル": ["pascal"], "ヘクトパスカル": ["hectopascal"],
+        "キロパスカル": ["kilopascal"], "メガパスカル": ["megapascal"],
+        "バール": ["bar"], "ミリバール": ["millibar"],
+        "気圧": ["atmosphere", "standard atmosphere"],
+        "水銀柱ミリメートル": ["millimetre of mercury"], "トル": ["torr|"],
+        "重量キログラム毎平方センチメートル": ["kilogram-force per square centimetre"],
+        "水柱メートル": ["metre of water"], "水柱ミリメートル": ["millimetre of water"],
+        "重量ポンド毎平方インチ": ["pound-force per square inch", "pound per square inch"],
+    },
+    "エネルギー": {
+        "ジュール": ["joule"], "キロジュール": ["kilojoule"], "メガジュール": ["megajoule"],
+        "ワット時": ["watt-hour", "watt hour"],
+        "キロワット時": ["kilowatt-hour", "kilowatt hour"],
+        "電子ボルト": ["electronvolt", "electron volt"], "エルグ": ["erg"],
+        "カロリー": ["calorie"], "キロカロリー": ["kilocalorie"],
+        "重量キログラムメートル": ["kilogram-force metre"],
+        "英熱量": ["British thermal unit"], "フィート重量ポンド": ["foot-pound"],
+    },
+    "仕事率": {
+        "ワット": ["watt"], "ミリワット": ["milliwatt"], "キロワット": ["kilowatt"],
+        "メガワット": ["megawatt"], "エルグ毎秒": ["erg per second"],
+        "キロカロリー毎時": ["kilocalorie per hour"],
+        "重量キログラムメートル毎秒": ["kilogram-force metre per second"],
+        "仏馬力": ["metric horsepower|"],
+        "英馬力": ["imperial horsepower|", "mechanical horsepower|"],
+        "英熱量毎時": ["British thermal unit per hour"],
+    },
+    "力": {
+        "ニュートン": ["newton"], "キロニュートン": ["kilonewton"],
+        "ミリニュートン": ["millinewton"], "ダイン": ["dyne"],
+        "重量キログラム": ["kilogram-force"], "重量グラム": ["gram-force"],
+        "重量トン": ["tonne-force"], "重量ポンド": ["pound-force"],
+        "パウンダル": ["poundal"],
+    },
+    "角度": {
+        "ラジアン": ["radian"], "ミリラジアン": ["milliradian"], "度": ["degree"],
+        "分": ["arcminute", "minute of arc"], "秒": ["arcsecond", "second of arc"],
+        "直角": ["right angle"], "回転": ["turn", "revolution"],
+        "グラード": ["gradian"],
+    },
+    "データ量": {
+        "ビット": ["bit"], "キロビット": ["kilobit"], "メガビット": ["megabit"],
+        "ギガビット": ["gigabit"], "バイト": ["byte"], "キロバイト": ["kilobyte"],
+        "メガバイト": ["megabyte"], "ギガバイト": ["gigabyte"],
+        "テラバイト": ["terabyte"], "ペタバイト": ["petabyte"],
+        "キビバイト": ["kibibyte"], "メビバイト": ["mebibyte"],
+        "ギビバイト": ["gibibyte"], "テビバイト": ["tebibyte"],
+        "ペビバイト": ["pebibyte"],
+    },
+    "密度": {
+        "キログラム毎立方メートル": ["kilogram per cubic metre"],
+        "トン毎立方メートル": ["tonne per cubic metre"],
+        "グラム毎立方センチメートル": ["gram per cubic centimetre"],
+        "グラム毎リットル": ["gram per litre"],
+        "ミリグラム毎リットル": ["milligram per litre"],
+        "キログラム毎リットル": ["kilogram per litre"],
+        "グラム毎ミリリットル": ["gram per millilitre"],
+        "ポンド毎立方フィート": ["pound per cubic foot"],
+        "ポンド毎立方インチ": ["pound per cubic inch"],
+        "ポンド毎米ガロン": ["pound per US gallon"],
+    },
+    "加速度": {
+        "メートル毎秒毎秒": ["metre per second squared"],
+        "センチメートル毎秒毎秒": ["centimetre per second squared"],
+        "ガル": ["galileo"], "ミリガル": ["milligal"],
+        "標準重力加速度": ["standard gravity|"],
+        "フィート毎秒毎秒": ["foot per second squared"],
+        "キロメートル毎時毎秒": ["kilometre per hour per second"],
+    },
+    "トルク": {
+        "ニュートンメートル": ["newton metre"],
+        "キロニュートンメートル": ["kilonewton metre"],
+        "ニュートンセンチメートル": ["newton centimetre"],
+        "重量キログラムメートル": ["kilogram-force metre"],
+        "重量キログラムセンチメートル": ["kilogram-force centimetre"],
+        "重量ポンドフィート": ["pound-force foot", "pound-foot"],
+        "重量ポンドインチ": ["pound-force inch", "pound-inch"],
+        "ダインセンチメートル": ["dyne centimetre"],
+    },
+    "流量": {
+        "立方メートル毎秒": ["cubic metre per second"],
+        "立方メートル毎分": ["cubic metre per minute"],
+        "立方メートル毎時": ["cubic metre per hour"],
+        "立方メートル毎日": ["cubic metre per day"],
+        "リットル毎秒": ["litre per second"], "リットル毎分": ["litre per minute"],
+        "リットル毎時": ["litre per hour"],
+        "ミリリットル毎分": ["millilitre per minute"],
+        "ミリリットル毎時": ["millilitre per hour"],
+        "米ガロン毎分": ["US gallon per minute"],
+        "英ガロン毎分": ["imperial gallon per minute", "UK gallon per minute"],
+        "立方フィート毎分": ["cubic foot per minute"],
+    },
+    "周波数": {
+        "ヘルツ": ["hertz|"], "キロヘルツ": ["kilohertz|"],
+        "メガヘルツ": ["megahertz|"], "ギガヘルツ": ["gigahertz|"],
+        "回転毎分": ["revolution per minute"], "回転毎秒": ["revolution per second"],
+        "ラジアン毎秒": ["radian per second"],
+    },
+    "照度": {
+        "ルクス": ["lux|"], "キロルクス": ["kilolux|"], "フォト": ["phot"],
+        "フートキャンドル": ["foot-candle", "footcandle"],
+    },
+    "燃費": {
+        "キロメートル毎リットル": ["kilometre per litre"],
+        "マイル毎米ガロン": ["mile per US gallon"],
+        "マイル毎英ガロン": ["mile per imperial gallon", "mile per UK gallon"],
+        "リットル毎100キロメートル": ["litre per 100 kilometres"],
+        "米ガロン毎100マイル": ["US gallon per 100 miles"],
+    },
+    "線量": {
+        "シーベルト": ["sievert"], "ミリシーベルト": ["millisievert"],
+        "マイクロシーベルト": ["microsievert"], "ナノシーベルト": ["nanosievert"],
+        "レム": ["rem|"], "ミリレム": ["millirem|"],
+    },
+    "線量率": {
+        "シーベルト毎時": ["sievert per hour"],
+        "ミリシーベルト毎時": ["millisievert per hour"],
+        "マイクロシーベルト毎時": ["microsievert per hour"],
+        "ナノシーベルト毎時": ["nanosievert per hour"],
+        "ミリシーベルト毎年": ["millisievert per year"],
+        "レム毎時": ["rem per hour|"], "ミリレム毎時": ["millirem per hour|"],
+    },
+    "データ転送速度": {
+        "ビット毎秒": ["bit per second"], "キロビット毎秒": ["kilobit per second"],
+        "メガビット毎秒": ["megabit per second"],
+        "ギガビット毎秒": ["gigabit per second"],
+        "テラビット毎秒": ["terabit per second"],
+        "バイト毎秒": ["byte per second"], "キロバイト毎秒": ["kilobyte per second"],
+        "メガバイト毎秒": ["megabyte per second"],
+        "ギガバイト毎秒": ["gigabyte per second"],
+        "キビバイト毎秒": ["kibibyte per second"],
+        "メビバイト毎秒": ["mebibyte per second"],
+        "ギビバイト毎秒": ["gibibyte per second"],
+    },
+    "割合": {
+        "パーセント": ["percent|", "per cent|"], "パーミル": ["per mille|", "permille|"],
+        "ppm": ["parts per million|"], "ppb": ["parts per billion|"],
+    },
+}
+
 # Readings of the kanji in unit names. A name is read by its longest known
 # words from the left; katakana become hiragana. READINGS_OF_UNIT overrides
 # this where a series reads a kanji its own way, and adds the readings of
@@ -607,6 +832,7 @@ KANJI_WORDS = {
     "熱量": "ねつりょう", "馬力": "ばりき", "度": "ど", "直角": "ちょっかく",
     "回転": "かいてん", "標準重力加速度": "ひょうじゅんじゅうりょくかそくど",
     "割": "わり", "毛": "もう", "比": "ひ", "石油": "せきゆ", "100": "ひゃく",
+    "大さじ": "おおさじ", "小さじ": "こさじ",
 }
 READINGS_OF_UNIT = {
     ("長さ", "分"): ["ぶ"],
@@ -711,14 +937,62 @@ def romaji(kana):
     return out
 
 
+# Plurals that do not add "s" to the last word of the unit's own part.
+IRREGULAR_PLURALS = {"foot": "feet", "inch": "inches"}
+
+
+def plural(name):
+    """The plural of an English unit name: the last word before "per" or
+    "of" takes it (metres per second, feet of water), the first part of a
+    word ending in "-force" (kilograms-force), the last part of another word
+    with hyphens (pound-feet, light-years)."""
+    head, tail = name, ""
+    for joint in (" per ", " of "):
+        if joint in head:
+            at = head.index(joint)
+            head, tail = head[:at], head[at:] + tail
+    words = head.split(" ")
+    last = words[-1]
+    if last.endswith("-force"):
+        last = plural(last[:-len("-force")]) + "-force"
+    else:
+        parts = last.split("-")
+        parts[-1] = IRREGULAR_PLURALS.get(parts[-1], parts[-1] + "s")
+        last = "-".join(parts)
+    return " ".join(words[:-1] + [last]) + tail
+
+
+def english_forms(entry):
+    """The names an ENGLISH entry stands for: singular, then plural, each
+    followed by its American spelling where that differs."""
+    singular, bar, given = entry.partition("|")
+    forms = [singular]
+    if not bar:
+        forms.append(plural(singular))
+    elif given:
+        forms.append(given)
+    out = []
+    for form in forms:
+        out.append(form)
+        american = form.replace("metre", "meter").replace("litre", "liter")
+        if american != form:
+            out.append(american)
+    return out
+
+
 def aliases_of(series, name):
-    """Every further name of a unit: its symbols, then, unless the name is
-    plain katakana (or the series is read as text, like ppm), its readings in
-    hiragana and in romaji. No alias repeats the name."""
+    """Every further name of a unit: its symbols, its English names, then,
+    unless the series reads the name as text (like ppm), its romaji, after
+    its readings in hiragana when the name is not plain katakana (a search
+    finds katakana by their hiragana anyway). No alias repeats the name."""
     out = list(SYMBOLS.get(series, {}).get(name, []))
+    for entry in ENGLISH.get(series, {}).get(name, []):
+        out += english_forms(entry)
     if name.isascii():
         out += READINGS_OF_UNIT.get((series, name), [])
-    elif not is_plain_katakana(name):
+    elif is_plain_katakana(name):
+        out += [romaji(r) for r in hiragana_reading(series, name)]
+    else:
         readings = hiragana_reading(series, name)
         out += readings + [romaji(r) for r in readings]
     seen = set()
@@ -736,7 +1010,7 @@ def check_names(series):
     name, _, rows = series
     units = [r[0] for r in rows] + [r[0] for r in RECIPROCALS.get(name, [])]
     assert len(set(units)) == len(units), f"{name}: two units of one name"
-    for table in (SYMBOLS.get(name, {}),):
+    for table in (SYMBOLS.get(name, {}), ENGLISH.get(name, {})):
         for unit in table:
             assert unit in units, f"{name}: aliases for a unit it does not have: {unit}"
     owner = {u: u for u in units}

@@ -75,9 +75,8 @@ int main(int argc, char **argv)
     const double first = CallMs(Match(u"6畳 m2"_s));
     const uint pid = bus->servicePid(kService);
 
-    const QStringList queries{u"6畳 m2"_s,        u"６畳　ｍ２"_s,  u"100 km/h"_s, u"30 mpg to L/100km"_s,
-                              u"1000 km"_s,       u"FF 16進数"_s,   u"hello"_s,    u"42"_s,
-                              u"6 furlongs"_s,    u"5 ft in m"_s};
+    const QStringList queries{u"6畳 m2"_s,    u"６畳　ｍ２"_s, u"100 km/h"_s, u"30 mpg to L/100km"_s, u"1000 km"_s,
+                              u"FF 16進数"_s, u"hello"_s,      u"42"_s,       u"6 furlongs"_s,        u"5 ft in m"_s};
     std::vector<double> times;
     times.reserve(size_t(count));
     for (int i = 0; i < count; ++i) {
@@ -87,8 +86,8 @@ int main(int argc, char **argv)
     std::sort(times.begin(), times.end());
     const auto at = [&times](double q) { return times[std::min(times.size() - 1, size_t(q * double(times.size())))]; };
     std::printf("first answer%s: %.1f ms\n", wasRunning ? " (already running)" : " after activation", first);
-    std::printf("%d warm queries: median %.3f ms, 99th percentile %.3f ms, largest %.3f ms\n", count, at(0.5),
-                at(0.99), times.back());
+    std::printf("%d warm queries: median %.3f ms, 99th percentile %.3f ms, largest %.3f ms\n", count, at(0.5), at(0.99),
+                times.back());
     std::printf("tovel-search (pid %u): resident %s, peak resident %s\n", pid, StatusLine(pid, "VmRSS:").constData(),
                 StatusLine(pid, "VmHWM:").constData());
     return 0;

@@ -27,9 +27,10 @@ public:
         folders.programDirectory = dir.path() + u"/prog"_s;
         folders.userConfigDirectory = dir.path() + u"/config"_s;
         QDir().mkpath(folders.programDirectory + u"/units"_s);
-        writeSeries("長さ", "4\n\"メートル\",1,0,1,1\n\"キロメートル\",1000,0,1,1\n\"フィート\",0.3048,0,1,1\n"
-                            "\"インチ\",0.0254,0,1,1\n\"#別名\",\"メートル\",\"m\"\n\"#別名\",\"キロメートル\",\"km\"\n"
-                            "\"#別名\",\"フィート\",\"ft\",\"foot (intl)\"\n\"#別名\",\"インチ\",\"in\"\n");
+        writeSeries("長さ",
+                    "4\n\"メートル\",1,0,1,1\n\"キロメートル\",1000,0,1,1\n\"フィート\",0.3048,0,1,1\n"
+                    "\"インチ\",0.0254,0,1,1\n\"#別名\",\"メートル\",\"m\"\n\"#別名\",\"キロメートル\",\"km\"\n"
+                    "\"#別名\",\"フィート\",\"ft\",\"foot (intl)\"\n\"#別名\",\"インチ\",\"in\"\n");
         writeSeries("温度", "2\n\"度\",1,0,0,1\n\"ケルビン\",1,273.15,0,1\n");
         writeSeries("角度", "2\n\"度\",1,0,1,1\n\"ラジアン\",57.295779513082323,0,1,1\n");
         writeSeries("進数", "3\n\"2進数\",2,0,0,0\n\"10進数\",10,0,0,0\n\"16進数\",16,0,0,0\n");
@@ -39,10 +40,7 @@ public:
         WriteFile(folders.programDirectory + u"/units/"_s + QString::fromUtf8(name) + u".dat"_s,
                   "\xEF\xBB\xBF" + QByteArray(text));
     }
-    void writeSettings(const char *text)
-    {
-        WriteFile(folders.programDirectory + u"/Tovelset.ini"_s, QByteArray(text));
-    }
+    void writeSettings(const char *text) { WriteFile(folders.programDirectory + u"/Tovelset.ini"_s, QByteArray(text)); }
     QTemporaryDir dir;
     SearchFolders folders;
 };
@@ -71,7 +69,7 @@ TEST(SearchEngine, AnswersAValueWithAKnownUnitAndNothingElse)
         {"1 km", 2, "1000 メートル|3280.83989501312 フィート"},
         {"1 km", 5, "1000 メートル|3280.83989501312 フィート|39370.0787401575 インチ"},
         {"90 度 ラジアン", 5, "1.5707963267949 ラジアン"},  // the series that holds both names
-        {"90 度", 1, "363.15 ケルビン"},                   // else the first series in the list
+        {"90 度", 1, "363.15 ケルビン"},                    // else the first series in the list
         {"FF 16進数 10進数", 5, "255 10進数"},
         {"-40 度 ケルビン", 5, "233.15 ケルビン"},
         {"42", 5, ""},
@@ -92,7 +90,8 @@ TEST(SearchEngine, AnswersAValueWithAKnownUnitAndNothingElse)
 TEST(SearchEngine, TheTargetLastUsedInTheWindowComesFirst)
 {
     SearchFolder folder;
-    folder.writeSettings("[UnitPairs]\r\nPair1=\x92\xB7\x82\xB3|\x83\x81\x81\x5B\x83\x67\x83\x8B|\x83\x43\x83\x93\x83\x60\r\n");
+    folder.writeSettings(
+        "[UnitPairs]\r\nPair1=\x92\xB7\x82\xB3|\x83\x81\x81\x5B\x83\x67\x83\x8B|\x83\x43\x83\x93\x83\x60\r\n");
     SearchEngine engine(folder.folders);
     EXPECT_EQ(Names(engine.answer(u"1 km"_s, 2)), u"39370.0787401575 インチ|1000 メートル"_s);
     // The window's own choice not to remember pairs is followed.

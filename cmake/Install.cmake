@@ -19,7 +19,7 @@ set(_tovel_dir_permissions
   OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
 # The program folder.
-install(TARGETS tovel tovelcheck tovelconv RUNTIME DESTINATION ${TOVEL_PROGRAM_FOLDER})
+install(TARGETS tovel tovelcheck tovelconv tovel-search RUNTIME DESTINATION ${TOVEL_PROGRAM_FOLDER})
 foreach(_dir units tovelhelp)
   install(DIRECTORY "${PROJECT_SOURCE_DIR}/${_dir}" DESTINATION ${TOVEL_PROGRAM_FOLDER}
     FILE_PERMISSIONS ${_tovel_data_permissions}
@@ -68,6 +68,25 @@ foreach(_size 16 32 48 64 128 256)
   install(FILES "${PROJECT_SOURCE_DIR}/ui/icons/tovel-${_size}.png"
     DESTINATION share/icons/hicolor/${_size}x${_size}/apps RENAME tovel.png)
 endforeach()
+
+# The desktop's search: tovel-search, which the session bus starts when
+# GNOME Shell or KRunner first asks (its service file names the program by
+# its full installed path), and how each desktop finds it.
+install(CODE "
+  set(_service \"${PROJECT_BINARY_DIR}/packaging/org.example.tovel.SearchProvider.service\")
+  set(TOVEL_SEARCH_PROGRAM \"\${CMAKE_INSTALL_PREFIX}/${TOVEL_PROGRAM_FOLDER}/tovel-search\")
+  if(TOVEL_SEARCH_PROGRAM MATCHES \"[ \t]\")
+    set(TOVEL_SEARCH_PROGRAM \"\\\"\${TOVEL_SEARCH_PROGRAM}\\\"\")
+  endif()
+  configure_file(\"${PROJECT_SOURCE_DIR}/packaging/org.example.tovel.SearchProvider.service\" \"\${_service}\" @ONLY)
+  file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/share/dbus-1/services\" TYPE FILE
+    PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ FILES \"\${_service}\")
+")
+install(FILES "${PROJECT_SOURCE_DIR}/packaging/org.example.tovel.SearchProvider.ini"
+  DESTINATION share/gnome-shell/search-providers PERMISSIONS ${_tovel_data_permissions})
+install(FILES "${PROJECT_SOURCE_DIR}/packaging/org.example.tovel.SearchProvider.krunner.desktop"
+  DESTINATION share/krunner/dbusplugins RENAME org.example.tovel.SearchProvider.desktop
+  PERMISSIONS ${_tovel_data_permissions})
 
 # What software centres list: the AppStream metadata of the desktop entry.
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS

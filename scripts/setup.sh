@@ -20,6 +20,9 @@ PACKAGES=(
   # ... the GTK platform theme, and a screen reader's view through AT-SPI
   # on a private D-Bus session.
   qt6-gtk-platformtheme dbus at-spi2-core python3-pyatspi
+  # The search provider's test: a private session bus (dbus-run-session)
+  # and gdbus to call it. (QtDBus comes with qt6-base-dev.)
+  dbus-daemon libglib2.0-bin
 )
 if [[ "${1:-}" == "--with-screenshots" ]]; then
   PACKAGES+=(imagemagick)

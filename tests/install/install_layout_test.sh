@@ -28,6 +28,9 @@ fi
 # Outside /usr the menu entry names the command by its full path.
 entry=$prefix/share/applications/tovel.desktop
 grep -qx "Exec=$prefix/bin/tovel" "$entry" || { echo "FAIL: $(grep ^Exec "$entry")"; fail=1; }
+# The session bus starts the search provider by its full installed path.
+grep -qx "Exec=$prefix/lib/tovel/tovel-search" "$prefix/share/dbus-1/services/org.example.tovel.SearchProvider.service" \
+    || { echo "FAIL: the search provider's service file does not name $prefix/lib/tovel/tovel-search"; fail=1; }
 if command -v desktop-file-validate >/dev/null; then
     out=$(desktop-file-validate "$entry" 2>&1) && [[ -z $out ]] || { echo "FAIL: $out"; fail=1; }
 fi

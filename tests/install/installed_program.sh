@@ -11,6 +11,7 @@ expected_files() {
         echo lib/tovel/tovel
         echo lib/tovel/tovelcheck
         echo lib/tovel/tovelconv
+        echo lib/tovel/tovel-search
         echo lib/tovel/tovel.png
         echo lib/tovel/tovel.svg
         [[ -f $src/readme.txt ]] && echo lib/tovel/readme.txt
@@ -24,6 +25,9 @@ expected_files() {
         echo share/man/man1/tovelconv.1.gz
         echo share/bash-completion/completions/tovelconv
         echo share/metainfo/org.example.tovel.metainfo.xml
+        echo share/dbus-1/services/org.example.tovel.SearchProvider.service
+        echo share/gnome-shell/search-providers/org.example.tovel.SearchProvider.ini
+        echo share/krunner/dbusplugins/org.example.tovel.SearchProvider.desktop
     } | LC_ALL=C sort
 }
 

@@ -28,7 +28,7 @@ deb=$scratch/out/tovel_${version}-1_$(dpkg --print-architecture).deb
 field() { dpkg-deb -f "$deb" "$1"; }
 [[ $(field Package) == tovel && $(field Version) == "$version-1" ]] || { echo "FAIL: name or version"; fail=1; }
 [[ $(field Recommends) == "fonts-noto-cjk | fonts-ipafont-gothic, xdg-utils" ]] || { echo "FAIL: Recommends is '$(field Recommends)'"; fail=1; }
-for dep in libc6 libqt6widgets6 libqt6core6 libgmp10 qt6-translations-l10n; do
+for dep in libc6 libqt6widgets6 libqt6core6 libqt6dbus6 libgmp10 qt6-translations-l10n; do
     [[ ", $(field Depends)," == *", $dep "[\(,]* || ", $(field Depends)," == *", $dep,"* ]] \
         || { echo "FAIL: Depends lacks $dep: $(field Depends)"; fail=1; }
 done
@@ -48,6 +48,8 @@ dpkg -x "$deb" "$scratch/root"
     || { echo "FAIL: /usr/bin/tovel does not lead to /usr/lib/tovel/tovel"; fail=1; }
 grep -qx "Exec=tovel" "$scratch/root/usr/share/applications/tovel.desktop" \
     || { echo "FAIL: the menu entry of the package does not start tovel from the PATH"; fail=1; }
+grep -qx "Exec=/usr/lib/tovel/tovel-search" "$scratch/root/usr/share/dbus-1/services/org.example.tovel.SearchProvider.service" \
+    || { echo "FAIL: the package's search provider service does not start /usr/lib/tovel/tovel-search"; fail=1; }
 check_program_finds_series "$scratch/root/usr/bin/tovel" "$scratch/root/usr/lib/tovel" "$scratch" || fail=1
 # That run, as root, could write the program folder and saved its settings
 # there when it was told to end. A settings file beside an installed program

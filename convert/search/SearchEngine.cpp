@@ -1,0 +1,150 @@
+#include "convert/search/SearchEngine.h"
+
+#include "catalogue/UnitFile.h"
+#include "convert/Conversion.h"
+#include "settings/SettingsLocation.h"
+#include "settings/SettingsValues.h"
+#include "settings/modFileFuncs.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QUrl>
+
+#include <sys/stat.h>
+
+#include <algorithm>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+QByteArray fileState(const QString &path)
+{
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return path.toUtf8() + ":-";
+    return path.toUtf8() + ':' + QByteArray::number(qulonglong(st.st_ino)) + ','
+        + QByteArray::number(qlonglong(st.st_size)) + ',' + QByteArray::number(qlonglong(st.st_mtim.tv_sec)) + '.'
+        + QByteArray::number(qlonglong(st.st_mtim.tv_nsec));
+}
+
+}  // namespace
+
+SearchEngine::SearchEngine(const SearchFolders &folders) : m_catalogue(folders.programDirectory + u"/units/"_s)
+{
+    // Decided once: where the window keeps the settings; before the
+    // window's first start that file may not exist yet, and the one beside
+    // the program is read instead.
+    QString programDir = folders.programDirectory;
+    m_settingsBeside = JoinPath(programDir, SettingsFileName());
+    m_settingsPath = SettingsFilePath(folders.programDirectory, folders.userConfigDirectory);
+    refresh();
+}
+
+void SearchEngine::refresh()
+{
+    m_catalogue.refresh();
+    const QString path = QFileInfo::exists(m_settingsPath) ? m_settingsPath : m_settingsBeside;
+    const QByteArray state = fileState(path);
+    if (m_settingsRead && state == m_settingsState)
+        return;
+    m_settingsRead = true;
+    m_settingsState = state;
+    m_showAns = ReadSetting(path, SettingKey::ShowAns);
+    m_placeNum = ReadSetting(path, SettingKey::MaxPlace);
+    m_rememberPairs = ReadSetting(path, SettingKey::RememberPairs) != 0;
+    m_pairs.read(path);
+}
+
+QString SearchEngine::IdOf(const QString &value, const QString &series, const QString &source, const QString &target)
+{
+    QByteArray id;
+    for (const QString *part : {&value, &series, &source, &target})
+        id += (id.isEmpty() ? "" : "/") + QUrl::toPercentEncoding(*part);
+    return QString::fromLatin1(id);
+}
+
+std::optional<SearchAnswer> SearchEngine::convert(const QString &value, int series, int source, int target) const
+{
+    const LoadedSeries &loaded = m_catalogue.series()[size_t(series)];
+    ConversionRequest request;
+    request.typedText = value;
+    request.sourcePos = source;
+    request.targetPos = target;
+    request.numberBase = loaded.entry.numberBase;
+    request.style = ResultStyleOf(m_showAns);
+    request.placeNum = m_placeNum;
+    const ConversionOutcome outcome = ConvertRequest(request, loaded.units);
+    if (outcome.failed || !outcome.resultWritten)
+        return std::nullopt;
+    SearchAnswer answer;
+    answer.value = value;
+    answer.series = loaded.entry.name;
+    answer.source = loaded.units[size_t(source)].UnitName;
+    answer.target = loaded.units[size_t(target)].UnitName;
+    answer.resultText = outcome.resultText;
+    answer.name = answer.resultText + u' ' + answer.target;
+    answer.description = outcome.shownSource + u' ' + answer.source + u" = "_s + answer.name;
+    answer.id = IdOf(value, answer.series, answer.source, answer.target);
+    return answer;
+}
+
+std::vector<SearchAnswer> SearchEngine::answer(const QString &query, int maxResults)
+{
+    refresh();
+    const ParsedQuery parsed = ParseSearchQuery(query,
+                                                [this](const QString &name) { return m_catalogue.lookUp(name); });
+    if (!parsed.understood || maxResults <= 0)
+        return {};
+    const int series = parsed.source.series;
+    const UnitArray &units = m_catalogue.series()[size_t(series)].units;
+
+    std::vector<int> targets;
+    if (parsed.hasTarget()) {
+        targets.push_back(parsed.target.unit);
+    } else {
+        const auto add = [&](int unit) {
+            if (unit >= 0 && unit != parsed.source.unit
+                && std::find(targets.begin(), targets.end(), unit) == targets.end())
+                targets.push_back(unit);
+        };
+        if (m_rememberPairs) {
+            if (const auto pair = m_pairs.recall(m_catalogue.series()[size_t(series)].entry.name))
+                add(FindUnitByName(units, pair->target));
+        }
+        for (int unit = 0; unit < int(units.size()); ++unit)
+            add(unit);
+    }
+
+    // A value some targets cannot take (an overflow) skips them; one that
+    // none can take gives up after a few.
+    std::vector<SearchAnswer> answers;
+    int tries = 0;
+    for (const int target : targets) {
+        if (int(answers.size()) >= maxResults || tries++ >= maxResults + 5)
+            break;
+        if (auto answer = convert(parsed.value, series, parsed.source.unit, target))
+            answers.push_back(std::move(*answer));
+    }
+    return answers;
+}
+
+std::optional<SearchAnswer> SearchEngine::answerOf(const QString &id)
+{
+    refresh();
+    const QStringList parts = id.split(u'/');
+    if (parts.size() != 4)
+        return std::nullopt;
+    QStringList fields;
+    for (const QString &part : parts)
+        fields << QUrl::fromPercentEncoding(part.toLatin1());
+    const int series = m_catalogue.seriesCalled(fields[1]);
+    if (series < 0)
+        return std::nullopt;
+    const UnitArray &units = m_catalogue.series()[size_t(series)].units;
+    const int source = FindUnitByName(units, fields[2]);
+    const int target = FindUnitByName(units, fields[3]);
+    if (source < 0 || target < 0)
+        return std::nullopt;
+    return convert(fields[0], series, source, target);
+}

@@ -1029,13 +1029,6 @@ QString Usage()
 
 }  // namespace
 
-std::vector<CheckFinding> CheckSeriesFile(const QString &path, const QString &seriesName)
-{
-    std::vector<CheckFinding> findings;
-    CheckFile(path, seriesName, Collect(findings));
-    return findings;
-}
-
 std::vector<CheckFinding> CheckUnitsFolder(const QString &folder)
 {
     std::vector<CheckFinding> findings;

@@ -389,16 +389,6 @@ SeriesItemReader::Step SeriesItemReader::next(SeriesItemView &item)
     return Item;
 }
 
-bool SeriesItemReader::hasContentLeft() const
-{
-    for (qsizetype i = m_pos; i < m_text.size(); ++i) {
-        const char16_t c = m_text.at(i).unicode();
-        if (!isBlank(c) && !isLineEnd(c))
-            return true;
-    }
-    return false;
-}
-
 // ---------------------------------------------------------------------------
 // Records
 

@@ -123,9 +123,6 @@ public:
     };
     Step next(SeriesItemView &item);
 
-    // Whether anything but blanks and line ends is left of the text held.
-    bool hasContentLeft() const;
-
     // The text held, and where the next item starts in it. The text before
     // that has been read and may be dropped.
     QStringView text() const { return m_text; }

@@ -1,6 +1,6 @@
 #include "ui/frmAbout.h"
 
-#include "settings/forms/FormLook.h"
+#include "forms/FormLook.h"
 #include "ui/Services.h"
 
 #include <QEvent>

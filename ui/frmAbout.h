@@ -9,7 +9,7 @@
 // blue again when the pointer moves over the bare window surface (on a dark
 // palette they take the palette's link colours).
 
-#include "settings/forms/SecondaryWindow.h"
+#include "forms/SecondaryWindow.h"
 
 #include <QColor>
 

@@ -83,11 +83,6 @@ void CheckAliasLine(const UnitFileContents &contents, const ExtensionLine &line,
 
 }  // namespace
 
-bool OpensExtensionLine(const SeriesItem &item, bool firstOnLine)
-{
-    return firstOnLine && item.quoted && item.text.startsWith(u'#');
-}
-
 void CheckExtensionLines(const UnitFileContents &contents, bool numberBase, const ExtensionFindingSink &add)
 {
     if (numberBase) {

@@ -17,8 +17,3 @@ using ExtensionFindingSink = std::function<void(FindingKind, int line, int unit,
 // series, keywords not known, lines that name no unit, reciprocal units
 // without a constant, flags other than 0 or 1, names shared by two units.
 void CheckExtensionLines(const UnitFileContents &contents, bool numberBase, const ExtensionFindingSink &add);
-
-// Whether the item opens an extension line: quoted text starting with "#"
-// that stands first on its line. Inside the counted records such an item
-// means the records are shifted or the count too large.
-bool OpensExtensionLine(const SeriesItem &item, bool firstOnLine);

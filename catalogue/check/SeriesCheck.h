@@ -20,10 +20,6 @@
 #include <QTextStream>
 #include <vector>
 
-// Findings for one series file; seriesName decides whether it is the
-// number-base series ("進数").
-std::vector<CheckFinding> CheckSeriesFile(const QString &path, const QString &seriesName);
-
 // Findings for every "*.dat" file of a folder, in the order of the program's
 // series list.
 std::vector<CheckFinding> CheckUnitsFolder(const QString &folder);

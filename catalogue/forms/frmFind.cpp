@@ -1,6 +1,6 @@
 #include "catalogue/forms/frmFind.h"
 
-#include "settings/forms/FormLook.h"
+#include "forms/FormLook.h"
 
 #include <QAbstractListModel>
 #include <QCoreApplication>

@@ -11,7 +11,7 @@
 // Use: frmFind dlg(finder, owner); dlg.showModal(); then dlg.choice().
 
 #include "catalogue/UnitFinder.h"
-#include "settings/forms/SecondaryWindow.h"
+#include "forms/SecondaryWindow.h"
 
 #include <optional>
 

@@ -1,6 +1,6 @@
 #include "convert/forms/frmAll.h"
 
-#include "settings/forms/FormLook.h"
+#include "forms/FormLook.h"
 
 #include <QPlainTextEdit>
 #include <QPushButton>

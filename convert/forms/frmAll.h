@@ -4,7 +4,7 @@
 // Modal, owned by the main window, always on top, and closed only through
 // its "OK" button (or Esc, which acts as that button).
 
-#include "settings/forms/SecondaryWindow.h"
+#include "forms/SecondaryWindow.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
 #include "settings/forms/frmSet.h"
 
-#include "settings/forms/FormLook.h"
+#include "forms/FormLook.h"
 
 #include <QFrame>
 #include <QGroupBox>

@@ -10,7 +10,7 @@
 // Use: frmSet dlg(settingsPath, owner); dlg.Form_Load(); dlg.showModal();
 
 #include "settings/SettingsValues.h"
-#include "settings/forms/SecondaryWindow.h"
+#include "forms/SecondaryWindow.h"
 
 #include <QString>
 

@@ -1,7 +1,7 @@
 // The help command (F1) and the About window, driven through the recording
 // fake services.
 #include "FakeServices.h"
-#include "settings/forms/modSetForm.h"
+#include "forms/modSetForm.h"
 #include "ui/Help.h"
 #include "ui/frmAbout.h"
 

@@ -7,7 +7,7 @@
 #include "FakeServices.h"
 #include "catalogue/forms/frmFind.h"
 #include "convert/forms/frmAll.h"
-#include "settings/forms/FormLook.h"
+#include "forms/FormLook.h"
 #include "settings/forms/frmSet.h"
 #include "ui/frmAbout.h"
 #include "ui/frmMain.h"

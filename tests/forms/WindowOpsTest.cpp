@@ -1,6 +1,6 @@
 // Keeping a window on top and taking the Close command away.
 
-#include "settings/forms/SecondaryWindow.h"
+#include "forms/SecondaryWindow.h"
 
 #include <QApplication>
 #include <QPushButton>

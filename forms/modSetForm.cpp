@@ -1,4 +1,4 @@
-#include "settings/forms/modSetForm.h"
+#include "forms/modSetForm.h"
 
 #include <QCloseEvent>
 #include <QEvent>

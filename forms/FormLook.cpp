@@ -1,4 +1,4 @@
-#include "settings/forms/FormLook.h"
+#include "forms/FormLook.h"
 
 #include <QFont>
 #include <QFontMetricsF>

@@ -1,10 +1,10 @@
 #pragma once
-// The secondary windows (all-units result, settings, About): always on top
-// while loaded, no close button, the window manager's close request refused,
-// and Esc routed to the window's own Cancel or OK button instead of closing
-// the dialog behind their back.
+// The secondary windows (the finder, the all-units result, settings, About):
+// always on top while loaded, no close button, the window manager's close
+// request refused, and Esc routed to the window's own Cancel or OK button
+// instead of closing the dialog behind their back.
 
-#include "settings/forms/modSetForm.h"
+#include "forms/modSetForm.h"
 
 #include <QDialog>
 

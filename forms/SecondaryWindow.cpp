@@ -1,4 +1,4 @@
-#include "settings/forms/SecondaryWindow.h"
+#include "forms/SecondaryWindow.h"
 
 SecondaryWindow::SecondaryWindow(QWidget *owner) : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
 {

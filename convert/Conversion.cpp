@@ -1,8 +1,10 @@
 #include "convert/Conversion.h"
 
+#include "convert/CompoundText.h"
 #include "convert/NumberText.h"
 
 #include <cmath>
+#include <limits>
 #include <new>
 
 namespace {
@@ -52,9 +54,11 @@ QString SameUnitResult(const ConversionRequest &request, const UnitRecord &targe
 {
     if (numberBase)
         return request.typedText;
-    // A reciprocal unit has no value 0, in any unit it is converted to.
-    if (target.Reciprocal && ReadNumber(request.typedText) == 0.0)
-        Fail(FailureKind::Other);
+    if (request.keptValue)
+        return StyledResultText(*request.keptValue, target, request.style, request.placeNum, request.sigDigits);
+    if (request.sigDigits < MaxSigDigits && IsNumberText(request.typedText))
+        return StyledResultText(ReadNumber(request.typedText), target, request.style, request.placeNum,
+                                request.sigDigits);
     switch (StyleFor(target, request.style)) {
     case Style::Grouped: return GroupedTyped(request.typedText, request.placeNum);
     case Style::Scientific: return ScientificText(request.typedText);
@@ -83,10 +87,24 @@ double Reciprocal(double k, double x)
     return result;
 }
 
+// 0 in a reciprocal unit of a constant K > 0 is infinite in the base unit,
+// and an infinite value is 0 in it: K / x taken to its limit. Other values
+// go through Reciprocal.
+double ReciprocalOrLimit(double k, double x)
+{
+    if (k > 0.0 && x == 0.0)
+        return std::numeric_limits<double>::infinity();
+    if (k > 0.0 && std::isinf(x))
+        return 0.0;
+    return Reciprocal(k, x);
+}
+
 double ToBase(double v, const UnitRecord &source)
 {
     if (source.Reciprocal)
-        return Reciprocal(source.Factor, v);
+        return ReciprocalOrLimit(source.Factor, v);
+    if (std::isinf(v))
+        return v;  // a kept infinite result
     const double shifted = v - source.Offset;
     if (!std::isfinite(shifted))
         Fail(FailureKind::Overflow);
@@ -99,7 +117,9 @@ double ToBase(double v, const UnitRecord &source)
 double FromBase(double base, const UnitRecord &target)
 {
     if (target.Reciprocal)
-        return Reciprocal(target.Factor, base);
+        return ReciprocalOrLimit(target.Factor, base);
+    if (std::isinf(base) && target.Factor > 0.0)
+        return base;
     if (target.Factor == 0.0)
         Fail(base == 0.0 ? FailureKind::Overflow : FailureKind::Other);
     const double scaled = base / target.Factor;
@@ -117,20 +137,38 @@ double LinearResult(double v, const UnitRecord &source, const UnitRecord &target
     return FromBase(ToBase(v, source), target);
 }
 
-QString LinearResultText(const ConversionRequest &request, const UnitRecord &source, const UnitRecord &target)
+double SourceValue(const ConversionRequest &request)
 {
-    const double v = ReadNumber(request.typedText);
-    const double r = LinearResult(v, source, target);
-    // Both styles start from r cut to 15 significant digits, as PlainText
-    // writes it. They format r itself: the same digits, and no detour
-    // through a text that may not read back (r near the largest double
-    // rounds beyond it at 15 digits).
-    switch (StyleFor(target, request.style)) {
-    case Style::Grouped: return WithoutFinalPoint(InGroupedRange(r, request.placeNum) ? GroupedText(r) : PlainText(r));
-    case Style::Scientific: return ScientificText(r);
-    case Style::Plain: break;
+    return request.keptValue ? *request.keptValue : ReadNumber(request.typedText);
+}
+
+const UnitRecord &UnitAt(const UnitArray &units, int pos);
+
+// A value in several units: from the base value, the parts as CompoundParts
+// splits them.
+void CompoundResult(const ConversionRequest &request, const UnitRecord &source, const UnitArray &units,
+                    ConversionOutcome &outcome)
+{
+    std::vector<const UnitRecord *> parts;
+    for (const int pos : request.targetParts)
+        parts.push_back(&UnitAt(units, pos));
+    const double base = ToBase(SourceValue(request), source);
+    CompoundStyle style{request.style, request.placeNum, request.sigDigits};
+    const std::vector<CompoundPart> split = CompoundParts(base, parts, style);
+    QStringList names;
+    for (const CompoundPart &part : split) {
+        outcome.partTexts << part.text;
+        outcome.partUnits.push_back(request.targetParts[size_t(part.index)]);
+        names << parts[size_t(part.index)]->UnitName;
     }
-    return PlainText(r);
+    outcome.resultText = CompoundResultText(outcome.partTexts, names);
+}
+
+QString LinearResultText(const ConversionRequest &request, const UnitRecord &source, const UnitRecord &target,
+                         double &value)
+{
+    value = LinearResult(SourceValue(request), source, target);
+    return StyledResultText(value, target, request.style, request.placeNum, request.sigDigits);
 }
 
 const UnitRecord &UnitAt(const UnitArray &units, int pos)
@@ -141,6 +179,25 @@ const UnitRecord &UnitAt(const UnitArray &units, int pos)
 }
 
 }  // namespace
+
+QString StyledResultText(double r, const UnitRecord &target, ResultStyle style, int placeNum, int sigDigits)
+{
+    if (std::isinf(r))
+        return r < 0 ? QStringLiteral("-") + QString::fromUtf16(kInfinityText) : QString::fromUtf16(kInfinityText);
+    // Each style starts from r rounded to the significant digits (15 at
+    // most), as PlainText writes it. They format r itself: the same digits,
+    // and no detour through a text that may not read back (r near the
+    // largest double rounds beyond it).
+    switch (StyleFor(target, style)) {
+    case Style::Grouped:
+        return WithoutFinalPoint(InGroupedRange(r, placeNum) && BelowPowerOfTen(r, placeNum, sigDigits)
+                                     ? GroupedText(r, sigDigits)
+                                     : PlainText(r, sigDigits));
+    case Style::Scientific: return ScientificText(r, sigDigits);
+    case Style::Plain: break;
+    }
+    return PlainText(r, sigDigits);
+}
 
 ResultStyle ResultStyleOf(int showAns)
 {
@@ -156,22 +213,37 @@ ConversionOutcome ConvertRequest(const ConversionRequest &request, const UnitArr
     ConversionOutcome outcome;
     try {
         const UnitRecord &source = UnitAt(units, request.sourcePos);
-        const UnitRecord &target = UnitAt(units, request.targetPos);
         const bool numberBase = request.numberBase;
-
+        outcome.resultValue = std::numeric_limits<double>::quiet_NaN();
+        if (!request.targetParts.empty()) {
+            if (numberBase)
+                Fail(FailureKind::Other);
+            CompoundResult(request, source, units, outcome);
+            outcome.resultWritten = true;
+            const UnitRecord &last = UnitAt(units, request.targetParts.back());
+            outcome.shownSource = StyleFor(last, request.style) == Style::Grouped && !request.keptValue
+                ? GroupedTyped(request.typedText, request.placeNum)
+                : request.typedText;
+            return outcome;
+        }
+        const UnitRecord &target = UnitAt(units, request.targetPos);
         QString result;
-        if (request.sourcePos == request.targetPos)
+        if (request.sourcePos == request.targetPos) {
             result = SameUnitResult(request, target, numberBase);
-        else if (numberBase)
+            if (!numberBase && (request.keptValue || IsNumberText(request.typedText)))
+                outcome.resultValue = SourceValue(request);
+        } else if (numberBase) {
             result = NumberBaseResult(request, source, target);
-        else
-            result = LinearResultText(request, source, target);
+        } else {
+            result = LinearResultText(request, source, target, outcome.resultValue);
+        }
         outcome.resultWritten = true;
         outcome.resultText = result;
 
         // The source value of the result line; the test uses the target
         // unit's flag, in every series.
-        outcome.shownSource = StyleFor(target, request.style) == Style::Grouped
+        // A kept value's text is a result as it was shown: it stays so.
+        outcome.shownSource = StyleFor(target, request.style) == Style::Grouped && !request.keptValue
             ? GroupedTyped(request.typedText, request.placeNum)
             : request.typedText;
     } catch (const ConversionFailure &failure) {
@@ -191,6 +263,22 @@ QString ResultLine(const QString &shownSource, const QString &sourceUnit, const 
 {
     return shownSource + QStringLiteral(" (") + sourceUnit + QStringLiteral(") => ") + resultText + QStringLiteral(" (")
         + targetUnit + QStringLiteral(")\r\n");
+}
+
+QString CompoundResultText(const QStringList &partTexts, const QStringList &unitNames)
+{
+    QStringList words;
+    for (qsizetype i = 0; i < partTexts.size() && i < unitNames.size(); ++i)
+        words << partTexts[i] << unitNames[i];
+    return words.join(u' ');
+}
+
+QString CompoundLineText(const QStringList &partTexts, const QStringList &unitNames)
+{
+    QStringList words;
+    for (qsizetype i = 0; i < partTexts.size() && i < unitNames.size(); ++i)
+        words << partTexts[i] + QStringLiteral(" (") + unitNames[i] + u')';
+    return words.join(u' ');
 }
 
 QString ValueTextOfResult(const QString &resultText, bool numberBase)

@@ -30,7 +30,7 @@ if [[ -n "$mode" ]]; then
     )
     scratch=$(mktemp -d)
     trap 'rm -rf "$scratch"' EXIT
-    cp -r "$root/README.md" "$root/catalogue" "$root/convert" "$root/settings" "$root/ui" "$root/app" \
+    cp -r "$root/README.md" "$root/files" "$root/catalogue" "$root/convert" "$root/settings" "$root/ui" "$root/app" \
         "$root/tests" "$root/bench" "$root/fuzz" "$scratch/"
     status=0
     if ! out=$(bash "$0" "$scratch"); then

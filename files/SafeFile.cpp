@@ -292,8 +292,8 @@ int OpenOwnFile(const QString &path)
 {
     if (path.isEmpty())
         return -1;
-    Descriptor fd(::open(QFile::encodeName(path).constData(),
-                         O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    Descriptor fd(
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (fd.get() < 0)
         return -1;
     struct stat st {};

@@ -71,8 +71,8 @@ public:
     }
     ~ScratchUser()
     {
-        if (made)
-            [[maybe_unused]] int r = system(("userdel " + m_name).constData());
+        if (made) [[maybe_unused]]
+            int r = system(("userdel " + m_name).constData());
     }
     ScratchUser(const ScratchUser &) = delete;
     ScratchUser &operator=(const ScratchUser &) = delete;
@@ -174,7 +174,9 @@ TEST(SafeFile, ReplacesOnlyWhatIsTheUsersOwnThroughFoldersAndLinksOfItsOwn)
          },
          Outcome::Refused},
         {"a new file",
-         [&](const QString &d) { return std::pair{d + "/f", d + "/f"}; },
+         [&](const QString &d) {
+             return std::pair{d + "/f", d + "/f"};
+         },
          Outcome::Written},
         {"the user's own file in a group the user is not in: written, in a group the user can give",
          [&](const QString &d) {
@@ -258,7 +260,7 @@ TEST(SafeFile, ReadsOnlyTheUsersOwnRegularFile)
         const char *name;
         SafeFile::Read expected;
     } cases[] = {
-        {"own", SafeFile::Read::Read},     {"link", SafeFile::Read::Refused},   {"fifo", SafeFile::Read::Refused},
+        {"own", SafeFile::Read::Read},        {"link", SafeFile::Read::Refused},   {"fifo", SafeFile::Read::Refused},
         {"missing", SafeFile::Read::Missing}, {"theirs", SafeFile::Read::Refused},
     };
     for (const auto &c : cases) {

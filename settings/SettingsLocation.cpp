@@ -102,6 +102,19 @@ bool IsInstalledProgramFolder(const QString &programDirectory)
         && !IsWithin(info.filePath(), QFileInfo(QDir::homePath()).canonicalFilePath());
 }
 
+// The settings when the configuration folder cannot take them: the file
+// installed beside the program, read and never saved, as no save can write
+// there. Root could write an installed program folder, so root gets the
+// configuration folder's path all the same (saves there fail, and the
+// settings start from their defaults) rather than a file beside the
+// program that a save would make or replace.
+QString WithoutConfigurationFolder(const QString &programDirectory, const QString &beside, const QString &own)
+{
+    if (IsInstalledProgramFolder(programDirectory) && IsOwnedByUser(programDirectory))
+        return own;
+    return beside;
+}
+
 }  // namespace
 
 QString SettingsFileName()
@@ -117,7 +130,9 @@ QString SettingsFilePath(const QString &programDirectory, const QString &userCon
     // a start that finds the folder unwritable for a moment; a file in an
     // installed program folder is the administrator's, even for root.
     const bool installed = IsInstalledProgramFolder(programDirectory);
-    if (userConfigDirectory.isEmpty() || (!installed && IsOwnSettingsFile(beside)))
+    if (userConfigDirectory.isEmpty())
+        return WithoutConfigurationFolder(programDirectory, beside, QString());
+    if (!installed && IsOwnSettingsFile(beside))
         return beside;
     // Once the user has a copy in the configuration folder and the file
     // beside the program is not the user's own, the copy is the settings.
@@ -139,7 +154,7 @@ QString SettingsFilePath(const QString &programDirectory, const QString &userCon
         return own;
     // Neither folder can be written (a read-only home, say): the settings
     // installed beside the program are read, and no save writes anything.
-    return beside;
+    return WithoutConfigurationFolder(programDirectory, beside, own);
 }
 
 QString PrepareSettingsFile(const QString &programDirectory, const QString &userConfigDirectory)
@@ -151,7 +166,8 @@ QString PrepareSettingsFile(const QString &programDirectory, const QString &user
         return path;
 
     if (SafeFile::MakePrivateFolder(userConfigDirectory) != SafeFile::Outcome::Written && !QFileInfo::exists(path))
-        return beside;  // the folder cannot be made after all (or is not ours): read what was installed
+        // The folder cannot be made after all (or is not ours): read what was installed.
+        return WithoutConfigurationFolder(programDirectory, beside, path);
     // A settings file placed beside the program by whoever installed it is
     // the starting point of the user's own copy, if it is one a settings
     // file can be (regular, of sane size).

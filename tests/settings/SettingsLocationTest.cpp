@@ -259,15 +259,20 @@ TEST(SettingsLocation, RootWritesNothingIntoAnInstalledProgramFolder)
     const QByteArray savedHome = qgetenv("HOME");
     const auto restoreHome = qScopeGuard([&] { qputenv("HOME", savedHome); });
     qputenv("HOME", QFile::encodeName(root.filePath(QStringLiteral("home"))));
+    QFile plain(root.filePath(QStringLiteral("plain")));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
     const struct {
         const char *prefix;
         bool installed;
-    } cases[] = {{"usr", true}, {"home/.local", false}};
+        bool configUsable;
+    } cases[] = {{"usr", true, true}, {"home/.local", false, true}, {"usr/local", true, false}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.prefix);
         const QString prefix = root.filePath(QString::fromLatin1(c.prefix));
         const QString programDir = prefix + QStringLiteral("/lib/tovel");
-        const QString configDir = root.filePath(QStringLiteral("config-%1/tovel").arg(&c - cases));
+        const QString configDir = c.configUsable ? root.filePath(QStringLiteral("config-%1/tovel").arg(&c - cases))
+                                                 : root.filePath(QStringLiteral("plain/tovel"));
         ASSERT_TRUE(QDir().mkpath(programDir) && QDir().mkpath(prefix + QStringLiteral("/bin")));
         QFile program(programDir + QStringLiteral("/tovel"));
         ASSERT_TRUE(program.open(QIODevice::WriteOnly));
@@ -281,11 +286,16 @@ TEST(SettingsLocation, RootWritesNothingIntoAnInstalledProgramFolder)
 
         const QString path = PrepareSettingsFile(programDir, configDir);
         EXPECT_EQ(path, c.installed ? own : beside);
-        EXPECT_NE(WriteValue(path, QStringLiteral("CalcSet"), QStringLiteral("ShowAns"), QStringLiteral("1")), 0);
+        // With no configuration folder to take them, root's settings are not
+        // saved at all rather than beside the installed program.
+        EXPECT_EQ(WriteValue(path, QStringLiteral("CalcSet"), QStringLiteral("ShowAns"), QStringLiteral("1")) != 0,
+                  c.configUsable);
         EXPECT_EQ(Entries(programDir), before);
         EXPECT_EQ(ReadValue(beside, QStringLiteral("CalcSet"), QStringLiteral("ShowAns"), QStringLiteral("0")),
                   c.installed ? QStringLiteral("2") : QStringLiteral("1"));
-        EXPECT_EQ(SettingsFileToRead(programDir, configDir), path);
-        EXPECT_EQ(QFileInfo::exists(configDir), c.installed);
+        if (c.configUsable) {
+            EXPECT_EQ(SettingsFileToRead(programDir, configDir), path);
+        }
+        EXPECT_EQ(QFileInfo::exists(configDir), c.installed && c.configUsable);
     }
 }

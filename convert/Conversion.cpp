@@ -3,6 +3,7 @@
 #include "convert/NumberText.h"
 
 #include <cmath>
+#include <initializer_list>
 #include <new>
 
 namespace {
@@ -48,12 +49,21 @@ int RadixOf(const UnitRecord &unit)
     return RoundToInt16(unit.Factor);
 }
 
+// A reciprocal unit's constant K: a finite number above 0. A K of 0 (a
+// unit that the file left without one, or that did not read) or below 0
+// gives the unit no values at all.
+bool HasUsableConstant(const UnitRecord &unit)
+{
+    return std::isfinite(unit.Factor) && unit.Factor > 0.0;
+}
+
 QString SameUnitResult(const ConversionRequest &request, const UnitRecord &target, bool numberBase)
 {
     if (numberBase)
         return request.typedText;
-    // A reciprocal unit has no value 0, in any unit it is converted to.
-    if (target.Reciprocal && ReadNumber(request.typedText) == 0.0)
+    // A reciprocal unit has no value 0, in any unit it is converted to, and
+    // one without a usable constant no values at all, not even in itself.
+    if (target.Reciprocal && (!HasUsableConstant(target) || ReadNumber(request.typedText) == 0.0))
         Fail(FailureKind::Other);
     switch (StyleFor(target, request.style)) {
     case Style::Grouped: return GroupedTyped(request.typedText, request.placeNum);
@@ -71,22 +81,66 @@ QString NumberBaseResult(const ConversionRequest &request, const UnitRecord &sou
     return ToRadixTextExact(base, targetRadix);
 }
 
-// K / x for a reciprocal unit of constant K. A K of 0 (a unit that the file
-// left without one) has no values at all; x of 0 would need a division by 0.
-double Reciprocal(double k, double x)
+// The first of the ways to compute one quotient that stays within the
+// range of a double all the way: 0 only when every way gives 0, a failure
+// when none is finite.
+double FirstInRange(std::initializer_list<double> ways)
 {
-    if (k == 0.0 || x == 0.0)
-        Fail(FailureKind::Other);
-    const double result = k / x;
-    if (!std::isfinite(result))
+    bool zero = false;
+    for (const double way : ways) {
+        if (std::isfinite(way) && way != 0.0)
+            return way;
+        zero = zero || way == 0.0;
+    }
+    if (!zero)
         Fail(FailureKind::Overflow);
-    return result;
+    return 0.0;
+}
+
+// A conversion with a reciprocal unit on either side (value = K / base).
+// The factors are put together in the order that keeps every step in
+// range: 1e308 m/s is a pace of 1.7e-307 min/km although 1e308 m/s in km/h
+// is beyond a double. The first way is the plain order, so results that
+// were in range all along keep their last digit.
+double ReciprocalResult(double v, const UnitRecord &source, const UnitRecord &target)
+{
+    if ((source.Reciprocal && !HasUsableConstant(source)) || (target.Reciprocal && !HasUsableConstant(target)))
+        Fail(FailureKind::Other);
+    if (source.Reciprocal && target.Reciprocal) {
+        // K2 / (K1 / v)
+        if (v == 0.0)
+            Fail(FailureKind::Other);
+        const double k1 = source.Factor;
+        const double k2 = target.Factor;
+        return FirstInRange({k2 / (k1 / v), v * (k2 / k1), (v / k1) * k2, (v * k2) / k1});
+    }
+    if (source.Reciprocal) {
+        // (K / v) / f + offset
+        if (v == 0.0)
+            Fail(FailureKind::Other);
+        const double k = source.Factor;
+        const double f = target.Factor;
+        if (f == 0.0)
+            Fail(FailureKind::Other);
+        const double scaled = FirstInRange({(k / v) / f, (k / f) / v, k / (v * f)});
+        const double result = scaled + target.Offset;
+        if (!std::isfinite(result))
+            Fail(FailureKind::Overflow);
+        return result;
+    }
+    // K / ((v - offset) * f)
+    const double shifted = v - source.Offset;
+    if (!std::isfinite(shifted))
+        Fail(FailureKind::Overflow);
+    const double k = target.Factor;
+    const double f = source.Factor;
+    if (shifted == 0.0 || f == 0.0)
+        Fail(FailureKind::Other);
+    return FirstInRange({k / (shifted * f), (k / f) / shifted, (k / shifted) / f});
 }
 
 double ToBase(double v, const UnitRecord &source)
 {
-    if (source.Reciprocal)
-        return Reciprocal(source.Factor, v);
     const double shifted = v - source.Offset;
     if (!std::isfinite(shifted))
         Fail(FailureKind::Overflow);
@@ -98,8 +152,6 @@ double ToBase(double v, const UnitRecord &source)
 
 double FromBase(double base, const UnitRecord &target)
 {
-    if (target.Reciprocal)
-        return Reciprocal(target.Factor, base);
     if (target.Factor == 0.0)
         Fail(base == 0.0 ? FailureKind::Overflow : FailureKind::Other);
     const double scaled = base / target.Factor;
@@ -114,6 +166,8 @@ double FromBase(double base, const UnitRecord &target)
 // Every unit meets the others in the base unit.
 double LinearResult(double v, const UnitRecord &source, const UnitRecord &target)
 {
+    if (source.Reciprocal || target.Reciprocal)
+        return ReciprocalResult(v, source, target);
     return FromBase(ToBase(v, source), target);
 }
 

@@ -57,6 +57,9 @@ public:
     // One pair as its line holds it; nothing when the text is no such line.
     static QString lineOf(const Pair &pair);
     static std::optional<Pair> pairOf(const QString &line);
+    // Whether the pair can be kept: a series named, and its line (escapes
+    // included) no longer than a settings value the reader takes back.
+    static bool fits(const Pair &pair);
 
 private:
     std::vector<Pair> m_pairs;

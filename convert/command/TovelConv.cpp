@@ -171,10 +171,7 @@ bool ParseArguments(const QStringList &arguments, Options *options, Command *com
 // user's own copy, or before its first start the one installed beside it.
 QString SettingsToRead(const ConvFolders &folders)
 {
-    QString programDir = folders.programDirectory;
-    const QString beside = JoinPath(programDir, SettingsFileName());
-    const QString path = SettingsFilePath(folders.programDirectory, folders.userConfigDirectory);
-    return QFileInfo::exists(path) ? path : beside;
+    return SettingsFileToRead(folders.programDirectory, folders.userConfigDirectory);
 }
 
 // One cache file for each units folder, named after the folder's path.

@@ -159,6 +159,7 @@ void frmMain::buildControls()
     makeSide({frmAfterConvert, txtAfterConv, comAfterConvUnit}, u"frmAfterConvert"_s, u"変換後"_s, kFrmAfterConvert, 4,
              u"txtAfterConv"_s, 3, u"comAfterConvUnit"_s);
     txtAfterConv->setReadOnly(true);
+    txtAfterConv->setMaxLength(ResultBoxMaxLength);  // what ResultBoxText cuts to
     txtAfterConv->installEventFilter(this);
     txtBeforeConv->installEventFilter(new ValueBoxFilter(txtBeforeConv, [this](unsigned code) {
         return AcceptsTypedChar(code, m_session.isNumberBase(), comBeforeConvUnit->currentIndex());
@@ -445,15 +446,14 @@ void frmMain::comBeforeConvUnit_Click()
 
 // ------------------------------------------------------------- conversion
 
-ResultDisplay frmMain::resultDisplay()
+void frmMain::showOutcome(const SessionOutcome &outcome, bool run)
 {
-    ResultDisplay display;
-    display.targetChosen = [this](int targetPos) { comAfterConvUnit->setCurrentIndex(targetPos); };
-    display.show = [this](const QString &resultText) {
-        txtAfterConv->setText(resultText);
-        return txtAfterConv->text();
-    };
-    return display;
+    // A run leaves the target list at the last unit it reached; the result
+    // box shows the last result made.
+    if (run && outcome.lastTarget >= 0)
+        comAfterConvUnit->setCurrentIndex(outcome.lastTarget);
+    if (outcome.lastShown)
+        txtAfterConv->setText(*outcome.lastShown);
 }
 
 void frmMain::reportFailure(const SessionOutcome &outcome)
@@ -467,12 +467,12 @@ void frmMain::ConvertValue()
 {
     m_shownResult.reset();
     const SessionOutcome outcome = m_session.ConvertValue(txtBeforeConv->text(), comBeforeConvUnit->currentIndex(),
-                                                          comAfterConvUnit->currentIndex(), resultDisplay());
+                                                          comAfterConvUnit->currentIndex());
+    showOutcome(outcome, false);
     if (outcome.failed) {
         reportFailure(outcome);
         return;
     }
-    m_lastWasAllUnits = false;
     m_shownResult = ShownResult{intSeriesIndex, comBeforeConvUnit->currentIndex(), comAfterConvUnit->currentIndex(),
                                 txtBeforeConv->text(), txtAfterConv->text()};
     setResultCommandsEnabled(true);
@@ -482,8 +482,9 @@ void frmMain::ConvertValue()
 void frmMain::ConvertToAllUnits()
 {
     m_shownResult.reset();
-    const SessionOutcome outcome = m_session.ConvertToAllUnits(txtBeforeConv->text(), comBeforeConvUnit->currentIndex(),
-                                                               resultDisplay());
+    const SessionOutcome outcome = m_session.ConvertToAllUnits(txtBeforeConv->text(),
+                                                               comBeforeConvUnit->currentIndex());
+    showOutcome(outcome, true);
     if (outcome.failed) {
         reportFailure(outcome);  // the target list stays at the failing unit
         return;
@@ -494,7 +495,6 @@ void frmMain::ConvertToAllUnits()
     results.Form_Load();
     results.showModal();
 
-    m_lastWasAllUnits = true;
     setResultCommandsEnabled(true);
     comAfterConvUnit->setCurrentIndex(0);
     txtAfterConv->setText(u"0"_s);
@@ -532,12 +532,7 @@ void frmMain::Menu_SendValue_Click()
 {
     if (!Menu_SendValue->isEnabled())
         return;
-    // A single result as the result box shows it; the results of a run into
-    // every unit one a line, as the result lines are.
-    QString text;
-    for (const ResultParts &line : m_session.lastResultParts())
-        text += m_lastWasAllUnits ? line.resultText + u"\r\n"_s : line.resultText;
-    if (!m_services.setClipboardText(text)) {
+    if (!m_services.setClipboardText(m_session.valuesText())) {
         m_services.messageBox(this, u"クリップボードへ情報を送れませんでした。"_s, Services::Exclamation, u"Tovel"_s);
         return;
     }

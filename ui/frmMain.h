@@ -99,7 +99,9 @@ private:
     void readDialogSettings();
     void placeWindow();
     QPoint centredTwips(const std::vector<QRect> &screens) const;  // with the frame as it is now
-    ResultDisplay resultDisplay();
+    // Moves the target list (after a run) and fills the result box as the
+    // command left them.
+    void showOutcome(const SessionOutcome &outcome, bool run);
     void reportFailure(const SessionOutcome &outcome);
     void setResultCommandsEnabled(bool enabled);
     void rememberCurrentPair();
@@ -131,7 +133,6 @@ private:
         QString result;
     };
     std::optional<ShownResult> m_shownResult;
-    bool m_lastWasAllUnits = false;  // the last result lines are those of a run into every unit
 
     // Controls.
     QGroupBox *frmBeforeConvert = nullptr;

@@ -68,22 +68,20 @@ public:
     const UnitArray &units() const { return m_session.units(); }
     const QString &lastResult() const { return m_session.lastResult(); }
     bool allConvRunning() const { return m_session.allConvRunning(); }
-    int showAns() const { return intShowAns; }
-    int placeNum() const { return intPlaceNum; }
-    int winPos() const { return intWinPos; }
-    int front() const { return intFront; }
-    int unitSeries() const { return intUnitSeries; }
+    int showAns() const { return m_settings[SettingKey::ShowAns]; }
+    int placeNum() const { return m_settings[SettingKey::MaxPlace]; }
+    int winPos() const { return m_settings[SettingKey::WinPos]; }
+    int front() const { return m_settings[SettingKey::Front]; }
+    int unitSeries() const { return m_settings[SettingKey::UnitSeries]; }
     int seriesIndex() const { return intSeriesIndex; }
     bool isTopMost() const { return m_topMost; }
-    bool remembersPairs() const { return m_rememberPairs; }
-    const UnitPairMemory &unitPairs() const { return m_pairs; }
 
     // Puts unit unitIndex of the series at seriesIndex into the source list,
     // or the target list, selecting that series first when another one is
     // loaded; the focus goes to the value box.
     void pickUnit(int seriesIndex, int unitIndex, bool toTarget);
 
-    // Window position and size in twips (outer frame).
+    // Window position in twips: the outer frame's top left corner.
     int topTwips() const;
     int leftTwips() const;
 
@@ -165,13 +163,12 @@ private:
 
     // The window's fields. The session holds the loaded series (Units), the
     // lines of the last command (LastResult) and the all-units run
-    // (AllConvRunning); the window shows what it does.
+    // (AllConvRunning); the window shows what its commands give back.
     ConversionSession m_session;
-    int intWinPos = 0;
-    int intShowAns = 0;
-    int intPlaceNum = InfoOf(SettingKey::MaxPlace).defaultValue;
-    int intFront = 0;
-    int intUnitSeries = 0;
+    // The settings file's keys as the window holds them (the result style,
+    // the placement, always on top, the start series), read at start-up and
+    // written back at the end.
+    Settings m_settings;
     int intSeriesIndex = 0;
     QString striniAdd;
 };

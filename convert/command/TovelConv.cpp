@@ -22,6 +22,9 @@ constexpr int kDone = 0;
 constexpr int kFailed = 1;
 constexpr int kUsage = 2;
 
+// The digit limit of the grouped style, as the settings file bounds it.
+constexpr SettingInfo kDigits = InfoOf(SettingKey::MaxPlace);
+
 const QString kUsageLine = u"使い方: tovelconv [オプション] [--] 値 変換元 [変換先]\n"_s;
 
 QString HelpText()
@@ -35,7 +38,7 @@ QString HelpText()
   --list [SERIES]  単位系の一覧、または SERIES の単位の一覧 (別名はタブの後) を表示する
   --names          すべての単位の名前を表示する (--series でその単位系だけ)
   --style STYLE    結果の書式: plain, grouped, scientific (既定: Tovel の設定)
-  --digits N       桁区切りする整数部の最大桁数 4〜50 (既定: Tovel の設定)
+  --digits N       桁区切りする整数部の最大桁数 %1〜%2 (既定: Tovel の設定)
   -t, --terse      結果の数値だけを表示する
   --line           クリップボードに送る形の結果行を表示する (行末は CR LF)
   -h, --help       この説明を表示する
@@ -44,7 +47,7 @@ QString HelpText()
 
 値は Tovel の値の欄と同じく読みます。単位系「進数」では各進数の数字列です。
 終了状態: 0 成功、1 換算または名前の誤り、2 コマンド行の誤り。
-)"_s;
+)"_s.arg(QString::number(kDigits.min), QString::number(kDigits.max));
 }
 
 // Text from the command line or from a file, safe to print on a terminal.
@@ -142,8 +145,9 @@ bool ParseArguments(const QStringList &arguments, Options *options, Command *com
                 return false;
             bool ok = false;
             const int digits = text.toInt(&ok);
-            if (!ok || digits < 4 || digits > 50) {
-                command->usage(u"桁数は 4 から 50 の整数です: %1"_s.arg(VisibleText(text)));
+            if (!ok || digits < kDigits.min || digits > kDigits.max) {
+                command->usage(u"桁数は %1 から %2 の整数です: %3"_s.arg(
+                    QString::number(kDigits.min), QString::number(kDigits.max), VisibleText(text)));
                 return false;
             }
             options->digits = digits;
@@ -342,14 +346,10 @@ private:
                 return m_command.fail(u"単位「%1」が見つかりません。"_s.arg(VisibleText(from)));
         }
 
-        int showAns = 0;
-        int placeNum = 15;
-        if (!m_options.style || !m_options.digits) {
-            const QString settings = SettingsToRead(m_folders);
-            showAns = ReadSetting(settings, SettingKey::ShowAns);
-            placeNum = ReadSetting(settings, SettingKey::MaxPlace);
-        }
-        m_session.SetResultStyle(m_options.style.value_or(showAns), m_options.digits.value_or(placeNum));
+        const Settings settings = m_options.style && m_options.digits ? Settings()
+                                                                      : ReadSettings(SettingsToRead(m_folders));
+        m_session.SetResultStyle(m_options.style.value_or(settings[SettingKey::ShowAns]),
+                                 m_options.digits.value_or(settings[SettingKey::MaxPlace]));
 
         SessionOutcome outcome;
         if (m_options.positional.size() == 3) {

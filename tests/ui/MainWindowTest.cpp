@@ -254,6 +254,19 @@ TEST_F(MainWindowTest, ConversionWritesResultLineAndEnablesClipboard)
     EXPECT_EQ(w.lastResult(), u"1 (km) => 1000 (m)\r\n"_s);
 }
 
+TEST_F(MainWindowTest, ResultBoxShowsWhatTheSessionPutsInTheResultLine)
+{
+    writeStandardSeries();
+    start();
+    // The line is built from ResultBoxText, never read back from the box:
+    // the two must cut a result alike.
+    for (const QString &text : {u"1,234.5"_s, QString(ResultBoxMaxLength + 10, u'7')}) {
+        resultBox()->setText(text);
+        EXPECT_EQ(resultBox()->text(), ResultBoxText(text)) << text.size();
+    }
+    EXPECT_EQ(ResultBoxText(QString(ResultBoxMaxLength + 10, u'7')).size(), ResultBoxMaxLength);
+}
+
 struct FailureCase {
     const char *typed;
     const char *firstLine;

@@ -1,4 +1,4 @@
-#include "convert/command/TovelConv.h"
+#include "convert/command/ConvCommand.h"
 
 #include "catalogue/check/CheckFinding.h"
 #include "convert/ConversionSession.h"

@@ -25,18 +25,16 @@ constexpr TwipsBox kLstFound{120, 480, 4785, 3300};
 // The matches of the text typed, best first, as "坪 — 面積".
 class FoundUnitsModel : public QAbstractListModel {
 public:
-    explicit FoundUnitsModel(const UnitFinder &finder, QObject *parent) : QAbstractListModel(parent), m_finder(finder)
-    {
-    }
+    explicit FoundUnitsModel(const NameIndex &finder, QObject *parent) : QAbstractListModel(parent), m_finder(finder) {}
 
-    void show(std::vector<int> found)
+    void show(std::vector<NameMatch> found)
     {
         beginResetModel();
         m_found = std::move(found);
         endResetModel();
     }
 
-    int unitAt(int row) const { return m_found[size_t(row)]; }
+    int unitAt(int row) const { return m_found[size_t(row)].unit; }
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override
     {
@@ -47,16 +45,17 @@ public:
     {
         if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount())
             return QVariant();
-        const FoundUnit &unit = m_finder.unit(unitAt(index.row()));
-        return QVariant(unit.name + u" — "_s + unit.seriesName);
+        const NameMatch &match = m_found[size_t(index.row())];
+        QString text = m_finder.name(match.unit) + u" — "_s + m_finder.series(m_finder.unit(match.unit).series).name;
+        return QVariant(text);
     }
 
 private:
-    const UnitFinder &m_finder;
-    std::vector<int> m_found;
+    const NameIndex &m_finder;
+    std::vector<NameMatch> m_found;
 };
 
-frmFind::frmFind(const UnitFinder &finder, QWidget *owner) : SecondaryWindow(owner), m_finder(finder)
+frmFind::frmFind(const NameIndex &finder, QWidget *owner) : SecondaryWindow(owner), m_finder(finder)
 {
     setObjectName(u"frmFind"_s);
     setWindowTitle(u"単位を探す"_s);

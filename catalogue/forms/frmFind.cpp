@@ -15,14 +15,16 @@ namespace {
 
 // The window as designed, in twips.
 constexpr int kClientWidth = 5025;
-constexpr int kClientHeight = 3900;
+constexpr int kClientHeight = 4200;
 constexpr TwipsBox kLblFind{120, 150, 1035, 195};
 constexpr TwipsBox kTxtFind{1200, 90, 3705, 300};
 constexpr TwipsBox kLstFound{120, 480, 4785, 3300};
+constexpr TwipsBox kLblKeys{120, 3840, 4785, 300};
 
 }  // namespace
 
-// The matches of the text typed, best first, as "坪 — 面積".
+// The matches of the text typed, best first, as "坪 — 面積", or with the other
+// name that matched as "キロメートル — 長さ (km)".
 class FoundUnitsModel : public QAbstractListModel {
 public:
     explicit FoundUnitsModel(const NameIndex &finder, QObject *parent) : QAbstractListModel(parent), m_finder(finder) {}
@@ -47,6 +49,8 @@ public:
             return QVariant();
         const NameMatch &match = m_found[size_t(index.row())];
         QString text = m_finder.name(match.unit) + u" — "_s + m_finder.series(m_finder.unit(match.unit).series).name;
+        if (match.name > 0)
+            text += u" ("_s + m_finder.name(match.unit, match.name) + u')';
         return QVariant(text);
     }
 
@@ -80,6 +84,9 @@ frmFind::frmFind(const NameIndex &finder, QWidget *owner) : SecondaryWindow(owne
     lstFound->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lstFound->setSelectionMode(QAbstractItemView::SingleSelection);
     layout.place(lstFound, kLstFound);
+    auto *keys = new QLabel(u"Enter: 変換元へ　Shift+Enter: 変換先へ　Esc: 閉じる"_s, this);
+    keys->setObjectName(u"lblKeys"_s);
+    layout.place(keys, kLblKeys);
     setFixedSize(layout.size(kClientWidth, kClientHeight));
 
     txtFind->installEventFilter(this);

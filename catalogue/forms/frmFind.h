@@ -1,12 +1,12 @@
 #pragma once
 // The window "単位を探す": a search box over every unit of every series and
 // the list of units whose names match what is typed (NameIndex::find), each
-// shown with its series.
+// shown with its series and, when another of its names matched, that name.
 //
 // Enter or a double click chooses the unit for the source side, Shift+Enter
 // for the target side; Up and Down move through the list from the search
 // box. Modal, owned by the main window, always on top; Esc closes it
-// without a choice.
+// without a choice. A line under the list says so.
 //
 // Use: frmFind dlg(finder, owner); dlg.showModal(); then dlg.choice().
 

@@ -217,16 +217,18 @@ QString NameCacheFileFor(const QString &cacheDirectory, const QString &unitsDire
     return cacheDirectory + QStringLiteral("/tovelconv-") + QString::fromLatin1(key) + QStringLiteral(".index");
 }
 
-NameIndex LoadNameIndex(const QString &unitsDirectory, const QString &cacheFile, int *readFiles)
+NameIndex LoadNameIndex(const QString &unitsDirectory, const QString &cacheFile, int *readFiles, NameCacheUse use)
 {
     NameIndex index;
     const std::vector<SeriesEntry> series = BuildSeriesList(unitsDirectory);
-    std::vector<CachedSeriesFile> cached = ReadCache(cacheFile, unitsDirectory);
+    std::vector<CachedSeriesFile> cached;
+    if (use == NameCacheUse::ReadAndWrite)
+        cached = ReadCache(cacheFile, unitsDirectory);
     QHash<QString, size_t> cachedAt;
     for (size_t i = 0; i < cached.size(); ++i)
         cachedAt.insert(cached[i].fileName, i);
     std::vector<CachedSeriesFile> kept;
-    bool changed = cached.size() != series.size();
+    bool changed = use == NameCacheUse::Rebuild || cached.size() != series.size();
     const qint64 now = QDateTime::currentMSecsSinceEpoch() * 1'000'000;
     int reads = 0;
 

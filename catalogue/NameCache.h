@@ -50,8 +50,11 @@ struct CachedSeriesFile {
 // The series of unitsDirectory (ending in "/") in list order with their unit
 // names, taken from cacheFile where it is still right and written back to it
 // when something changed. An empty cacheFile reads every series file.
-// readFiles, when given, counts the series files read.
-NameIndex LoadNameIndex(const QString &unitsDirectory, const QString &cacheFile, int *readFiles = nullptr);
+// readFiles, when given, counts the series files read. With
+// NameCacheUse::Rebuild every series file is read and the cache only written.
+enum class NameCacheUse { ReadAndWrite, Rebuild };
+NameIndex LoadNameIndex(const QString &unitsDirectory, const QString &cacheFile, int *readFiles = nullptr,
+                        NameCacheUse use = NameCacheUse::ReadAndWrite);
 
 // The cache file of unitsDirectory in cacheDirectory, named after the
 // folder's path; empty when cacheDirectory is.

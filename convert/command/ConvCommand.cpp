@@ -7,7 +7,6 @@
 #include "settings/SettingsValues.h"
 #include "settings/modFileFuncs.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 #include <optional>
@@ -201,9 +200,8 @@ private:
     bool loadIndex(bool fresh)
     {
         const QString cacheFile = NameCacheFileFor(m_folders.cacheDirectory, m_unitsDirectory);
-        if (fresh && !cacheFile.isEmpty())
-            QFile::remove(cacheFile);
-        m_index = LoadNameIndex(m_unitsDirectory, cacheFile);
+        m_index = LoadNameIndex(m_unitsDirectory, cacheFile, nullptr,
+                                fresh ? NameCacheUse::Rebuild : NameCacheUse::ReadAndWrite);
         if (m_index.seriesCount() == 0) {
             m_command.fail(u"データファイルが読み込めません。(%1)"_s.arg(VisibleText(m_unitsDirectory)));
             return false;

@@ -177,6 +177,9 @@ TEST(NameCache, KeptBetweenRunsAndReadAgainForAChangedFile)
     }
     LoadNameIndex(units, cache, &reads);
     EXPECT_EQ(reads, 0);
+    // Rebuilt on demand (a name the cache promised was not in its file).
+    LoadNameIndex(units, cache, &reads, NameCacheUse::Rebuild);
+    EXPECT_EQ(reads, 2);
 
     // Same size, changed at once: read again, and again until it has settled.
     write(u"b.dat"_s, "1\r\n\"z\",1,0,1,1\r\n");

@@ -544,16 +544,3 @@ qint16 LoadUnitFile(const QString &path, UnitArray &units)
                  std::make_move_iterator(contents.reciprocalUnits.end()));
     return static_cast<qint16>(static_cast<int>(units.size()) - 1);
 }
-
-int FindUnitByName(const UnitArray &units, QStringView name)
-{
-    for (size_t i = 0; i < units.size(); ++i) {
-        if (units[i].UnitName == name)
-            return int(i);
-    }
-    for (size_t i = 0; i < units.size(); ++i) {
-        if (units[i].Aliases.contains(name))
-            return int(i);
-    }
-    return -1;
-}

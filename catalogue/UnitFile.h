@@ -211,7 +211,3 @@ UnitFileContents ParseSeriesText(const QString &text, SeriesExtension extension 
 // -1 when the file yields no unit (missing, unreadable, a count of 0,
 // negative or out of range). Never reports an error.
 qint16 LoadUnitFile(const QString &path, UnitArray &units);
-
-// The index of the unit whose name is name, else of the first unit that has
-// it among its aliases; -1 when no unit goes by it. Names compare exactly.
-int FindUnitByName(const UnitArray &units, QStringView name);

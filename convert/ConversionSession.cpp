@@ -1,5 +1,6 @@
 #include "convert/ConversionSession.h"
 
+#include "catalogue/NameIndex.h"
 #include "catalogue/UnitFile.h"
 
 #include <utility>

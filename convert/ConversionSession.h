@@ -70,8 +70,8 @@ public:
     const QString &seriesPath() const { return m_seriesPath; }
     bool isNumberBase() const { return m_series.numberBase; }
     const UnitArray &units() const { return Units; }
-    // The list position of the unit called name, or else of the first unit
-    // that has name among its aliases; -1 when there is none.
+    // The list position of the unit called name (FindUnitByName: its own
+    // name before aliases, then the compatibility form); -1 when there is none.
     int FindUnit(const QString &name) const;
 
     // The settings values: style 0 plain, 1 grouped, 2 scientific (others

@@ -566,11 +566,11 @@ void frmMain::Menu_Swap_Click()
 void frmMain::Menu_FindUnit_Click()
 {
     if (!m_finder)
-        m_finder = BuildUnitFinder(m_unitsDir, m_series);
+        m_finder = BuildNameIndex(m_unitsDir, m_series);
     frmFind finder(*m_finder, this);
     finder.showModal();
     if (const auto choice = finder.choice()) {
-        const FoundUnit &unit = m_finder->unit(choice->unit);
+        const IndexedUnit &unit = m_finder->unit(choice->unit);
         pickUnit(unit.series, unit.unit, choice->toTarget);
     }
 }

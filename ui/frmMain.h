@@ -9,7 +9,7 @@
 // reached through Services, so tests drive this window over a fake.
 
 #include "catalogue/SeriesCatalogue.h"
-#include "catalogue/UnitFinder.h"
+#include "catalogue/NameIndex.h"
 #include "catalogue/UnitRecord.h"
 #include "convert/ConversionSession.h"
 #include "settings/SettingsValues.h"
@@ -119,7 +119,7 @@ private:
     bool m_rememberPairs = true;
     bool m_pairsRead = false;
     UnitPairMemory m_pairs;
-    std::optional<UnitFinder> m_finder;  // every unit's name, read when the finder first opens
+    std::optional<NameIndex> m_finder;  // every unit's name, read when the finder first opens
 
     // The conversion whose result the result box shows, while nothing has
     // changed since.

@@ -1,7 +1,8 @@
 // Tovel: a unit converter. Builds the main window over the platform services
 // and runs the event loop. The program ends by leaving that loop: the windows
 // and then the application object are destroyed here, and on X11 that hands
-// the clipboard over to the desktop's clipboard manager.
+// the clipboard over to the desktop's clipboard manager. "--help" and
+// "--version" answer on standard output instead, without a window.
 #include "ui/EndSignals.h"
 #include "ui/Desktop.h"
 #include "ui/QtServices.h"
@@ -11,7 +12,9 @@
 #include <QDateTime>
 #include <QSessionManager>
 
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
 
@@ -27,10 +30,40 @@ extern "C" void SaveSettingsOnExit()
         g_window->SaveSettings();
 }
 
+constexpr char kHelp[] = "使い方: tovel [--help | --version]\n"
+                         "\n"
+                         "単位を換算するウィンドウを開きます。値を入力し、変換前と変換後の単位を選んで\n"
+                         "Enter で換算、Shift+Enter で単位系のすべての単位へ換算します。\n"
+                         "単位系は、プログラムの横の units フォルダーの単位系ファイルから読みます。\n"
+                         "端末からの換算は tovelconv、単位系ファイルの検査は tovelcheck です。\n"
+                         "\n"
+                         "  -h, --help  この説明を表示して終了する\n"
+                         "  --version   版を表示して終了する\n";
+
+// The answer to "--help" or "--version" when one is asked before "--":
+// printed, and the exit status; -1 when the window is to open.
+int AnswerWithoutWindow(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const char *text = nullptr;
+        if (std::strcmp(argv[i], "--") == 0)
+            break;
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0)
+            text = kHelp;
+        else if (std::strcmp(argv[i], "--version") == 0)
+            text = "tovel (Tovel) " TOVEL_VERSION "\n";
+        if (text)
+            return std::fputs(text, stdout) >= 0 && std::fflush(stdout) == 0 ? 0 : 2;
+    }
+    return -1;
+}
+
 }  // namespace
 
 int main(int argc, char **argv)
 {
+    if (const int status = AnswerWithoutWindow(argc, argv); status >= 0)
+        return status;
     PreferX11UnderWayland();
     QApplication app(argc, argv);
     NameTheApplication();

@@ -3,7 +3,7 @@
 // moment the result window shows, and the unit finder: one keystroke among
 // 100,000 units, and its first opening over the series that ship.
 
-#include "catalogue/UnitFinder.h"
+#include "catalogue/NameIndex.h"
 #include "catalogue/forms/frmFind.h"
 #include "ui/Services.h"
 #include "ui/frmMain.h"
@@ -111,15 +111,15 @@ void BM_ConvertIntoEveryOf1000Units(benchmark::State &state)
 BENCHMARK(BM_ConvertIntoEveryOf1000Units)->Unit(benchmark::kMillisecond);
 
 // 100,000 units in 100 series of 1,000, named like the units that ship.
-UnitFinder FinderOf100000Units()
+NameIndex FinderOf100000Units()
 {
     const QStringList stems = {u"メートル"_s, u"キロメートル"_s, u"平方フィート"_s, u"京間畳"_s,   u"ガロン (英)"_s,
                                u"Pascal"_s,   u"ｷﾛｸﾞﾗﾑ"_s,       u"坪"_s,           u"カロリー"_s, u"bar"_s};
-    UnitFinder finder;
+    NameIndex finder;
     for (int series = 0; series < 100; ++series) {
-        const QString seriesName = u"系列%1"_s.arg(series);
+        finder.addSeries({u"系列%1"_s.arg(series), u"系列%1.dat"_s.arg(series)});
         for (int unit = 0; unit < 1000; ++unit)
-            finder.add({series, unit, stems[unit % stems.size()] + QString::number(unit / 10), seriesName});
+            finder.addUnit(stems[unit % stems.size()] + QString::number(unit / 10));
     }
     return finder;
 }
@@ -127,7 +127,7 @@ UnitFinder FinderOf100000Units()
 // One keystroke: the text typed so far, matched against every unit.
 void BM_FindAmong100000Units(benchmark::State &state)
 {
-    const UnitFinder finder = FinderOf100000Units();
+    const NameIndex finder = FinderOf100000Units();
     const QStringList typed = {u"め"_s, u"めー"_s, u"めーと"_s, u"めーとる5"_s, u"P"_s, u"きろぐ"_s};
     size_t found = 0;
     int i = 0;
@@ -135,14 +135,14 @@ void BM_FindAmong100000Units(benchmark::State &state)
         found += finder.find(typed[i++ % typed.size()]).size();
         benchmark::DoNotOptimize(found);
     }
-    state.counters["units"] = finder.size();
+    state.counters["units"] = finder.unitCount();
 }
 BENCHMARK(BM_FindAmong100000Units)->Unit(benchmark::kMillisecond);
 
 // The same keystroke through the window: matching, the list refilled and drawn.
 void BM_FinderKeystrokeAmong100000Units(benchmark::State &state)
 {
-    const UnitFinder finder = FinderOf100000Units();
+    const NameIndex finder = FinderOf100000Units();
     frmFind window(finder, nullptr);
     window.show();
     auto *box = window.findChild<QLineEdit *>(QStringLiteral("txtFind"));

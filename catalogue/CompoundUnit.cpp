@@ -1,6 +1,6 @@
 #include "catalogue/CompoundUnit.h"
 
-#include "catalogue/UnitFile.h"
+#include "catalogue/NameIndex.h"
 
 CompoundProblem ReadCompoundUnit(const QString &name, const QStringList &unitNames, const UnitArray &units,
                                  CompoundUnit &compound, QString *problemUnit)

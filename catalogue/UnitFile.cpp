@@ -581,16 +581,3 @@ qint16 LoadUnitFile(const QString &path, UnitArray &units, CompoundArray &compou
     compounds = std::move(contents.compoundUnits);
     return static_cast<qint16>(static_cast<int>(units.size()) - 1);
 }
-
-int FindUnitByName(const UnitArray &units, QStringView name)
-{
-    for (size_t i = 0; i < units.size(); ++i) {
-        if (units[i].UnitName == name)
-            return int(i);
-    }
-    for (size_t i = 0; i < units.size(); ++i) {
-        if (units[i].Aliases.contains(name))
-            return int(i);
-    }
-    return -1;
-}

@@ -221,7 +221,3 @@ UnitFileContents ParseSeriesText(const QString &text, SeriesExtension extension 
 qint16 LoadUnitFile(const QString &path, UnitArray &units);
 // The same, and the compound units of the file into compounds.
 qint16 LoadUnitFile(const QString &path, UnitArray &units, CompoundArray &compounds);
-
-// The index of the unit whose name is name, else of the first unit that has
-// it among its aliases; -1 when no unit goes by it. Names compare exactly.
-int FindUnitByName(const UnitArray &units, QStringView name);

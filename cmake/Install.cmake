@@ -109,10 +109,11 @@ function(_tovel_gzip source output)
   endif()
 endfunction()
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
-  "${PROJECT_SOURCE_DIR}/packaging/tovel.1" "${PROJECT_SOURCE_DIR}/packaging/tovelconv.1"
+  "${PROJECT_SOURCE_DIR}/packaging/tovel.1" "${PROJECT_SOURCE_DIR}/packaging/tovelcheck.1"
+  "${PROJECT_SOURCE_DIR}/packaging/tovelconv.1"
   "${PROJECT_SOURCE_DIR}/packaging/changelog.Debian")
 
-foreach(_page tovel tovelconv)
+foreach(_page tovel tovelcheck tovelconv)
   _tovel_gzip("${PROJECT_SOURCE_DIR}/packaging/${_page}.1" "${_tovel_staging}/${_page}.1.gz")
   install(FILES "${_tovel_staging}/${_page}.1.gz" DESTINATION share/man/man1 OPTIONAL)
 endforeach()

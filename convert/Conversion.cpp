@@ -4,7 +4,9 @@
 #include "convert/NumberText.h"
 
 #include <cmath>
+#include <initializer_list>
 #include <limits>
+#include <optional>
 #include <new>
 
 namespace {
@@ -50,10 +52,22 @@ int RadixOf(const UnitRecord &unit)
     return RoundToInt16(unit.Factor);
 }
 
+// A reciprocal unit's constant K: a finite number above 0. A K of 0 (a
+// unit that the file left without one, or that did not read) or below 0
+// gives the unit no values at all.
+bool HasUsableConstant(const UnitRecord &unit)
+{
+    return std::isfinite(unit.Factor) && unit.Factor > 0.0;
+}
+
 QString SameUnitResult(const ConversionRequest &request, const UnitRecord &target, bool numberBase)
 {
     if (numberBase)
         return request.typedText;
+    // A reciprocal unit without a usable constant has no values at all, not
+    // even in itself. (Its 0 is 0 in itself: ∞ in the base unit and back.)
+    if (target.Reciprocal && !HasUsableConstant(target))
+        Fail(FailureKind::Other);
     if (request.keptValue)
         return StyledResultText(*request.keptValue, target, request.style, request.placeNum, request.sigDigits);
     if (request.sigDigits < MaxSigDigits && IsNumberText(request.typedText))
@@ -75,36 +89,100 @@ QString NumberBaseResult(const ConversionRequest &request, const UnitRecord &sou
     return ToRadixTextExact(base, targetRadix);
 }
 
-// K / x for a reciprocal unit of constant K. A K of 0 (a unit that the file
-// left without one) has no values at all; x of 0 would need a division by 0.
-double Reciprocal(double k, double x)
+// The first of the ways to compute one quotient that stays within the
+// range of a double all the way: 0 only when every way gives 0, a failure
+// when none is finite.
+double FirstInRange(std::initializer_list<double> ways)
 {
-    if (k == 0.0 || x == 0.0)
-        Fail(FailureKind::Other);
-    const double result = k / x;
-    if (!std::isfinite(result))
+    bool zero = false;
+    for (const double way : ways) {
+        if (std::isfinite(way) && way != 0.0)
+            return way;
+        zero = zero || way == 0.0;
+    }
+    if (!zero)
         Fail(FailureKind::Overflow);
-    return result;
+    return 0.0;
 }
 
-// 0 in a reciprocal unit of a constant K > 0 is infinite in the base unit,
-// and an infinite value is 0 in it: K / x taken to its limit. Other values
-// go through Reciprocal.
-double ReciprocalOrLimit(double k, double x)
+// A conversion with a reciprocal unit on either side (value = K / base).
+// The factors are put together in the order that keeps every step in
+// range: 1e308 m/s is a pace of 1.7e-307 min/km although 1e308 m/s in km/h
+// is beyond a double. The first way is the plain order, so results that
+// were in range all along keep their last digit.
+double ReciprocalResult(double v, const UnitRecord &source, const UnitRecord &target)
 {
-    if (k > 0.0 && x == 0.0)
-        return std::numeric_limits<double>::infinity();
-    if (k > 0.0 && std::isinf(x))
-        return 0.0;
-    return Reciprocal(k, x);
+    if ((source.Reciprocal && !HasUsableConstant(source)) || (target.Reciprocal && !HasUsableConstant(target)))
+        Fail(FailureKind::Other);
+    if (source.Reciprocal && target.Reciprocal) {
+        // K2 / (K1 / v)
+        if (v == 0.0)
+            Fail(FailureKind::Other);
+        const double k1 = source.Factor;
+        const double k2 = target.Factor;
+        return FirstInRange({k2 / (k1 / v), v * (k2 / k1), (v / k1) * k2, (v * k2) / k1});
+    }
+    if (source.Reciprocal) {
+        // (K / v) / f + offset
+        if (v == 0.0)
+            Fail(FailureKind::Other);
+        const double k = source.Factor;
+        const double f = target.Factor;
+        if (f == 0.0)
+            Fail(FailureKind::Other);
+        const double scaled = FirstInRange({(k / v) / f, (k / f) / v, k / (v * f)});
+        const double result = scaled + target.Offset;
+        if (!std::isfinite(result))
+            Fail(FailureKind::Overflow);
+        return result;
+    }
+    // K / ((v - offset) * f)
+    const double shifted = v - source.Offset;
+    if (!std::isfinite(shifted))
+        Fail(FailureKind::Overflow);
+    const double k = target.Factor;
+    const double f = source.Factor;
+    if (shifted == 0.0 || f == 0.0)
+        Fail(FailureKind::Other);
+    return FirstInRange({k / (shifted * f), (k / f) / shifted, (k / shifted) / f});
+}
+
+// The answers at the ends of a reciprocal unit, K / x taken to its limit:
+// 0 into or out of a reciprocal unit is infinite (an infinite pace at
+// standstill, infinite distance on no fuel), and an infinite value (a kept
+// result) is 0 there. Nothing for any other value, or for a reciprocal unit
+// without a usable constant (ReciprocalResult refuses those).
+std::optional<double> LimitResult(double v, const UnitRecord &source, const UnitRecord &target)
+{
+    if ((source.Reciprocal && !HasUsableConstant(source)) || (target.Reciprocal && !HasUsableConstant(target)))
+        return std::nullopt;
+    const double infinity = std::numeric_limits<double>::infinity();
+    double base = 0.0;  // 0 or infinite
+    if (source.Reciprocal) {
+        if (v == 0.0)
+            base = infinity;
+        else if (std::isinf(v))
+            base = 0.0;
+        else
+            return std::nullopt;
+    } else if (std::isinf(v) && source.Factor != 0.0) {
+        base = source.Factor > 0.0 ? v : -v;
+    } else if (target.Reciprocal && v - source.Offset == 0.0) {
+        base = 0.0;
+    } else {
+        return std::nullopt;
+    }
+    if (target.Reciprocal)
+        return base == 0.0 ? infinity : 0.0;
+    if (target.Factor == 0.0)
+        return std::nullopt;
+    if (std::isinf(base))
+        return target.Factor > 0.0 ? base : -base;
+    return target.Offset;
 }
 
 double ToBase(double v, const UnitRecord &source)
 {
-    if (source.Reciprocal)
-        return ReciprocalOrLimit(source.Factor, v);
-    if (std::isinf(v))
-        return v;  // a kept infinite result
     const double shifted = v - source.Offset;
     if (!std::isfinite(shifted))
         Fail(FailureKind::Overflow);
@@ -116,10 +194,6 @@ double ToBase(double v, const UnitRecord &source)
 
 double FromBase(double base, const UnitRecord &target)
 {
-    if (target.Reciprocal)
-        return ReciprocalOrLimit(target.Factor, base);
-    if (std::isinf(base) && target.Factor > 0.0)
-        return base;
     if (target.Factor == 0.0)
         Fail(base == 0.0 ? FailureKind::Overflow : FailureKind::Other);
     const double scaled = base / target.Factor;
@@ -134,6 +208,10 @@ double FromBase(double base, const UnitRecord &target)
 // Every unit meets the others in the base unit.
 double LinearResult(double v, const UnitRecord &source, const UnitRecord &target)
 {
+    if (const std::optional<double> limit = LimitResult(v, source, target))
+        return *limit;
+    if (source.Reciprocal || target.Reciprocal)
+        return ReciprocalResult(v, source, target);
     return FromBase(ToBase(v, source), target);
 }
 
@@ -152,7 +230,9 @@ void CompoundResult(const ConversionRequest &request, const UnitRecord &source, 
     std::vector<const UnitRecord *> parts;
     for (const int pos : request.targetParts)
         parts.push_back(&UnitAt(units, pos));
-    const double base = ToBase(SourceValue(request), source);
+    UnitRecord baseUnit;
+    baseUnit.Factor = 1.0;
+    const double base = LinearResult(SourceValue(request), source, baseUnit);
     CompoundStyle style{request.style, request.placeNum, request.sigDigits};
     const std::vector<CompoundPart> split = CompoundParts(base, parts, style);
     QStringList names;

@@ -1,11 +1,11 @@
 #pragma once
 // Converting a typed value from one unit of the loaded series to another.
 //
-// The main window reads its controls into a ConversionRequest, calls
-// ConvertRequest and applies the outcome in this order: the result text goes
-// into the result box (when resultWritten), then either the failure handling
-// runs or the result line is built from the shown source value and the texts
-// the window displays.
+// The conversion session fills a ConversionRequest, calls ConvertRequest and
+// takes the outcome in this order: the result text is made for the result box
+// (when resultWritten), then either the failure ends the command or the
+// result line is built from the shown source value, the unit names and the
+// result text as the box shows it.
 
 #include "catalogue/UnitRecord.h"
 #include "convert/ConversionFailure.h"

@@ -1,18 +1,26 @@
 #include "convert/ConversionSession.h"
 
+#include "catalogue/NameIndex.h"
 #include "catalogue/UnitFile.h"
 
 #include <utility>
 
+QString ResultBoxText(const QString &resultText)
+{
+    return resultText.left(ResultBoxMaxLength);
+}
+
 qint16 ConversionSession::LoadSeries(const QString &unitsDirectory, const SeriesEntry &entry)
 {
     m_series = entry;
-    return LoadUnitFile(unitsDirectory + entry.fileName, Units);
+    m_seriesPath = unitsDirectory + entry.fileName;
+    return LoadUnitFile(m_seriesPath, Units);
 }
 
 void ConversionSession::SetSeries(const SeriesEntry &entry, UnitArray units)
 {
     m_series = entry;
+    m_seriesPath.clear();
     Units = std::move(units);
 }
 
@@ -33,8 +41,7 @@ void ConversionSession::clearLastResult()
     m_lastParts.clear();
 }
 
-SessionOutcome ConversionSession::convertOne(const QString &typed, int sourcePos, int targetPos,
-                                             const ResultDisplay &display)
+bool ConversionSession::convertOne(const QString &typed, int sourcePos, int targetPos, SessionOutcome &outcome)
 {
     ConversionRequest request;
     request.typedText = typed;
@@ -43,47 +50,62 @@ SessionOutcome ConversionSession::convertOne(const QString &typed, int sourcePos
     request.numberBase = m_series.numberBase;
     request.style = m_style;
     request.placeNum = m_placeNum;
-    const ConversionOutcome outcome = ConvertRequest(request, Units);
+    const ConversionOutcome converted = ConvertRequest(request, Units);
 
-    // The result is shown first, and the line carries it as shown.
-    QString shown = outcome.resultText;
-    if (outcome.resultWritten && display.show)
-        shown = display.show(outcome.resultText);
-
-    SessionOutcome result;
-    if (outcome.failed) {
+    outcome.lastTarget = targetPos;
+    // The line carries the result as the box shows it.
+    const QString shown = ResultBoxText(converted.resultText);
+    if (converted.resultWritten)
+        outcome.lastShown = shown;
+    if (converted.failed) {
         clearLastResult();
         AllConvRunning = false;
-        result.failed = true;
-        result.failure = outcome.failure;
-        result.failedTarget = targetPos;
-        return result;
+        outcome.failed = true;
+        outcome.failure = converted.failure;
+        outcome.failedTarget = targetPos;
+        return false;
     }
-    ResultParts parts{outcome.shownSource, Units[size_t(sourcePos)].UnitName, shown, Units[size_t(targetPos)].UnitName};
-    LastResult += ResultLine(parts.shownSource, parts.sourceUnit, parts.resultText, parts.targetUnit);
+    ResultParts parts{converted.shownSource, Units[size_t(sourcePos)].UnitName, shown,
+                      Units[size_t(targetPos)].UnitName, targetPos};
+    LastResult += parts.line();
     m_lastParts.push_back(std::move(parts));
-    return result;
+    return true;
 }
 
-SessionOutcome ConversionSession::ConvertValue(const QString &typed, int sourcePos, int targetPos,
-                                               const ResultDisplay &display)
+SessionOutcome ConversionSession::finish(SessionOutcome outcome) const
 {
-    clearLastResult();
-    return convertOne(typed, sourcePos, targetPos, display);
+    outcome.results = m_lastParts;
+    outcome.lines = LastResult;
+    return outcome;
 }
 
-SessionOutcome ConversionSession::ConvertToAllUnits(const QString &typed, int sourcePos, const ResultDisplay &display)
+SessionOutcome ConversionSession::ConvertValue(const QString &typed, int sourcePos, int targetPos)
 {
     clearLastResult();
+    m_lastWasRun = false;
+    SessionOutcome outcome;
+    convertOne(typed, sourcePos, targetPos, outcome);
+    return finish(std::move(outcome));
+}
+
+SessionOutcome ConversionSession::ConvertToAllUnits(const QString &typed, int sourcePos)
+{
+    clearLastResult();
+    m_lastWasRun = true;
     AllConvRunning = true;
+    SessionOutcome outcome;
     const int last = int(Units.size()) - 1;
-    for (int i = 0; i <= last; ++i) {
-        if (display.targetChosen)
-            display.targetChosen(i);
-        const SessionOutcome outcome = convertOne(typed, sourcePos, i, display);
-        if (outcome.failed)
-            return outcome;
-    }
+    for (int i = 0; i <= last; ++i)
+        if (!convertOne(typed, sourcePos, i, outcome))
+            return finish(std::move(outcome));
     AllConvRunning = false;
-    return {};
+    return finish(std::move(outcome));
+}
+
+QString ConversionSession::valuesText() const
+{
+    QString text;
+    for (const ResultParts &line : m_lastParts)
+        text += m_lastWasRun ? line.resultText + QStringLiteral("\r\n") : line.resultText;
+    return text;
 }

@@ -3,11 +3,11 @@
 // the loaded series, the result style, the lines of the last command and the
 // run into every unit.
 //
-// The main window keeps one session and calls it from its handlers; the
-// command-line converter keeps another. A front end that shows results (the
-// main window's result box and target list) follows a run through
-// ResultDisplay; the session builds each result line from the text the front
-// end shows, after it has shown it.
+// The session only answers: a conversion or a run gives back its results
+// (each result text as the result box shows it, and its line), the failure
+// and where the command stopped. A front end shows them as it likes; the
+// main window moves its target list and fills its result box from them, the
+// command-line converter prints them.
 
 #include "catalogue/SeriesCatalogue.h"
 #include "catalogue/UnitRecord.h"
@@ -15,31 +15,45 @@
 
 #include <QString>
 #include <QtGlobal>
-#include <functional>
+#include <optional>
 #include <vector>
 
-struct ResultDisplay {
-    // Called before each conversion of a run into every unit, with the
-    // target's list position.
-    std::function<void(int targetPos)> targetChosen;
-    // Shows a result text and gives back the text as shown; without it the
-    // text itself is the shown text.
-    std::function<QString(const QString &resultText)> show;
-};
+// The most characters the main window's result box holds, as a one-line text
+// box does by default.
+constexpr int ResultBoxMaxLength = 32767;
 
-// How one command ended. On failure lastResult() is empty.
-struct SessionOutcome {
-    bool failed = false;
-    FailureKind failure = FailureKind::Other;
-    int failedTarget = -1;  // the target position at which a run stopped
-};
+// A result text as the result box shows it: cut to ResultBoxMaxLength
+// characters. The result line carries this text, so a line always says what
+// the box showed.
+QString ResultBoxText(const QString &resultText);
 
-// The parts of one result line, as ResultLine joins them.
+// One converted target: the parts of its result line, as ResultLine joins them.
 struct ResultParts {
     QString shownSource;
     QString sourceUnit;
-    QString resultText;  // as the front end shows it
+    QString resultText;  // as the result box shows it
     QString targetUnit;
+    int targetPos = -1;
+
+    QString line() const { return ResultLine(shownSource, sourceUnit, resultText, targetUnit); }
+};
+
+// What one command gave.
+struct SessionOutcome {
+    bool failed = false;
+    FailureKind failure = FailureKind::Other;
+    int failedTarget = -1;  // the target position at which the command stopped
+    // One entry a target converted, in list order; empty on failure.
+    std::vector<ResultParts> results;
+    // The result lines, each ending in CR LF; empty on failure.
+    QString lines;
+    // The last target the command reached (the failing one included), -1 when
+    // it reached none.
+    int lastTarget = -1;
+    // The last result text the command made, as the result box shows it; a
+    // failure after the result was made (an overflow of the result style,
+    // say) still made it. Nothing when the command made none.
+    std::optional<QString> lastShown;
 };
 
 class ConversionSession {
@@ -48,47 +62,56 @@ public:
     // unitsDirectory (ending in "/"); the index of its last unit, -1 when the
     // file gives none. The last result is kept.
     qint16 LoadSeries(const QString &unitsDirectory, const SeriesEntry &entry);
-    // The same with the units given (a series read elsewhere).
+    // The same with the units given (a series read elsewhere); it has no file.
     void SetSeries(const SeriesEntry &entry, UnitArray units);
 
     const SeriesEntry &series() const { return m_series; }
+    // The full path of the loaded series file; empty for a series given by SetSeries.
+    const QString &seriesPath() const { return m_seriesPath; }
     bool isNumberBase() const { return m_series.numberBase; }
     const UnitArray &units() const { return Units; }
-    // The list position of the unit called name, or else of the first unit
-    // that has name among its aliases; -1 when there is none.
+    // The list position of the unit called name (FindUnitByName: its own
+    // name before aliases, then the compatibility form); -1 when there is none.
     int FindUnit(const QString &name) const;
 
     // The settings values: style 0 plain, 1 grouped, 2 scientific (others
     // plain), placeNum the digit limit of the grouped style.
     void SetResultStyle(int showAns, int placeNum);
-    ResultStyle resultStyle() const { return m_style; }
     int placeNum() const { return m_placeNum; }
 
     // One conversion of typed from the unit at sourcePos to the unit at
     // targetPos. The last result becomes its one line; a failure empties it.
-    SessionOutcome ConvertValue(const QString &typed, int sourcePos, int targetPos, const ResultDisplay &display = {});
+    SessionOutcome ConvertValue(const QString &typed, int sourcePos, int targetPos);
 
     // typed from the unit at sourcePos into every unit, in list order, the
     // source unit's own line included: the last result holds one line per
     // unit. The first failure ends the run with the last result empty.
-    SessionOutcome ConvertToAllUnits(const QString &typed, int sourcePos, const ResultDisplay &display = {});
+    SessionOutcome ConvertToAllUnits(const QString &typed, int sourcePos);
 
     // The result lines of the last command, each ending in CR LF.
     const QString &lastResult() const { return LastResult; }
     // The same lines in parts.
     const std::vector<ResultParts> &lastResultParts() const { return m_lastParts; }
+    // The result texts of the last command without units: a single result
+    // as the result box shows it, the results of a run into every unit one a
+    // line, each ending in CR LF.
+    QString valuesText() const;
     // True only while ConvertToAllUnits runs.
     bool allConvRunning() const { return AllConvRunning; }
 
 private:
     void clearLastResult();
-    SessionOutcome convertOne(const QString &typed, int sourcePos, int targetPos, const ResultDisplay &display);
+    // One conversion; the outcome of the command gets its result, or its failure.
+    bool convertOne(const QString &typed, int sourcePos, int targetPos, SessionOutcome &outcome);
+    SessionOutcome finish(SessionOutcome outcome) const;
 
     SeriesEntry m_series;
+    QString m_seriesPath;
     UnitArray Units;
     ResultStyle m_style = ResultStyle::Plain;
-    int m_placeNum = 15;
+    int m_placeNum = DefaultPlaceNum;
     QString LastResult;
     std::vector<ResultParts> m_lastParts;
+    bool m_lastWasRun = false;  // the last command was a run into every unit
     bool AllConvRunning = false;
 };

@@ -2,20 +2,18 @@
 
 #include "settings/ProfileFile.h"
 
-#include <QDir>
+#include "files/SafeFile.h"
+
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
 #include <cerrno>
 #include <csignal>
 #include <cstring>
-#include <ctime>
 #include <thread>
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -231,99 +229,6 @@ private:
     bool m_holderMarked = false;
 };
 
-// The fixed part of a temporary file's name: ".<name>.tovel-save-XXXXXX".
-QByteArray temporaryPrefix(const QByteArray &fileName)
-{
-    return '.' + fileName + ".tovel-save-";
-}
-
-// A temporary name beside the file, the last six characters letters or
-// digits.
-QByteArray temporaryName(const QByteArray &target)
-{
-    static const char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    const qsizetype slash = target.lastIndexOf('/');
-    QByteArray name = target.left(slash + 1) + temporaryPrefix(target.mid(slash + 1));
-    for (int i = 0; i < 6; ++i)
-        name += kChars[QRandomGenerator::global()->bounded(int(sizeof kChars - 1))];
-    return name;
-}
-
-bool isTemporaryNameOf(const QByteArray &entry, const QByteArray &fileName)
-{
-    const QByteArray prefix = temporaryPrefix(fileName);
-    if (entry.size() != prefix.size() + 6 || !entry.startsWith(prefix))
-        return false;
-    for (qsizetype i = prefix.size(); i < entry.size(); ++i) {
-        const char c = entry[i];
-        if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')))
-            return false;
-    }
-    return true;
-}
-
-// Writes bytes to a new file beside target and renames it over target.
-// Where the file system allows, the new file has no name until it is
-// complete (O_TMPFILE), so a program killed while writing leaves nothing
-// behind; otherwise it is written under a temporary name.
-bool replaceFile(const QByteArray &target, const QByteArray &folder, const QByteArray &bytes,
-                 const std::optional<struct stat> &old)
-{
-    QByteArray temporary;
-    bool named = false;
-    int opened = ::open(folder.constData(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-    if (opened < 0) {
-        for (int attempt = 0; attempt < 100 && opened < 0; ++attempt) {
-            temporary = temporaryName(target);
-            opened = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-            if (opened < 0 && errno != EEXIST)
-                return false;
-        }
-        if (opened < 0)
-            return false;
-        named = true;
-    }
-    Descriptor fd(opened);
-    const auto fail = [&] {
-        if (named)
-            ::unlink(temporary.constData());
-        return false;
-    };
-    if (!writeAll(fd.get(), bytes))
-        return fail();
-    // The old file's owner and group first (a change of owner clears the
-    // set-id bits), then its mode.
-    struct stat made {};
-    if (old
-        && (::fstat(fd.get(), &made) != 0
-            || ((made.st_uid != old->st_uid || made.st_gid != old->st_gid)
-                && ::fchown(fd.get(), old->st_uid, old->st_gid) != 0)
-            || ::fchmod(fd.get(), old->st_mode & 07777) != 0))
-        return fail();
-    if (::fsync(fd.get()) != 0)
-        return fail();
-    if (!named) {
-        // Give the complete file a temporary name, then rename it.
-        const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd.get());
-        for (int attempt = 0; attempt < 100 && !named; ++attempt) {
-            temporary = temporaryName(target);
-            if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, temporary.constData(), AT_SYMLINK_FOLLOW) == 0)
-                named = true;
-            else if (errno != EEXIST)
-                return false;
-        }
-        if (!named)
-            return false;
-    }
-    if (::rename(temporary.constData(), target.constData()) != 0)
-        return fail();
-    // The rename itself on disk, so a power cut after the end keeps it.
-    Descriptor dir(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.get() >= 0)
-        ::fsync(dir.get());
-    return true;
-}
-
 // One try of LoadBytes; nothing when the file was replaced between its
 // check and its opening (a save of another program), to be tried again.
 std::optional<Load> loadOnce(const QByteArray &name, QByteArray *bytes)
@@ -418,25 +323,16 @@ bool Save(const QString &path, const std::vector<Change> &changes)
 {
     if (path.isEmpty())
         return false;
-    // A link to a settings file elsewhere is followed: the file it names is
-    // replaced, the link stays. Only a link of the user's own to a file of
-    // the user's own: one planted by someone else, or one to a file of
-    // another owner (/etc/passwd, for root), is not ours to write through. A
-    // link to nothing is not ours to fill.
-    QString targetPath = path;
-    const QByteArray pathName = QFile::encodeName(path);
-    struct stat link {};
-    if (::lstat(pathName.constData(), &link) == 0 && S_ISLNK(link.st_mode)) {
-        struct stat named {};
-        if (link.st_uid != ::geteuid() || ::stat(pathName.constData(), &named) != 0 || named.st_uid != ::geteuid())
-            return false;
-        targetPath = QFileInfo(path).canonicalFilePath();
-        if (targetPath.isEmpty())
-            return false;
-    }
+    // A link of the user's own to a settings file of the user's own is
+    // followed (the file it names is replaced, the link stays); any other
+    // link, and a folder of another user, is not ours to write through.
+    const QString targetPath = SafeFile::WriteTarget(path);
+    if (targetPath.isEmpty())
+        return false;
     const QFileInfo target(targetPath);
+    if (!SafeFile::IsTrustedFolder(target.absolutePath()))
+        return false;
     const QByteArray targetName = QFile::encodeName(targetPath);
-    const QByteArray folder = QFile::encodeName(target.absolutePath());
 
     const SaveLock lock(targetName + ".lock");
     if (!lock.held())
@@ -444,26 +340,12 @@ bool Save(const QString &path, const std::vector<Change> &changes)
     RemoveStaleTemporaries(targetPath, StaleAge);
 
     QByteArray raw;
-    std::optional<struct stat> old;
+    bool existed = false;
     switch (LoadBytes(targetPath, &raw)) {
     case Load::Refused: return false;
     case Load::Missing: break;
-    case Load::Read: {
-        struct stat st {};
-        if (::lstat(targetName.constData(), &st) != 0 || !S_ISREG(st.st_mode))
-            return false;
-        // A file of another user is not ours to replace, not even for root.
-        if (st.st_uid != ::geteuid())
-            return false;
-        // A file marked read-only stays as it is, as it would on Windows
-        // (root included, whom access() lets write anything).
-        if ((st.st_mode & S_IWUSR) == 0 || ::access(targetName.constData(), W_OK) != 0)
-            return false;
-        old = st;
-        break;
+    case Load::Read: existed = true; break;
     }
-    }
-    const bool existed = old.has_value();
     Document doc = decode(raw);
     if (!doc.writable)
         return false;
@@ -483,33 +365,15 @@ bool Save(const QString &path, const std::vector<Change> &changes)
     const QByteArray bytes = encodeFile(updated, doc.encoding);
     if (bytes.size() > MaxFileBytes)
         return false;  // would not be read back
-    return replaceFile(targetName, folder, bytes, old);
+    // A file of another user, not a regular file or marked read-only is
+    // refused there, root included; a replaced file keeps its owner, group
+    // and mode.
+    return SafeFile::Replace(targetPath, bytes) == SafeFile::Outcome::Written;
 }
 
 int RemoveStaleTemporaries(const QString &path, std::chrono::seconds age)
 {
-    const QFileInfo info(path);
-    const QByteArray fileName = QFile::encodeName(info.fileName());
-    const QByteArray folder = QFile::encodeName(info.absolutePath());
-    DIR *dir = ::opendir(folder.constData());
-    if (!dir)
-        return 0;
-    const time_t now = ::time(nullptr);
-    int removed = 0;
-    while (const dirent *entry = ::readdir(dir)) {
-        const QByteArray name(entry->d_name);
-        if (!isTemporaryNameOf(name, fileName))
-            continue;
-        struct stat st {};
-        if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
-            continue;
-        if (!S_ISREG(st.st_mode) || st.st_uid != ::geteuid() || now - st.st_mtime < age.count())
-            continue;
-        if (::unlinkat(::dirfd(dir), entry->d_name, 0) == 0)
-            ++removed;
-    }
-    ::closedir(dir);
-    return removed;
+    return SafeFile::RemoveStaleTemporaries(path, age);
 }
 
 }  // namespace ProfileStore

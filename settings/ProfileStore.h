@@ -24,8 +24,10 @@
 // A save writes only what is the user's own. A symbolic link at the path is
 // followed only when the link and the file it names both belong to the
 // effective user (root included), and a file of another owner is read but
-// never replaced. A replaced file keeps its owner, group and mode; where
-// they cannot be kept, nothing is written.
+// never replaced. A replaced file keeps its owner, group and mode; a group
+// the user may not give (the user's own file in a group the user is not
+// in) becomes the group of the user's new files. The writing itself is
+// SafeFile's (files/SafeFile.h).
 
 #include <QByteArray>
 #include <QString>

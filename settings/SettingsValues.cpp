@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <optional>
 
 namespace {
 
@@ -100,23 +101,87 @@ bool ParseWholeNumber(const QString &text, long long min, long long max, long lo
     return true;
 }
 
-int ReadSetting(const QString &path, SettingKey key, int defaultValue, int listCount)
+namespace {
+
+// The value the file holds for key, when it reads and lies in range.
+std::optional<int> storedValue(const QString &path, SettingKey key, int listCount)
 {
     const SettingInfo &info = InfoOf(key);
     long long max = info.max;
     if (key == SettingKey::LastUnitSeries && listCount >= 0)
         max = std::min<long long>(max, listCount - 1);
-    const QString text = ReadValue(path, QLatin1String(info.section), QLatin1String(info.key),
-                                   QString::number(defaultValue));
+    const std::optional<QString> text = ProfileStore::ReadValue(path, QLatin1String(info.section),
+                                                                QLatin1String(info.key));
     long long value = 0;
-    if (!ParseWholeNumber(text, info.min, max, &value))
-        return defaultValue;
+    if (!text || !ParseWholeNumber(*text, info.min, max, &value))
+        return std::nullopt;
     return int(value);
+}
+
+std::vector<SettingKey> keysWhere(bool (*include)(const SettingInfo &))
+{
+    std::vector<SettingKey> keys;
+    for (const SettingInfo &row : SettingTable)
+        if (include(row))
+            keys.push_back(row.id);
+    return keys;
+}
+
+}  // namespace
+
+int ReadSetting(const QString &path, SettingKey key, int defaultValue, int listCount)
+{
+    return storedValue(path, key, listCount).value_or(defaultValue);
 }
 
 int ReadSetting(const QString &path, SettingKey key)
 {
     return ReadSetting(path, key, InfoOf(key).defaultValue);
+}
+
+void Settings::takeOver(const Settings &other, const std::vector<SettingKey> &keys)
+{
+    for (const SettingKey key : keys) {
+        (*this)[key] = other[key];
+        setStored(key, other.isStored(key));
+    }
+}
+
+std::vector<SettingKey> AllSettingKeys()
+{
+    return keysWhere([](const SettingInfo &) { return true; });
+}
+
+std::vector<SettingKey> DialogSettingKeys()
+{
+    return keysWhere([](const SettingInfo &row) { return row.inDialog; });
+}
+
+Settings ReadSettings(const QString &path, int seriesCount)
+{
+    Settings settings;
+    for (const SettingInfo &row : SettingTable) {
+        if (const std::optional<int> value = storedValue(path, row.id, seriesCount)) {
+            settings[row.id] = *value;
+            settings.setStored(row.id, true);
+        }
+    }
+    return settings;
+}
+
+QString SettingTextOf(SettingKey key, int value)
+{
+    return InfoOf(key).coordinate ? CoordinateText(value) : QString::number(value);
+}
+
+int WriteSettings(const QString &path, const Settings &settings, const std::vector<SettingKey> &keys,
+                  const std::vector<ProfileStore::Change> &more)
+{
+    std::vector<SettingText> values;
+    values.reserve(keys.size());
+    for (const SettingKey key : keys)
+        values.push_back({key, SettingTextOf(key, settings[key])});
+    return WriteSettings(path, values, more);
 }
 
 int WriteSettings(const QString &path, const std::vector<SettingText> &values,

@@ -76,14 +76,35 @@ std::optional<QString> Unescaped(const QString &text)
         utf8 += char(raw.mid(i + 1, 2).toInt(nullptr, 16));
         i += 2;
     }
-    QStringDecoder decoder(QStringConverter::Utf8);
+    // Stateless: a sequence cut at the end of the field is an error, not a
+    // character still to come.
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
     const QString name = decoder.decode(utf8);
     if (decoder.hasError())
         return std::nullopt;
     return name;
 }
 
+// The pair number of a key the writer writes ("Pair1" to "Pair300", the
+// digits without sign or leading zero); 0 for any other key.
+int PairNumber(const QString &key)
+{
+    if (!key.startsWith(kKeyPrefix, Qt::CaseInsensitive))
+        return 0;
+    const QString digits = key.mid(kKeyPrefix.size());
+    if (digits.isEmpty() || digits.size() > 3 || digits.front() == u'0'
+        || !std::all_of(digits.begin(), digits.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
+        return 0;
+    const int number = digits.toInt();
+    return number <= UnitPairMemory::MaxSeries ? number : 0;
+}
+
 }  // namespace
+
+bool UnitPairMemory::fits(const Pair &pair)
+{
+    return !pair.series.isEmpty() && lineOf(pair).toUtf8().size() <= ProfileFile::MaxValueBytes;
+}
 
 QString UnitPairMemory::lineOf(const Pair &pair)
 {
@@ -106,7 +127,7 @@ std::optional<UnitPairMemory::Pair> UnitPairMemory::pairOf(const QString &line)
 void UnitPairMemory::remember(const Pair &pair)
 {
     std::erase_if(m_pairs, [&pair](const Pair &held) { return held.series == pair.series; });
-    if (pair.series.isEmpty() || lineOf(pair).toUtf8().size() > ProfileFile::MaxValueBytes)
+    if (!fits(pair))
         return;
     m_pairs.insert(m_pairs.begin(), pair);
     if (m_pairs.size() > size_t(MaxSeries))
@@ -128,14 +149,14 @@ void UnitPairMemory::read(const QString &path)
     m_keysRead = 0;
     std::vector<std::optional<Pair>> byNumber(static_cast<size_t>(MaxSeries));
     for (const auto &[key, value] : ProfileStore::ReadSection(path, QLatin1String(Section))) {
-        if (!key.startsWith(kKeyPrefix, Qt::CaseInsensitive))
-            continue;
-        bool ok = false;
-        const int number = key.mid(kKeyPrefix.size()).toInt(&ok);
-        if (!ok || number < 1 || number > MaxSeries || byNumber[size_t(number - 1)])
+        const int number = PairNumber(key);
+        if (number == 0 || byNumber[size_t(number - 1)])
             continue;
         m_keysRead = std::max(m_keysRead, number);
-        byNumber[size_t(number - 1)] = pairOf(value);
+        // A pair whose written line would be longer than a value holds (its
+        // escapes expand) would not read back after the next save.
+        if (const auto pair = pairOf(value); pair && fits(*pair))
+            byNumber[size_t(number - 1)] = pair;
     }
     // The most recent first; a series written twice counts where it is newer.
     for (const auto &pair : byNumber) {

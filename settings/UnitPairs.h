@@ -2,11 +2,13 @@
 // The source and target unit last used in each series, so that coming back
 // to a series, or starting with it, selects them again.
 //
-// Units are remembered by name: a file whose units were renamed or reordered
-// since finds no unit of that name, and the series starts from its first
-// units. The most recent MaxSeries series are kept, in a section of the
-// settings file of their own, "[UnitPairs]", one key a series from "Pair1"
-// (the most recent) on:
+// Series and units are remembered by name, never by list position: a file
+// whose units were reordered since finds them where they are now, a unit
+// renamed since is found when its file gives the old name as an alias, and
+// a side whose unit is found neither way starts from the first unit. The
+// most recent MaxSeries series are kept, in a section of the settings file
+// of their own, "[UnitPairs]", one key a series from "Pair1" (the most
+// recent) on:
 //
 //     Pair1=面積|坪|京間畳
 //
@@ -57,6 +59,9 @@ public:
     // One pair as its line holds it; nothing when the text is no such line.
     static QString lineOf(const Pair &pair);
     static std::optional<Pair> pairOf(const QString &line);
+    // Whether the pair can be kept: a series named, and its line (escapes
+    // included) no longer than a settings value the reader takes back.
+    static bool fits(const Pair &pair);
 
 private:
     std::vector<Pair> m_pairs;

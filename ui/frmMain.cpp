@@ -159,6 +159,7 @@ void frmMain::buildControls()
     makeSide({frmAfterConvert, txtAfterConv, comAfterConvUnit}, u"frmAfterConvert"_s, u"変換後"_s, kFrmAfterConvert, 4,
              u"txtAfterConv"_s, 3, u"comAfterConvUnit"_s);
     txtAfterConv->setReadOnly(true);
+    txtAfterConv->setMaxLength(ResultBoxMaxLength);  // what ResultBoxText cuts to
     txtAfterConv->installEventFilter(this);
     txtBeforeConv->installEventFilter(new ValueBoxFilter(txtBeforeConv, [this](unsigned code) {
         return AcceptsTypedChar(code, m_session.isNumberBase(), comBeforeConvUnit->currentIndex());
@@ -295,31 +296,26 @@ bool frmMain::Form_Load()
     intSeriesIndex = kNoSeriesLoaded;
     striniAdd = PrepareSettingsFile(m_programDir, m_services.userConfigDirectory());
 
-    intFront = ReadSetting(striniAdd, SettingKey::Front);
-    Menu_Front->setChecked(intFront == 0);
+    const int count = comUnitList->count();
+    m_settings = ReadSettings(striniAdd, count);
+
+    Menu_Front->setChecked(m_settings[SettingKey::Front] == 0);
     Menu_Front_Click();
 
-    intWinPos = ReadSetting(striniAdd, SettingKey::WinPos);
     placeWindow();
 
-    intShowAns = ReadSetting(striniAdd, SettingKey::ShowAns);
-    intPlaceNum = ReadSetting(striniAdd, SettingKey::MaxPlace);
-    m_session.SetResultStyle(intShowAns, intPlaceNum);
-    intUnitSeries = ReadSetting(striniAdd, SettingKey::UnitSeries);
-    m_rememberPairs = ReadSetting(striniAdd, SettingKey::RememberPairs) == 1;
+    m_session.SetResultStyle(m_settings[SettingKey::ShowAns], m_settings[SettingKey::MaxPlace]);
+    m_rememberPairs = m_settings[SettingKey::RememberPairs] == 1;
     Menu_RememberPairs->setChecked(m_rememberPairs);
     if (m_rememberPairs) {
         m_pairs.read(striniAdd);
         m_pairsRead = true;
     }
 
-    const int count = comUnitList->count();
-    int start = 0;
-    if (intUnitSeries == 1) {
+    int start = m_settings[SettingKey::LastUnitSeries];
+    if (m_settings[SettingKey::UnitSeries] == 1) {
         std::uniform_int_distribution<int> pick(0, count - 1);
         start = pick(m_random);
-    } else {
-        start = ReadSetting(striniAdd, SettingKey::LastUnitSeries, 0, count);
     }
     comUnitList->setCurrentIndex(start);  // loads the series
 
@@ -339,9 +335,13 @@ void frmMain::placeWindow()
     const QSize outerTwips(twips(outer.width()), twips(outer.height()));
     const QPoint centred = centredTwips(screens);
     QPoint place = centred;
-    if (intWinPos != 1) {
-        const int top = ReadSetting(striniAdd, SettingKey::MainFormTop, centred.y());
-        const int left = ReadSetting(striniAdd, SettingKey::MainFormLeft, centred.x());
+    if (m_settings[SettingKey::WinPos] != 1) {
+        // A coordinate the file does not hold is the centred one.
+        const auto stored = [this](SettingKey key, int centredValue) {
+            return m_settings.isStored(key) ? m_settings[key] : centredValue;
+        };
+        const int top = stored(SettingKey::MainFormTop, centred.y());
+        const int left = stored(SettingKey::MainFormLeft, centred.x());
         // A position whose title bar no screen shows (a monitor unplugged
         // since, a damaged file) would put the window out of the user's reach.
         const int titleBar = qMax(geometry().top() - frameGeometry().top(), kTitleBarPixels);
@@ -445,15 +445,14 @@ void frmMain::comBeforeConvUnit_Click()
 
 // ------------------------------------------------------------- conversion
 
-ResultDisplay frmMain::resultDisplay()
+void frmMain::showOutcome(const SessionOutcome &outcome, bool run)
 {
-    ResultDisplay display;
-    display.targetChosen = [this](int targetPos) { comAfterConvUnit->setCurrentIndex(targetPos); };
-    display.show = [this](const QString &resultText) {
-        txtAfterConv->setText(resultText);
-        return txtAfterConv->text();
-    };
-    return display;
+    // A run leaves the target list at the last unit it reached; the result
+    // box shows the last result made.
+    if (run && outcome.lastTarget >= 0)
+        comAfterConvUnit->setCurrentIndex(outcome.lastTarget);
+    if (outcome.lastShown)
+        txtAfterConv->setText(*outcome.lastShown);
 }
 
 void frmMain::reportFailure(const SessionOutcome &outcome)
@@ -467,12 +466,12 @@ void frmMain::ConvertValue()
 {
     m_shownResult.reset();
     const SessionOutcome outcome = m_session.ConvertValue(txtBeforeConv->text(), comBeforeConvUnit->currentIndex(),
-                                                          comAfterConvUnit->currentIndex(), resultDisplay());
+                                                          comAfterConvUnit->currentIndex());
+    showOutcome(outcome, false);
     if (outcome.failed) {
         reportFailure(outcome);
         return;
     }
-    m_lastWasAllUnits = false;
     m_shownResult = ShownResult{intSeriesIndex, comBeforeConvUnit->currentIndex(), comAfterConvUnit->currentIndex(),
                                 txtBeforeConv->text(), txtAfterConv->text()};
     setResultCommandsEnabled(true);
@@ -482,8 +481,9 @@ void frmMain::ConvertValue()
 void frmMain::ConvertToAllUnits()
 {
     m_shownResult.reset();
-    const SessionOutcome outcome = m_session.ConvertToAllUnits(txtBeforeConv->text(), comBeforeConvUnit->currentIndex(),
-                                                               resultDisplay());
+    const SessionOutcome outcome = m_session.ConvertToAllUnits(txtBeforeConv->text(),
+                                                               comBeforeConvUnit->currentIndex());
+    showOutcome(outcome, true);
     if (outcome.failed) {
         reportFailure(outcome);  // the target list stays at the failing unit
         return;
@@ -494,7 +494,6 @@ void frmMain::ConvertToAllUnits()
     results.Form_Load();
     results.showModal();
 
-    m_lastWasAllUnits = true;
     setResultCommandsEnabled(true);
     comAfterConvUnit->setCurrentIndex(0);
     txtAfterConv->setText(u"0"_s);
@@ -532,12 +531,7 @@ void frmMain::Menu_SendValue_Click()
 {
     if (!Menu_SendValue->isEnabled())
         return;
-    // A single result as the result box shows it; the results of a run into
-    // every unit one a line, as the result lines are.
-    QString text;
-    for (const ResultParts &line : m_session.lastResultParts())
-        text += m_lastWasAllUnits ? line.resultText + u"\r\n"_s : line.resultText;
-    if (!m_services.setClipboardText(text)) {
+    if (!m_services.setClipboardText(m_session.valuesText())) {
         m_services.messageBox(this, u"クリップボードへ情報を送れませんでした。"_s, Services::Exclamation, u"Tovel"_s);
         return;
     }
@@ -572,11 +566,11 @@ void frmMain::Menu_Swap_Click()
 void frmMain::Menu_FindUnit_Click()
 {
     if (!m_finder)
-        m_finder = BuildUnitFinder(m_unitsDir, m_series);
+        m_finder = BuildNameIndex(m_unitsDir, m_series);
     frmFind finder(*m_finder, this);
     finder.showModal();
     if (const auto choice = finder.choice()) {
-        const FoundUnit &unit = m_finder->unit(choice->unit);
+        const IndexedUnit &unit = m_finder->unit(choice->unit);
         pickUnit(unit.series, unit.unit, choice->toTarget);
     }
 }
@@ -612,16 +606,13 @@ void frmMain::Menu_Front_Click()
         m_topMost = true;
     }
     Menu_Front->setChecked(!Menu_Front->isChecked());
-    intFront = Menu_Front->isChecked() ? -1 : 0;
+    m_settings[SettingKey::Front] = Menu_Front->isChecked() ? -1 : 0;
 }
 
 void frmMain::readDialogSettings()
 {
-    intShowAns = ReadSetting(striniAdd, SettingKey::ShowAns);
-    intPlaceNum = ReadSetting(striniAdd, SettingKey::MaxPlace);
-    m_session.SetResultStyle(intShowAns, intPlaceNum);
-    intWinPos = ReadSetting(striniAdd, SettingKey::WinPos);
-    intUnitSeries = ReadSetting(striniAdd, SettingKey::UnitSeries);
+    m_settings.takeOver(ReadSettings(striniAdd), DialogSettingKeys());
+    m_session.SetResultStyle(m_settings[SettingKey::ShowAns], m_settings[SettingKey::MaxPlace]);
 }
 
 void frmMain::Menu_Setting_Click()
@@ -668,24 +659,17 @@ void frmMain::SaveSettings()
     rememberCurrentPair();
     // One change of the file: another copy of the program ending at the
     // same moment leaves either all of these keys or none.
-    std::vector<SettingText> values{
-        {SettingKey::ShowAns, QString::number(intShowAns)},
-        {SettingKey::MaxPlace, QString::number(intPlaceNum)},
-        {SettingKey::UnitSeries, QString::number(intUnitSeries)},
-        {SettingKey::LastUnitSeries, QString::number(comUnitList->currentIndex())},
-        {SettingKey::Front, QString::number(intFront)},
-        {SettingKey::MainFormTop, CoordinateText(topTwips())},
-        {SettingKey::MainFormLeft, CoordinateText(leftTwips())},
-        {SettingKey::WinPos, QString::number(intWinPos)},
-        {SettingKey::RememberPairs, m_rememberPairs ? u"1"_s : u"0"_s},
-    };
+    m_settings[SettingKey::LastUnitSeries] = comUnitList->currentIndex();
+    m_settings[SettingKey::MainFormTop] = topTwips();
+    m_settings[SettingKey::MainFormLeft] = leftTwips();
+    m_settings[SettingKey::RememberPairs] = m_rememberPairs ? 1 : 0;
+    std::vector<SettingKey> keys = AllSettingKeys();
     // Where the window's position is unknown, the stored one (of the last
     // X11 session, say) stays as it was.
     if (!m_services.windowPositionsKnown())
-        std::erase_if(values, [](const SettingText &value) {
-            return value.key == SettingKey::MainFormTop || value.key == SettingKey::MainFormLeft;
-        });
-    WriteSettings(striniAdd, values, m_rememberPairs ? m_pairs.changes() : std::vector<ProfileStore::Change>{});
+        std::erase_if(keys, [](SettingKey key) { return InfoOf(key).coordinate; });
+    WriteSettings(striniAdd, m_settings, keys,
+                  m_rememberPairs ? m_pairs.changes() : std::vector<ProfileStore::Change>{});
 }
 
 void frmMain::closeEvent(QCloseEvent *event)

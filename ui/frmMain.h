@@ -9,7 +9,7 @@
 // reached through Services, so tests drive this window over a fake.
 
 #include "catalogue/SeriesCatalogue.h"
-#include "catalogue/UnitFinder.h"
+#include "catalogue/NameIndex.h"
 #include "catalogue/UnitRecord.h"
 #include "convert/ConversionSession.h"
 #include "settings/SettingsValues.h"
@@ -68,22 +68,20 @@ public:
     const UnitArray &units() const { return m_session.units(); }
     const QString &lastResult() const { return m_session.lastResult(); }
     bool allConvRunning() const { return m_session.allConvRunning(); }
-    int showAns() const { return intShowAns; }
-    int placeNum() const { return intPlaceNum; }
-    int winPos() const { return intWinPos; }
-    int front() const { return intFront; }
-    int unitSeries() const { return intUnitSeries; }
+    int showAns() const { return m_settings[SettingKey::ShowAns]; }
+    int placeNum() const { return m_settings[SettingKey::MaxPlace]; }
+    int winPos() const { return m_settings[SettingKey::WinPos]; }
+    int front() const { return m_settings[SettingKey::Front]; }
+    int unitSeries() const { return m_settings[SettingKey::UnitSeries]; }
     int seriesIndex() const { return intSeriesIndex; }
     bool isTopMost() const { return m_topMost; }
-    bool remembersPairs() const { return m_rememberPairs; }
-    const UnitPairMemory &unitPairs() const { return m_pairs; }
 
     // Puts unit unitIndex of the series at seriesIndex into the source list,
     // or the target list, selecting that series first when another one is
     // loaded; the focus goes to the value box.
     void pickUnit(int seriesIndex, int unitIndex, bool toTarget);
 
-    // Window position and size in twips (outer frame).
+    // Window position in twips: the outer frame's top left corner.
     int topTwips() const;
     int leftTwips() const;
 
@@ -99,7 +97,9 @@ private:
     void readDialogSettings();
     void placeWindow();
     QPoint centredTwips(const std::vector<QRect> &screens) const;  // with the frame as it is now
-    ResultDisplay resultDisplay();
+    // Moves the target list (after a run) and fills the result box as the
+    // command left them.
+    void showOutcome(const SessionOutcome &outcome, bool run);
     void reportFailure(const SessionOutcome &outcome);
     void setResultCommandsEnabled(bool enabled);
     void rememberCurrentPair();
@@ -119,7 +119,7 @@ private:
     bool m_rememberPairs = true;
     bool m_pairsRead = false;
     UnitPairMemory m_pairs;
-    std::optional<UnitFinder> m_finder;  // every unit's name, read when the finder first opens
+    std::optional<NameIndex> m_finder;  // every unit's name, read when the finder first opens
 
     // The conversion whose result the result box shows, while nothing has
     // changed since.
@@ -131,7 +131,6 @@ private:
         QString result;
     };
     std::optional<ShownResult> m_shownResult;
-    bool m_lastWasAllUnits = false;  // the last result lines are those of a run into every unit
 
     // Controls.
     QGroupBox *frmBeforeConvert = nullptr;
@@ -164,13 +163,12 @@ private:
 
     // The window's fields. The session holds the loaded series (Units), the
     // lines of the last command (LastResult) and the all-units run
-    // (AllConvRunning); the window shows what it does.
+    // (AllConvRunning); the window shows what its commands give back.
     ConversionSession m_session;
-    int intWinPos = 0;
-    int intShowAns = 0;
-    int intPlaceNum = InfoOf(SettingKey::MaxPlace).defaultValue;
-    int intFront = 0;
-    int intUnitSeries = 0;
+    // The settings file's keys as the window holds them (the result style,
+    // the placement, always on top, the start series), read at start-up and
+    // written back at the end.
+    Settings m_settings;
     int intSeriesIndex = 0;
     QString striniAdd;
 };

@@ -2,6 +2,8 @@
 // One thing the series-file checker found: what kind of trouble, where it is
 // (file, line, unit) and the message tovelcheck prints for it.
 
+#include "catalogue/VisibleText.h"
+
 #include <QString>
 #include <QStringView>
 
@@ -54,15 +56,6 @@ struct CheckFinding {
     // every control character shown as an escape (see VisibleText).
     QString text() const;
 };
-
-// The text with every character that could steer a terminal or reorder what
-// it shows written as a visible escape: C0 and C1 controls and DEL as \xHH,
-// bidirectional controls, line and paragraph separators and lone surrogates
-// as \uHHHH.
-QString VisibleText(const QString &text);
-
-// Whether VisibleText escapes c.
-bool IsEscapedCharacter(QChar c);
 
 // Whether the character shows as nothing in a list: zero-width spaces and
 // joiners, the word joiner, the byte-order mark, soft hyphens, variation

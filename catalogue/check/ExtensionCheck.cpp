@@ -2,6 +2,8 @@
 
 #include <QHash>
 
+#include <cmath>
+
 namespace {
 
 QString NameOf(const UnitFileContents &contents, int unit)
@@ -39,9 +41,9 @@ void CheckReciprocalLine(const UnitFileContents &contents, const ExtensionLine &
     } else {
         unitOfName.insert(unit.UnitName, line.unit);
     }
-    if (unit.Factor == 0.0) {
+    if (!(unit.Factor > 0.0) || !std::isfinite(unit.Factor)) {
         add(FindingKind::ReciprocalConstant, line.line, -1,
-            QStringLiteral("逆数の単位「%1」の定数「%2」が 0 か、数として読めません。"
+            QStringLiteral("逆数の単位「%1」の定数「%2」が 0 以下か、数として読めません。"
                            "この単位との変換はすべてエラーになります。")
                 .arg(unit.UnitName, line.items.size() > 1 ? line.items[1].text.trimmed() : QString()));
     }

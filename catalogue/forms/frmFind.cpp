@@ -15,28 +15,28 @@ namespace {
 
 // The window as designed, in twips.
 constexpr int kClientWidth = 5025;
-constexpr int kClientHeight = 3900;
+constexpr int kClientHeight = 4200;
 constexpr TwipsBox kLblFind{120, 150, 1035, 195};
 constexpr TwipsBox kTxtFind{1200, 90, 3705, 300};
 constexpr TwipsBox kLstFound{120, 480, 4785, 3300};
+constexpr TwipsBox kLblKeys{120, 3840, 4785, 300};
 
 }  // namespace
 
-// The matches of the text typed, best first, as "坪 — 面積".
+// The matches of the text typed, best first, as "坪 — 面積", or with the other
+// name that matched as "キロメートル — 長さ (km)".
 class FoundUnitsModel : public QAbstractListModel {
 public:
-    explicit FoundUnitsModel(const UnitFinder &finder, QObject *parent) : QAbstractListModel(parent), m_finder(finder)
-    {
-    }
+    explicit FoundUnitsModel(const NameIndex &finder, QObject *parent) : QAbstractListModel(parent), m_finder(finder) {}
 
-    void show(std::vector<int> found)
+    void show(std::vector<NameMatch> found)
     {
         beginResetModel();
         m_found = std::move(found);
         endResetModel();
     }
 
-    int unitAt(int row) const { return m_found[size_t(row)]; }
+    int unitAt(int row) const { return m_found[size_t(row)].unit; }
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override
     {
@@ -47,16 +47,19 @@ public:
     {
         if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount())
             return QVariant();
-        const FoundUnit &unit = m_finder.unit(unitAt(index.row()));
-        return QVariant(unit.name + u" — "_s + unit.seriesName);
+        const NameMatch &match = m_found[size_t(index.row())];
+        QString text = m_finder.name(match.unit) + u" — "_s + m_finder.series(m_finder.unit(match.unit).series).name;
+        if (match.name > 0)
+            text += u" ("_s + m_finder.name(match.unit, match.name) + u')';
+        return QVariant(text);
     }
 
 private:
-    const UnitFinder &m_finder;
-    std::vector<int> m_found;
+    const NameIndex &m_finder;
+    std::vector<NameMatch> m_found;
 };
 
-frmFind::frmFind(const UnitFinder &finder, QWidget *owner) : SecondaryWindow(owner), m_finder(finder)
+frmFind::frmFind(const NameIndex &finder, QWidget *owner) : SecondaryWindow(owner), m_finder(finder)
 {
     setObjectName(u"frmFind"_s);
     setWindowTitle(u"単位を探す"_s);
@@ -81,6 +84,9 @@ frmFind::frmFind(const UnitFinder &finder, QWidget *owner) : SecondaryWindow(own
     lstFound->setEditTriggers(QAbstractItemView::NoEditTriggers);
     lstFound->setSelectionMode(QAbstractItemView::SingleSelection);
     layout.place(lstFound, kLstFound);
+    auto *keys = new QLabel(u"Enter: 変換元へ　Shift+Enter: 変換先へ　Esc: 閉じる"_s, this);
+    keys->setObjectName(u"lblKeys"_s);
+    layout.place(keys, kLblKeys);
     setFixedSize(layout.size(kClientWidth, kClientHeight));
 
     txtFind->installEventFilter(this);

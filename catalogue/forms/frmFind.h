@@ -1,16 +1,16 @@
 #pragma once
 // The window "単位を探す": a search box over every unit of every series and
-// the list of units whose names match what is typed (UnitFinder), each shown
-// with its series.
+// the list of units whose names match what is typed (NameIndex::find), each
+// shown with its series and, when another of its names matched, that name.
 //
 // Enter or a double click chooses the unit for the source side, Shift+Enter
 // for the target side; Up and Down move through the list from the search
 // box. Modal, owned by the main window, always on top; Esc closes it
-// without a choice.
+// without a choice. A line under the list says so.
 //
 // Use: frmFind dlg(finder, owner); dlg.showModal(); then dlg.choice().
 
-#include "catalogue/UnitFinder.h"
+#include "catalogue/NameIndex.h"
 #include "forms/SecondaryWindow.h"
 
 #include <optional>
@@ -22,10 +22,10 @@ class FoundUnitsModel;
 class frmFind : public SecondaryWindow {
     Q_OBJECT
 public:
-    frmFind(const UnitFinder &finder, QWidget *owner);
+    frmFind(const NameIndex &finder, QWidget *owner);
 
     struct Choice {
-        int unit = 0;  // index in the finder
+        int unit = 0;  // index in the name index
         bool toTarget = false;
     };
 
@@ -40,7 +40,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    const UnitFinder &m_finder;
+    const NameIndex &m_finder;
     std::optional<Choice> m_choice;
     FoundUnitsModel *m_model = nullptr;
     QLineEdit *txtFind = nullptr;

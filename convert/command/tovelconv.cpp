@@ -1,6 +1,6 @@
 // tovelconv: converts a value between the units of Tovel's series files. See
 // RunTovelConv.
-#include "convert/command/TovelConv.h"
+#include "convert/command/ConvCommand.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -207,21 +207,18 @@ void frmSet::Form_Load()
     // Apply disabled. Stored values the controls cannot show read as the
     // defaults.
     m_loading = true;
-    intShowAns = ReadSetting(striniAdd, SettingKey::ShowAns);
-    optShowAns[size_t(intShowAns)]->setChecked(true);
-    intPlaceNum = ReadSetting(striniAdd, SettingKey::MaxPlace);
-    setScrollBarLimit(intPlaceNum);
-    txtPlaceNum->setText(QString::number(intPlaceNum));
-    intWinPos = ReadSetting(striniAdd, SettingKey::WinPos);
-    optWinPos[size_t(intWinPos)]->setChecked(true);
-    intUnitSeries = ReadSetting(striniAdd, SettingKey::UnitSeries);
-    optUnitSeries[size_t(intUnitSeries)]->setChecked(true);
+    m_settings = ReadSettings(striniAdd);
+    optShowAns[size_t(m_settings[SettingKey::ShowAns])]->setChecked(true);
+    setScrollBarLimit(m_settings[SettingKey::MaxPlace]);
+    txtPlaceNum->setText(QString::number(m_settings[SettingKey::MaxPlace]));
+    optWinPos[size_t(m_settings[SettingKey::WinPos])]->setChecked(true);
+    optUnitSeries[size_t(m_settings[SettingKey::UnitSeries])]->setChecked(true);
     m_loading = false;
 }
 
 void frmSet::optShowAns_Click(int Index)
 {
-    intShowAns = Index;
+    m_settings[SettingKey::ShowAns] = Index;
     cmdAppli->setEnabled(true);
 }
 
@@ -231,7 +228,7 @@ void frmSet::vscPlaceNum_Change()
     txtPlaceNum->setText(QString::number(scrollBarLimit()));
     long long value = 0;
     if (ParseWholeNumber(txtPlaceNum->text(), kBottomLimit, kTopLimit, &value))
-        intPlaceNum = int(value);
+        m_settings[SettingKey::MaxPlace] = int(value);
 }
 
 void frmSet::txtPlaceNum_Change()
@@ -243,18 +240,18 @@ void frmSet::txtPlaceNum_Change()
         return;
     // Runs valueChanged, and so vscPlaceNum_Change, when the value differs.
     setScrollBarLimit(int(value));
-    intPlaceNum = scrollBarLimit();
+    m_settings[SettingKey::MaxPlace] = scrollBarLimit();
 }
 
 void frmSet::optWinPos_Click(int Index)
 {
-    intWinPos = Index;
+    m_settings[SettingKey::WinPos] = Index;
     cmdAppli->setEnabled(true);
 }
 
 void frmSet::optUnitSeries_Click(int Index)
 {
-    intUnitSeries = Index;
+    m_settings[SettingKey::UnitSeries] = Index;
     cmdAppli->setEnabled(true);
 }
 
@@ -272,13 +269,7 @@ void frmSet::cmdCancel_Click()
 void frmSet::cmdAppli_Click()
 {
     // Write failures are ignored: the dialog shows no message.
-    WriteSettings(striniAdd,
-                  {
-                      {SettingKey::ShowAns, QString::number(intShowAns)},
-                      {SettingKey::MaxPlace, QString::number(intPlaceNum)},
-                      {SettingKey::WinPos, QString::number(intWinPos)},
-                      {SettingKey::UnitSeries, QString::number(intUnitSeries)},
-                  });
+    WriteSettings(striniAdd, m_settings, DialogSettingKeys());
     cmdAppli->setEnabled(false);
 }
 

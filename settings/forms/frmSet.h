@@ -3,8 +3,8 @@
 // placement of the main window and the series shown at start-up.
 //
 // It works on the settings file itself, not on the main window's fields:
-// Form_Load reads its four keys, Apply and OK write them back, and the main
-// window reads them again once the dialog has closed. Modal, always on top,
+// Form_Load reads its keys (those of DialogSettingKeys), Apply and OK write
+// them back, and the main window reads them again once the dialog has closed. Modal, always on top,
 // and closed only by OK or Cancel (Esc acts as Cancel).
 //
 // Use: frmSet dlg(settingsPath, owner); dlg.Form_Load(); dlg.showModal();
@@ -51,10 +51,7 @@ private:
     void setScrollBarLimit(int limit);
 
     QString striniAdd;
-    int intShowAns = 0;
-    int intPlaceNum = InfoOf(SettingKey::MaxPlace).defaultValue;
-    int intWinPos = 0;
-    int intUnitSeries = 0;
+    Settings m_settings;  // the dialog's keys as its controls set them
     bool m_loading = false;
 
     QGroupBox *Frame1 = nullptr;

@@ -770,17 +770,3 @@ TEST_F(UnitFileTest, CompoundLinesNameUnitsOfTheFileLargestFirst)
         EXPECT_TRUE(compounds.empty());
     }
 }
-
-TEST(FindUnitByName, NameBeforeAlias)
-{
-    UnitArray units(3);
-    units[0].UnitName = u"坪"_s;
-    units[0].Aliases = QStringList{u"tsubo"_s, u"つぼ"_s};
-    units[1].UnitName = u"tsubo"_s;
-    units[2].UnitName = u"畳"_s;
-    units[2].Aliases = QStringList{u"じょう"_s, u"つぼ"_s};
-    const std::pair<QString, int> cases[] = {{u"坪"_s, 0},     {u"つぼ"_s, 0},   {u"tsubo"_s, 1},
-                                             {u"じょう"_s, 2}, {u"Tsubo"_s, -1}, {QString(), -1}};
-    for (const auto &[name, index] : cases)
-        EXPECT_EQ(FindUnitByName(units, name), index) << name.toStdString();
-}

@@ -72,27 +72,24 @@ TEST(ConversionSession, RunIntoEveryUnitFollowsTheListAndStopsAtTheFirstFailure)
     };
     for (const Case &c : cases) {
         ConversionSession session = SessionOver(c.units);
-        std::vector<int> chosen;
-        QStringList shown;
-        bool runningWhileShown = false;
-        ResultDisplay display;
-        display.targetChosen = [&](int pos) { chosen.push_back(pos); };
-        display.show = [&](const QString &text) {
-            runningWhileShown = session.allConvRunning();
-            shown << text;
-            return text;
-        };
         session.ConvertValue(u"5"_s, 0, 0);
-        const SessionOutcome outcome = session.ConvertToAllUnits(u"2"_s, c.units.empty() ? 0 : 1, display);
+        const SessionOutcome outcome = session.ConvertToAllUnits(u"2"_s, c.units.empty() ? 0 : 1);
         EXPECT_EQ(outcome.failed, c.failedTarget >= 0) << c.name;
         EXPECT_EQ(outcome.failedTarget, c.failedTarget) << c.name;
         EXPECT_EQ(session.lastResult(), c.lastResult) << c.name;
+        EXPECT_EQ(outcome.lines, c.lastResult) << c.name;
         EXPECT_FALSE(session.allConvRunning()) << c.name;
+        // The run went through the list in order up to where it stopped.
         const int reached = c.failedTarget >= 0 ? c.failedTarget + 1 : int(c.units.size());
-        ASSERT_EQ(int(chosen.size()), reached) << c.name;
-        for (int i = 0; i < reached; ++i)
-            EXPECT_EQ(chosen[size_t(i)], i) << c.name;
-        EXPECT_EQ(runningWhileShown, !c.units.empty()) << c.name;
+        EXPECT_EQ(outcome.lastTarget, reached - 1) << c.name;
+        if (c.failedTarget < 0) {
+            ASSERT_EQ(int(outcome.results.size()), reached) << c.name;
+            for (int i = 0; i < reached; ++i)
+                EXPECT_EQ(outcome.results[size_t(i)].targetPos, i) << c.name;
+        } else {
+            EXPECT_TRUE(outcome.results.empty()) << c.name;
+        }
+        EXPECT_EQ(outcome.lastShown.has_value(), !c.units.empty()) << c.name;
     }
 }
 
@@ -116,6 +113,7 @@ TEST(ConversionSession, SeriesListDecidesTheNumberBaseSeriesOnceFromItsFile)
         ConversionSession session;
         ASSERT_EQ(session.LoadSeries(dir.path() + u'/', series[i]), i == 0 ? 2 : 1);
         EXPECT_EQ(session.isNumberBase(), i == 0) << series[i].name.toStdString();
+        EXPECT_EQ(session.seriesPath(), dir.path() + u'/' + series[i].fileName);
         // A digit string reads in the number-base series only.
         session.ConvertValue(u"1111"_s, 0, i == 0 ? 2 : 1);
         EXPECT_EQ(session.lastResult(), expected[i]);

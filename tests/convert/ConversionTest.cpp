@@ -60,9 +60,12 @@ const UnitArray &Fuel()
             Unit("L/100km", 100, 0, 1, 1),                 // 2
             Unit("L/km", 1, 0, 0, 0),                      // 3
             Unit("no constant", 0, 0, 1, 1),               // 4: a reciprocal line without K
+            Unit("negative", -100, 0, 1, 1),               // 5: a constant below 0
+            Unit("big", 1e300, 0, 1, 1),                   // 6: far from the base unit
+            Unit("h/km", 1e300, 0, 1, 1),                  // 7: a reciprocal of a K as far
         };
         for (size_t i = 2; i < u.size(); ++i)
-            u[i].Reciprocal = true;
+            u[i].Reciprocal = i != 6;
         return u;
     }();
     return units;
@@ -183,6 +186,14 @@ const Case kCases[] = {
     {"digit strings are not rounded", NumberBase, "FFFFFFFFFFFFFFFF", 2, 1, 0, 15, true, "18446744073709551615", Ok,
      "FFFFFFFFFFFFFFFF", 3},
     {"reciprocal unit without a constant", FuelSeries, "1", 4, 0, 0, 15, false, "", Other, ""},
+    {"reciprocal unit without a constant into itself", FuelSeries, "5", 4, 4, 0, 15, false, "", Other, ""},
+    {"reciprocal unit of a negative constant", FuelSeries, "5", 5, 5, 0, 15, false, "", Other, ""},
+    {"into a reciprocal unit of a negative constant", FuelSeries, "5", 0, 5, 0, 15, false, "", Other, ""},
+    // In range although the plain order passes a value beyond a double.
+    {"linear beyond a double in the base into a reciprocal", FuelSeries, "1e10", 6, 7, 2, 15, true, "1.00E-10", Ok,
+     "1e10"},
+    {"reciprocal beyond a double in the base into a linear", FuelSeries, "1e-10", 7, 6, 2, 15, true, "1.00E+10", Ok,
+     "1e-10"},
     {"reciprocal beyond double range", FuelSeries, "1e-307", 2, 0, 0, 15, false, "", Overflow, ""},
 
     {"radix 16 to 2", NumberBase, "ff", 2, 0, 0, 15, true, "11111111", Ok, "ff"},

@@ -22,6 +22,7 @@ expected_files() {
         echo share/icons/hicolor/scalable/apps/tovel.svg
         for n in 16 32 48 64 128 256; do echo "share/icons/hicolor/${n}x${n}/apps/tovel.png"; done
         echo share/man/man1/tovel.1.gz
+        echo share/man/man1/tovelcheck.1.gz
         echo share/man/man1/tovelconv.1.gz
         echo share/bash-completion/completions/tovelconv
         echo share/metainfo/org.example.tovel.metainfo.xml

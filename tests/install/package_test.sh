@@ -51,11 +51,13 @@ grep -qx "Exec=tovel" "$scratch/root/usr/share/applications/tovel.desktop" \
 grep -qx "Exec=/usr/lib/tovel/tovel-search" "$scratch/root/usr/share/dbus-1/services/org.example.tovel.SearchProvider.service" \
     || { echo "FAIL: the package's search provider service does not start /usr/lib/tovel/tovel-search"; fail=1; }
 check_program_finds_series "$scratch/root/usr/bin/tovel" "$scratch/root/usr/lib/tovel" "$scratch" || fail=1
-# That run, as root, could write the program folder and saved its settings
-# there when it was told to end. A settings file beside an installed program
-# is the starting point of every user's own copy, which is not what is
-# checked below: take it away again.
-rm -f "$scratch/root/usr/lib/tovel/Tovelset.ini"
+# That run, as root, saved its settings when it was told to end: in root's
+# own configuration folder, never in the installed program folder.
+if [[ -e "$scratch/root/usr/lib/tovel/Tovelset.ini" ]]; then
+    echo "FAIL: root made Tovelset.ini in the installed program folder"
+    fail=1
+    rm -f "$scratch/root/usr/lib/tovel/Tovelset.ini"
+fi
 
 # An ordinary user cannot write the program folder of a system install: the
 # program must then read its settings from the user's configuration folder,

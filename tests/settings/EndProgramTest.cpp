@@ -275,3 +275,27 @@ TEST_F(EndProgram, KilledDuringTheSaveTheFileIsOldOrNewAndLeftoversGo)
 }
 
 }  // namespace
+
+// "--help" and "--version" answer on standard output and end, without a
+// window (none could open here: no display is named).
+TEST(ProgramOptions, HelpAndVersionAnswerWithoutAWindow)
+{
+    const struct {
+        const char *argument;
+        const char *starts;
+    } cases[] = {{"--version", "tovel (Tovel) "}, {"--help", "使い方: tovel"}, {"-h", "使い方: tovel"}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.argument);
+        const std::string command = std::string("env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb ")
+            + TOVEL_PROGRAM + " " + c.argument + " 2>&1";
+        FILE *pipe = popen(command.c_str(), "r");
+        ASSERT_NE(pipe, nullptr);
+        std::string out;
+        char buffer[256];
+        while (const size_t n = fread(buffer, 1, sizeof buffer, pipe))
+            out.append(buffer, n);
+        const int status = pclose(pipe);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << out;
+        EXPECT_EQ(out.rfind(c.starts, 0), 0u) << out;
+    }
+}

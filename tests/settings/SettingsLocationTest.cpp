@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <functional>
@@ -241,4 +242,60 @@ TEST(SettingsLocation, TheUsersOwnFileStaysTheSettingsWhileItsFolderCannotBeWrit
         CHECK_OR_RETURN(!QFileInfo::exists(configDir));
         return {};
     }));
+}
+
+// An installed program folder (<prefix>/lib/tovel with <prefix>/bin/tovel a
+// link to the program in it) gets no file from root: root's settings start
+// from the administrator's file beside the program and live in root's
+// configuration folder. Root's own install in its home keeps them beside
+// the program. The command-line converter reads the same file and makes,
+// probes or copies nothing.
+TEST(SettingsLocation, RootWritesNothingIntoAnInstalledProgramFolder)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "root's rule";
+    QTemporaryDir root;
+    ASSERT_TRUE(root.isValid());
+    const QByteArray savedHome = qgetenv("HOME");
+    const auto restoreHome = qScopeGuard([&] { qputenv("HOME", savedHome); });
+    qputenv("HOME", QFile::encodeName(root.filePath(QStringLiteral("home"))));
+    QFile plain(root.filePath(QStringLiteral("plain")));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    const struct {
+        const char *prefix;
+        bool installed;
+        bool configUsable;
+    } cases[] = {{"usr", true, true}, {"home/.local", false, true}, {"usr/local", true, false}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.prefix);
+        const QString prefix = root.filePath(QString::fromLatin1(c.prefix));
+        const QString programDir = prefix + QStringLiteral("/lib/tovel");
+        const QString configDir = c.configUsable ? root.filePath(QStringLiteral("config-%1/tovel").arg(&c - cases))
+                                                 : root.filePath(QStringLiteral("plain/tovel"));
+        ASSERT_TRUE(QDir().mkpath(programDir) && QDir().mkpath(prefix + QStringLiteral("/bin")));
+        QFile program(programDir + QStringLiteral("/tovel"));
+        ASSERT_TRUE(program.open(QIODevice::WriteOnly));
+        program.close();
+        ASSERT_TRUE(QFile::link(QStringLiteral("../lib/tovel/tovel"), prefix + QStringLiteral("/bin/tovel")));
+        const QString beside = programDir + QStringLiteral("/Tovelset.ini");
+        const QString own = configDir + QStringLiteral("/Tovelset.ini");
+        ASSERT_NE(WriteValue(beside, QStringLiteral("CalcSet"), QStringLiteral("ShowAns"), QStringLiteral("2")), 0);
+        EXPECT_EQ(SettingsFileToRead(programDir, configDir), beside);
+        const QStringList before = Entries(programDir);
+
+        const QString path = PrepareSettingsFile(programDir, configDir);
+        EXPECT_EQ(path, c.installed ? own : beside);
+        // With no configuration folder to take them, root's settings are not
+        // saved at all rather than beside the installed program.
+        EXPECT_EQ(WriteValue(path, QStringLiteral("CalcSet"), QStringLiteral("ShowAns"), QStringLiteral("1")) != 0,
+                  c.configUsable);
+        EXPECT_EQ(Entries(programDir), before);
+        EXPECT_EQ(ReadValue(beside, QStringLiteral("CalcSet"), QStringLiteral("ShowAns"), QStringLiteral("0")),
+                  c.installed ? QStringLiteral("2") : QStringLiteral("1"));
+        if (c.configUsable) {
+            EXPECT_EQ(SettingsFileToRead(programDir, configDir), path);
+        }
+        EXPECT_EQ(QFileInfo::exists(configDir), c.installed && c.configUsable);
+    }
 }

@@ -173,6 +173,34 @@ TEST_F(StoredSettings, WrittenValuesGoToTheirSections)
     EXPECT_EQ(WriteSettings(dir.filePath("no/such/folder.ini"), {{SettingKey::ShowAns, "1"}}), 0);
 }
 
+TEST_F(StoredSettings, EveryKeyIsReadOnceAndWrittenBackThroughTheTable)
+{
+    // A file with a valid value for some keys and garbage for another.
+    store(SettingKey::ShowAns, "2");
+    store(SettingKey::MainFormTop, "1234567890");
+    store(SettingKey::MainFormLeft, "left");
+    store(SettingKey::LastUnitSeries, "3");
+    const Settings read = ReadSettings(path, 3);
+    for (const SettingInfo &row : SettingTable) {
+        const bool stored = row.id == SettingKey::ShowAns || row.id == SettingKey::MainFormTop;
+        EXPECT_EQ(read.isStored(row.id), stored) << row.key;
+        EXPECT_EQ(read[row.id], stored ? ReadSetting(path, row.id) : row.defaultValue) << row.key;
+    }
+
+    // Written back in each key's text form, only the keys asked for.
+    Settings changed = read;
+    changed[SettingKey::MaxPlace] = 7;
+    changed[SettingKey::WinPos] = 1;
+    changed[SettingKey::Front] = -1;
+    ASSERT_EQ(WriteSettings(path, changed, DialogSettingKeys()), 1);
+    EXPECT_EQ(ReadValue(path, "CalcSet", "MaxPlace", "?"), "7");
+    EXPECT_EQ(ReadValue(path, "FormSet", "WinPos", "?"), "1");
+    EXPECT_EQ(ReadValue(path, "FormSet", "Front", "?"), "?");
+    ASSERT_EQ(WriteSettings(path, changed, AllSettingKeys()), 1);
+    EXPECT_EQ(ReadValue(path, "FormSet", "Front", "?"), "-1");
+    EXPECT_EQ(ReadValue(path, "FormSet", "MainFormTop", "?"), CoordinateText(1234567890));
+}
+
 TEST(CoordinateText, WritesASinglePrecisionNumberLikeThePlatform)
 {
     struct Case {

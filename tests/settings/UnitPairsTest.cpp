@@ -34,7 +34,8 @@ TEST(UnitPairs, LinesHoldEveryNameTheFileCanKeep)
         EXPECT_EQ(UnitPairMemory::lineOf(c.pair), QString::fromUtf8(c.line));
         EXPECT_EQ(UnitPairMemory::pairOf(QString::fromUtf8(c.line)), c.pair);
     }
-    for (const char *broken : {"a|b", "a|b|c|d", "a|%zz|c", "a|b|%4", "|b|c", "a|%FF|c", ""}) {
+    for (const char *broken :
+         {"a|b", "a|b|c|d", "a|%zz|c", "a|b|%4", "|b|c", "a|%FF|c", "a|%E3%81|c", "a|b|%E3%81", ""}) {
         SCOPED_TRACE(broken);
         EXPECT_FALSE(UnitPairMemory::pairOf(QString::fromUtf8(broken)));
     }
@@ -64,8 +65,11 @@ TEST(UnitPairs, ReadBackFromTheFileAsTheSaveLeftIt)
         // are no pair among them; a later section of the same name is not read.
         file.write(QStringEncoder("CP932").encode(
             u"[CalcSet]\r\nShowAns=1\r\n[UnitPairs]\r\nRemember=1\r\n; note\r\npair2 = 長さ|m|km \r\n"
-            u"Pair1=面積|坪|畳\r\nPair3=broken\r\nPair4=面積|a|b\r\nPair9=温度|℃|K\r\nPair0=x|y|z\r\n"
-            u"[UnitPairs]\r\nPair5=x|y|z\r\n"_s));
+            u"Pair+1=a|b|c\r\nPair01=a|b|c\r\nPair1=面積|坪|畳\r\nPair3=broken\r\nPair4=面積|a|b\r\nPair9=温度|℃|K\r\n"
+            u"Pair0=x|y|z\r\nPair 5=x|y|z\r\nPair6=q|"_s
+            + QString(400, u'\'')
+            + u"|b\r\n"
+              u"[UnitPairs]\r\nPair5=x|y|z\r\n"_s));
     }
     UnitPairMemory memory;
     memory.read(path);

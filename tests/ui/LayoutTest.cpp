@@ -66,7 +66,7 @@ struct Windows {
     }
     QTemporaryDir dir;
     FakeServices services;
-    UnitFinder finder;
+    NameIndex finder;
 };
 
 // The widgets the windows place themselves (Qt's inner parts have no name

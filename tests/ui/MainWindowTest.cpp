@@ -8,6 +8,7 @@
 #include <QClipboard>
 #include <QGroupBox>
 #include <QLabel>
+#include <QListView>
 #include <QMenu>
 #include <QMenuBar>
 
@@ -252,6 +253,19 @@ TEST_F(MainWindowTest, ConversionWritesResultLineAndEnablesClipboard)
 
     w.ConvertValue();  // a normal conversion keeps exactly one line
     EXPECT_EQ(w.lastResult(), u"1 (km) => 1000 (m)\r\n"_s);
+}
+
+TEST_F(MainWindowTest, ResultBoxShowsWhatTheSessionPutsInTheResultLine)
+{
+    writeStandardSeries();
+    start();
+    // The line is built from ResultBoxText, never read back from the box:
+    // the two must cut a result alike.
+    for (const QString &text : {u"1,234.5"_s, QString(ResultBoxMaxLength + 10, u'7')}) {
+        resultBox()->setText(text);
+        EXPECT_EQ(resultBox()->text(), ResultBoxText(text)) << text.size();
+    }
+    EXPECT_EQ(ResultBoxText(QString(ResultBoxMaxLength + 10, u'7')).size(), ResultBoxMaxLength);
 }
 
 struct FailureCase {
@@ -672,28 +686,33 @@ TEST_F(MainWindowTest, FinderPutsTheChosenUnitOnItsSide)
         const char *series;
         const char *source;
         const char *target;
+        const char *listed;  // the first entry of the finder's list
     };
     const Case cases[] = {
         // Exact match first: "K" of temperature before "km" of length.
-        {"k", Qt::NoModifier, "temperature", "K", "C"},
+        {"k", Qt::NoModifier, "temperature", "K", "C", "K — temperature"},
         // Into the target list; the series' remembered source stays.
-        {"ｃｍ", Qt::ShiftModifier, "length", "km", "cm"},
-        {"１６進", Qt::NoModifier, "進数", "16進数", "2進数"},
-        {"坪", Qt::NoModifier, "zone.DAT", "tsubo", "tsubo"},  // by an alias its file gives it
+        {"ｃｍ", Qt::ShiftModifier, "length", "km", "cm", "cm — length"},
+        {"１６進", Qt::NoModifier, "進数", "16進数", "2進数", "16進数 — 進数"},
+        // By an alias its file gives it, which the list shows.
+        {"坪", Qt::NoModifier, "zone.DAT", "tsubo", "tsubo", "tsubo — zone.DAT (坪)"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.typed);
         QString title;
+        QString listed;
         w.activateWindow();  // back from the last modal window
         ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
-        answerNextModal([&c, &title](QWidget *modal) {
+        answerNextModal([&c, &title, &listed](QWidget *modal) {
             title = modal->windowTitle();
             auto *box = modal->findChild<QLineEdit *>(u"txtFind"_s);
             box->setText(QString::fromUtf8(c.typed));
+            listed = modal->findChild<QListView *>(u"lstFound"_s)->model()->index(0, 0).data().toString();
             QTest::keyClick(box, Qt::Key_Return, c.modifiers);
         });
         QTest::keyClick(w.windowHandle(), Qt::Key_K, Qt::ControlModifier);
         EXPECT_EQ(title, u"単位を探す"_s);
+        EXPECT_EQ(listed, QString::fromUtf8(c.listed));
         EXPECT_EQ(seriesList()->currentText(), QString::fromUtf8(c.series));
         EXPECT_EQ(sourceList()->currentText(), QString::fromUtf8(c.source));
         EXPECT_EQ(targetList()->currentText(), QString::fromUtf8(c.target));

@@ -120,6 +120,8 @@ const Planted kPlanted[] = {
     {"alias of no unit", "燃費.dat", "1\n\"a\",1,0,1,1\n\"#別名\",\"b\",c\n", FindingKind::ExtensionNamesNoUnit, -1, 3},
     {"reciprocal constant of 0", "燃費.dat", "1\n\"a\",1,0,1,1\n\"#逆数\",\"b\",0,0,0\n",
      FindingKind::ReciprocalConstant, -1, 3},
+    {"reciprocal constant below 0", "燃費.dat", "1\n\"a\",1,0,1,1\n\"#逆数\",\"b\",-100,0,0\n",
+     FindingKind::ReciprocalConstant, -1, 3},
     {"alias of two units", "燃費.dat", "2\n\"a\",1,0,1,1\n\"b\",2,0,1,1\n\"#別名\",a,x\n\"#別名\",b,y,x\n",
      FindingKind::SharedAlias, -1, 5},
     {"compound of a unit the file lacks", "長さ.dat",

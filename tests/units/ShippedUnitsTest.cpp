@@ -5,6 +5,7 @@
 //
 // The definitions here are written out on their own, not taken from the
 // files or from the generator, so a wrong factor in a file shows up.
+#include "catalogue/NameIndex.h"
 #include "catalogue/SeriesCatalogue.h"
 #include "catalogue/UnitFile.h"
 #include "convert/Conversion.h"

@@ -3,7 +3,7 @@
 // that cannot be written. The unit-name index: kept between runs, read again
 // for a file that changed.
 #include "MainWindowFixture.h"
-#include "convert/command/UnitIndex.h"
+#include "catalogue/NameCache.h"
 
 #include <QFileInfo>
 #include <QProcess>
@@ -137,7 +137,7 @@ TEST_F(TovelConvTest, StandardOutputThatCannotBeWrittenIsAnError)
     }
 }
 
-TEST(UnitIndex, KeptBetweenRunsAndReadAgainForAChangedFile)
+TEST(NameCache, KeptBetweenRunsAndReadAgainForAChangedFile)
 {
     QTemporaryDir dir;
     const QString units = dir.filePath(u"units/"_s);
@@ -153,24 +153,45 @@ TEST(UnitIndex, KeptBetweenRunsAndReadAgainForAChangedFile)
     QThread::msleep(2100);  // files changed within the last two seconds are never kept
 
     int reads = -1;
-    BuildUnitIndex(units, cache, &reads);
+    LoadNameIndex(units, cache, &reads);
     EXPECT_EQ(reads, 2);
-    std::vector<SeriesNames> index = BuildUnitIndex(units, cache, &reads);
+    NameIndex index = LoadNameIndex(units, cache, &reads);
     EXPECT_EQ(reads, 0);
-    ASSERT_EQ(index.size(), 2u);
-    EXPECT_EQ(index[1].names, QStringList{u"y"_s});
+    ASSERT_EQ(index.seriesCount(), 2);
+    EXPECT_EQ(index.namesOf(1), QStringList{u"y"_s});
+
+    // A cache that is a link, or not the user's own, is not read.
+    const QString moved = dir.filePath(u"cache/moved"_s);
+    ASSERT_TRUE(QFile::rename(cache, moved));
+    ASSERT_TRUE(QFile::link(moved, cache));
+    LoadNameIndex(units, cache, &reads);
+    EXPECT_EQ(reads, 2);
+    QFile::remove(cache);
+    ASSERT_TRUE(QFile::rename(moved, cache));
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(QFile::encodeName(cache).constData(), 65534, 65534), 0);
+        LoadNameIndex(units, cache, &reads);
+        EXPECT_EQ(reads, 2);
+        QFile::remove(cache);
+        LoadNameIndex(units, cache, &reads);
+    }
+    LoadNameIndex(units, cache, &reads);
+    EXPECT_EQ(reads, 0);
+    // Rebuilt on demand (a name the cache promised was not in its file).
+    LoadNameIndex(units, cache, &reads, NameCacheUse::Rebuild);
+    EXPECT_EQ(reads, 2);
 
     // Same size, changed at once: read again, and again until it has settled.
     write(u"b.dat"_s, "1\r\n\"z\",1,0,1,1\r\n");
     for (int run = 0; run < 2; ++run) {
-        index = BuildUnitIndex(units, cache, &reads);
+        index = LoadNameIndex(units, cache, &reads);
         EXPECT_EQ(reads, 1);
-        EXPECT_EQ(index[1].names, QStringList{u"z"_s});
+        EXPECT_EQ(index.namesOf(1), QStringList{u"z"_s});
     }
     QFile::remove(units + u"a.dat"_s);
-    index = BuildUnitIndex(units, cache, &reads);
-    ASSERT_EQ(index.size(), 1u);
-    EXPECT_EQ(index[0].entry.name, u"b"_s);
+    index = LoadNameIndex(units, cache, &reads);
+    ASSERT_EQ(index.seriesCount(), 1);
+    EXPECT_EQ(index.series(0).name, u"b"_s);
 }
 
 }  // namespace

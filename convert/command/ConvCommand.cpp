@@ -1,17 +1,14 @@
-#include "convert/command/TovelConv.h"
+#include "convert/command/ConvCommand.h"
 
-#include "catalogue/check/CheckFinding.h"
+#include "catalogue/NameCache.h"
+#include "catalogue/VisibleText.h"
 #include "convert/ConversionSession.h"
-#include "convert/command/UnitIndex.h"
 #include "settings/SettingsLocation.h"
 #include "settings/SettingsValues.h"
 #include "settings/modFileFuncs.h"
 
-#include <QCryptographicHash>
-#include <QFile>
 #include <QFileInfo>
 
-#include <algorithm>
 #include <optional>
 
 using namespace Qt::Literals::StringLiterals;
@@ -21,6 +18,9 @@ namespace {
 constexpr int kDone = 0;
 constexpr int kFailed = 1;
 constexpr int kUsage = 2;
+
+// The digit limit of the grouped style, as the settings file bounds it.
+constexpr SettingInfo kDigits = InfoOf(SettingKey::MaxPlace);
 
 const QString kUsageLine = u"使い方: tovelconv [オプション] [--] 値 変換元 [変換先]\n"_s;
 
@@ -35,7 +35,7 @@ QString HelpText()
   --list [SERIES]  単位系の一覧、または SERIES の単位の一覧 (別名はタブの後) を表示する
   --names          すべての単位の名前を表示する (--series でその単位系だけ)
   --style STYLE    結果の書式: plain, grouped, scientific (既定: Tovel の設定)
-  --digits N       桁区切りする整数部の最大桁数 4〜50 (既定: Tovel の設定)
+  --digits N       桁区切りする整数部の最大桁数 %1〜%2 (既定: Tovel の設定)
   -t, --terse      結果の数値だけを表示する
   --line           クリップボードに送る形の結果行を表示する (行末は CR LF)
   -h, --help       この説明を表示する
@@ -44,7 +44,7 @@ QString HelpText()
 
 値は Tovel の値の欄と同じく読みます。単位系「進数」では各進数の数字列です。
 終了状態: 0 成功、1 換算または名前の誤り、2 コマンド行の誤り。
-)"_s;
+)"_s.arg(QString::number(kDigits.min), QString::number(kDigits.max));
 }
 
 // Text from the command line or from a file, safe to print on a terminal.
@@ -142,8 +142,9 @@ bool ParseArguments(const QStringList &arguments, Options *options, Command *com
                 return false;
             bool ok = false;
             const int digits = text.toInt(&ok);
-            if (!ok || digits < 4 || digits > 50) {
-                command->usage(u"桁数は 4 から 50 の整数です: %1"_s.arg(VisibleText(text)));
+            if (!ok || digits < kDigits.min || digits > kDigits.max) {
+                command->usage(u"桁数は %1 から %2 の整数です: %3"_s.arg(
+                    QString::number(kDigits.min), QString::number(kDigits.max), VisibleText(text)));
                 return false;
             }
             options->digits = digits;
@@ -171,30 +172,7 @@ bool ParseArguments(const QStringList &arguments, Options *options, Command *com
 // user's own copy, or before its first start the one installed beside it.
 QString SettingsToRead(const ConvFolders &folders)
 {
-    QString programDir = folders.programDirectory;
-    const QString beside = JoinPath(programDir, SettingsFileName());
-    const QString path = SettingsFilePath(folders.programDirectory, folders.userConfigDirectory);
-    return QFileInfo::exists(path) ? path : beside;
-}
-
-// One cache file for each units folder, named after the folder's path.
-QString CacheFileFor(const QString &cacheDirectory, const QString &unitsDirectory)
-{
-    if (cacheDirectory.isEmpty())
-        return QString();
-    const QByteArray key = QCryptographicHash::hash(QFileInfo(unitsDirectory).absoluteFilePath().toUtf8(),
-                                                    QCryptographicHash::Sha1)
-                               .toHex()
-                               .left(16);
-    return cacheDirectory + u"/tovelconv-"_s + QString::fromLatin1(key) + u".index"_s;
-}
-
-const SeriesNames *SeriesCalled(const std::vector<SeriesNames> &index, const QString &name)
-{
-    for (const SeriesNames &series : index)
-        if (series.entry.name == name)
-            return &series;
-    return nullptr;
+    return SettingsFileToRead(folders.programDirectory, folders.userConfigDirectory);
 }
 
 class Converter {
@@ -222,24 +200,31 @@ public:
 private:
     bool loadIndex(bool fresh)
     {
-        const QString cacheFile = CacheFileFor(m_folders.cacheDirectory, m_unitsDirectory);
-        if (fresh && !cacheFile.isEmpty())
-            QFile::remove(cacheFile);
-        m_index = BuildUnitIndex(m_unitsDirectory, cacheFile);
-        if (m_index.empty()) {
+        const QString cacheFile = NameCacheFileFor(m_folders.cacheDirectory, m_unitsDirectory);
+        m_index = LoadNameIndex(m_unitsDirectory, cacheFile, nullptr,
+                                fresh ? NameCacheUse::Rebuild : NameCacheUse::ReadAndWrite);
+        if (m_index.seriesCount() == 0) {
             m_command.fail(u"データファイルが読み込めません。(%1)"_s.arg(VisibleText(m_unitsDirectory)));
             return false;
         }
         return true;
     }
 
-    // The series named by --series, or nullptr (reported) when none is.
-    const SeriesNames *chosenSeries()
+    // The series called name, or -1 (reported) when none is.
+    int seriesCalled(const QString &name)
     {
-        const SeriesNames *series = SeriesCalled(m_index, m_options.series);
-        if (!series)
-            m_command.fail(u"単位系「%1」が見つかりません。"_s.arg(VisibleText(m_options.series)));
+        const int series = m_index.seriesCalled(name);
+        if (series < 0)
+            m_command.fail(u"単位系「%1」が見つかりません。"_s.arg(VisibleText(name)));
         return series;
+    }
+
+    void writeNames(int series)
+    {
+        const int last = series < 0 ? m_index.unitCount() : m_index.firstUnit(series + 1);
+        for (int unit = series < 0 ? 0 : m_index.firstUnit(series); unit < last; ++unit)
+            for (int k = 0; k < m_index.nameCount(unit); ++k)
+                m_command.result.out += Shown(m_index.name(unit, k)) + '\n';
     }
 
     int list()
@@ -250,27 +235,24 @@ private:
             return kFailed;
         QString seriesName = m_options.positional.isEmpty() ? m_options.series : m_options.positional.first();
         if (m_options.list && seriesName.isEmpty()) {
-            for (const SeriesNames &series : m_index)
-                m_command.result.out += Shown(series.entry.name) + '\n';
+            for (int s = 0; s < m_index.seriesCount(); ++s)
+                m_command.result.out += Shown(m_index.series(s).name) + '\n';
             return kDone;
         }
         if (seriesName.isEmpty()) {
-            for (const SeriesNames &series : m_index)
-                for (const QString &name : series.names)
-                    m_command.result.out += Shown(name) + '\n';
+            writeNames(-1);
             return kDone;
         }
-        const SeriesNames *series = SeriesCalled(m_index, seriesName);
-        if (!series)
-            return m_command.fail(u"単位系「%1」が見つかりません。"_s.arg(VisibleText(seriesName)));
+        const int series = seriesCalled(seriesName);
+        if (series < 0)
+            return kFailed;
         if (m_options.names) {
-            for (const QString &name : series->names)
-                m_command.result.out += Shown(name) + '\n';
+            writeNames(series);
             return kDone;
         }
         // One unit a line, reciprocal units included: its name, then its
         // aliases, each after a tab.
-        m_session.LoadSeries(m_unitsDirectory, series->entry);
+        m_session.LoadSeries(m_unitsDirectory, m_index.series(series));
         for (const UnitRecord &unit : m_session.units()) {
             m_command.result.out += Shown(unit.UnitName);
             for (const QString &alias : unit.Aliases)
@@ -280,48 +262,32 @@ private:
         return kDone;
     }
 
-    // The series holding FROM; nullptr when there is not exactly one.
-    const SeriesNames *seriesOf(const QString &from)
+    // The series holding FROM; -1 when there is not exactly one.
+    int seriesOf(const QString &from)
     {
         if (!m_options.series.isEmpty()) {
-            const SeriesNames *series = chosenSeries();
-            if (series && !series->names.contains(from)) {
-                m_command.fail(u"単位「%1」は単位系「%2」にありません。"_s.arg(VisibleText(from),
-                                                                               VisibleText(series->entry.name)));
-                return nullptr;
+            const int series = seriesCalled(m_options.series);
+            if (series >= 0 && m_index.lookUp(from, series).empty()) {
+                m_command.fail(u"単位「%1」は単位系「%2」にありません。"_s.arg(
+                    VisibleText(from), VisibleText(m_index.series(series).name)));
+                return -1;
             }
             return series;
         }
-        std::vector<const SeriesNames *> holding;
-        for (const SeriesNames &series : m_index)
-            if (series.names.contains(from))
-                holding.push_back(&series);
+        const std::vector<int> holding = m_index.lookUp(from);
         if (holding.empty()) {
             m_command.fail(u"単位「%1」が見つかりません。"_s.arg(VisibleText(from)));
-            return nullptr;
+            return -1;
         }
         if (holding.size() > 1) {
             QStringList names;
-            for (const SeriesNames *series : holding)
-                names << u"「%1」"_s.arg(VisibleText(series->entry.name));
+            for (const int unit : holding)
+                names << u"「%1」"_s.arg(VisibleText(m_index.series(m_index.unit(unit).series).name));
             m_command.fail(u"単位「%1」は複数の単位系 %2 にあります。--series で単位系を選んでください。"_s.arg(
                 VisibleText(from), names.join(u"、"_s)));
-            return nullptr;
+            return -1;
         }
-        return holding.front();
-    }
-
-    // A name as the series files write it: one that no series holds is
-    // looked up in its compatibility form too, so that ℉, m² or µ typed
-    // find °F, m2 and μ, which the files' code page can hold.
-    QString spelled(const QString &name) const
-    {
-        const auto held = [this](const QString &n) {
-            return std::any_of(m_index.begin(), m_index.end(),
-                               [&n](const SeriesNames &series) { return series.names.contains(n); });
-        };
-        const QString compatible = name.normalized(QString::NormalizationForm_KC);
-        return !held(name) && compatible != name && held(compatible) ? compatible : name;
+        return m_index.unit(holding.front()).series;
     }
 
     int convert()
@@ -329,38 +295,34 @@ private:
         const QString &value = m_options.positional[0];
         if (!loadIndex(false))
             return kFailed;
-        const QString from = spelled(m_options.positional[1]);
-        const SeriesNames *series = seriesOf(from);
-        if (!series)
+        const QString &from = m_options.positional[1];
+        int series = seriesOf(from);
+        if (series < 0)
             return kFailed;
-        m_session.LoadSeries(m_unitsDirectory, series->entry);
+        m_session.LoadSeries(m_unitsDirectory, m_index.series(series));
         int source = m_session.FindUnit(from);
         if (source < 0) {
             // The file changed since the index was made: read them all again.
-            if (!loadIndex(true) || !(series = seriesOf(from)))
+            if (!loadIndex(true) || (series = seriesOf(from)) < 0)
                 return kFailed;
-            m_session.LoadSeries(m_unitsDirectory, series->entry);
+            m_session.LoadSeries(m_unitsDirectory, m_index.series(series));
             source = m_session.FindUnit(from);
             if (source < 0)
                 return m_command.fail(u"単位「%1」が見つかりません。"_s.arg(VisibleText(from)));
         }
 
-        int showAns = 0;
-        int placeNum = 15;
-        if (!m_options.style || !m_options.digits) {
-            const QString settings = SettingsToRead(m_folders);
-            showAns = ReadSetting(settings, SettingKey::ShowAns);
-            placeNum = ReadSetting(settings, SettingKey::MaxPlace);
-        }
-        m_session.SetResultStyle(m_options.style.value_or(showAns), m_options.digits.value_or(placeNum));
+        const Settings settings = m_options.style && m_options.digits ? Settings()
+                                                                      : ReadSettings(SettingsToRead(m_folders));
+        m_session.SetResultStyle(m_options.style.value_or(settings[SettingKey::ShowAns]),
+                                 m_options.digits.value_or(settings[SettingKey::MaxPlace]));
 
         SessionOutcome outcome;
         if (m_options.positional.size() == 3) {
-            const QString to = spelled(m_options.positional[2]);
+            const QString &to = m_options.positional[2];
             const int target = m_session.FindUnit(to);
             if (target < 0)
-                return m_command.fail(
-                    u"単位「%1」は単位系「%2」にありません。"_s.arg(VisibleText(to), VisibleText(series->entry.name)));
+                return m_command.fail(u"単位「%1」は単位系「%2」にありません。"_s.arg(
+                    VisibleText(to), VisibleText(m_session.series().name)));
             outcome = m_session.ConvertValue(value, source, target);
         } else {
             outcome = m_session.ConvertToAllUnits(value, source);
@@ -394,7 +356,7 @@ private:
     const ConvFolders &m_folders;
     Command &m_command;
     QString m_unitsDirectory;
-    std::vector<SeriesNames> m_index;
+    NameIndex m_index;
     ConversionSession m_session;
 };
 

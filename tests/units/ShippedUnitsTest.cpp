@@ -626,8 +626,11 @@ TEST(ShippedUnits, FilesAreCp932WithCrlfAndReadCleanly)
             EXPECT_TRUE(lines[i].startsWith(QStringLiteral("\"#"))) << lines[i].toStdString();
         EXPECT_FALSE(contents.trailingItems);
         EXPECT_TRUE(contents.issues.empty());
-        for (const ExtensionLine &line : contents.extensionLines)
-            EXPECT_GE(line.unit, 0) << "line " << line.line << " names no unit";
+        for (const ExtensionLine &line : contents.extensionLines) {
+            if (line.keyword != QStringView(kCompoundKeyword)) {
+                EXPECT_GE(line.unit, 0) << "line " << line.line << " names no unit";
+            }
+        }
     }
 }
 
@@ -835,6 +838,82 @@ TEST(ShippedUnits, SpotChecks)
         const ConversionOutcome out = Convert(series, units, from, to, QString::fromUtf8(c.value));
         EXPECT_FALSE(out.failed);
         EXPECT_EQ(out.resultText.toStdString(), c.result) << c.value << " " << c.from << " -> " << c.to;
+    }
+}
+
+// The values in several units that ship: series, name, units largest first.
+struct CompoundDef {
+    const char *series;
+    const char *name;
+    std::vector<const char *> units;
+};
+
+const CompoundDef kCompounds[] = {
+    {"長さ", "尺・寸", {"尺", "寸"}},
+    {"長さ", "間・尺・寸", {"間", "尺", "寸"}},
+    {"長さ", "フィート・インチ", {"フィート", "インチ"}},
+    {"長さ", "ヤード・フィート・インチ", {"ヤード", "フィート", "インチ"}},
+    {"長さ", "マイル・ヤード", {"マイル", "ヤード"}},
+    {"時間", "時間・分・秒", {"時間", "分", "秒"}},
+    {"時間", "日・時間・分", {"日", "時間", "分"}},
+    {"角度", "度・分・秒", {"度", "分", "秒"}},
+    {"質量", "ポンド・オンス", {"ポンド", "オンス"}},
+    {"質量", "貫・匁", {"貫", "匁"}},
+};
+
+// A value converted through a shipped compound: series, value, source,
+// compound name, result text at 15 digits (the last part keeps the digits
+// the whole value has: 2187.22659667542 yd is 1 マイル 427.22659667542 ヤード).
+const SpotCheck kCompoundChecks[] = {
+    {"長さ", "1.6", "メートル", "尺・寸", "5 尺 2.8 寸"},
+    {"長さ", "0.5", "メートル", "尺・寸", "1 尺 6.5 寸"},
+    {"長さ", "3.6", "メートル", "間・尺・寸", "1 間 5 尺 8.8 寸"},
+    {"長さ", "180", "センチメートル", "フィート・インチ", "5 フィート 10.8661417322835 インチ"},
+    {"長さ", "1", "キロメートル", "マイル・ヤード", "1093.61329833771 ヤード"},
+    {"長さ", "2", "キロメートル", "マイル・ヤード", "1 マイル 427.22659667542 ヤード"},
+    {"長さ", "100", "メートル", "ヤード・フィート・インチ", "109 ヤード 1 フィート 1.00787401575 インチ"},
+    {"時間", "3661", "秒", "時間・分・秒", "1 時間 1 分 1 秒"},
+    {"時間", "-90", "分", "日・時間・分", "-1 時間 30 分"},
+    {"角度", "12.3456", "度", "度・分・秒", "12 度 20 分 44.16 秒"},
+    {"質量", "1", "キログラム", "ポンド・オンス", "2 ポンド 3.2739619495804 オンス"},
+    {"質量", "1", "キログラム", "貫・匁", "266.666666666667 匁"},
+};
+
+TEST(ShippedUnits, ValuesInSeveralUnitsFollowTheDefinitions)
+{
+    std::map<QString, std::vector<const CompoundDef *>> bySeries;
+    for (const CompoundDef &c : kCompounds)
+        bySeries[QString::fromUtf8(c.series)].push_back(&c);
+    for (const SeriesDef &s : Definitions()) {
+        SCOPED_TRACE(s.name.toStdString());
+        UnitArray units;
+        CompoundArray compounds;
+        LoadUnitFile(QDir(UnitsDir()).filePath(s.name + QStringLiteral(".dat")), units, compounds);
+        const std::vector<const CompoundDef *> &expected = bySeries[s.name];
+        ASSERT_EQ(compounds.size(), expected.size());
+        for (size_t i = 0; i < compounds.size(); ++i) {
+            EXPECT_EQ(compounds[i].name, QString::fromUtf8(expected[i]->name));
+            ASSERT_EQ(compounds[i].parts.size(), expected[i]->units.size());
+            for (size_t k = 0; k < compounds[i].parts.size(); ++k)
+                EXPECT_EQ(units[size_t(compounds[i].parts[k])].UnitName, QString::fromUtf8(expected[i]->units[k]));
+        }
+    }
+    for (const SpotCheck &c : kCompoundChecks) {
+        SCOPED_TRACE(std::string(c.value) + " " + c.from + " -> " + c.to);
+        UnitArray units;
+        CompoundArray compounds;
+        LoadUnitFile(QDir(UnitsDir()).filePath(QString::fromUtf8(c.series) + QStringLiteral(".dat")), units, compounds);
+        ConversionRequest request;
+        request.typedText = QString::fromUtf8(c.value);
+        request.sourcePos = IndexOf(units, QString::fromUtf8(c.from));
+        for (const CompoundUnit &compound : compounds) {
+            if (compound.name == QString::fromUtf8(c.to))
+                request.targetParts = compound.parts;
+        }
+        ASSERT_FALSE(request.targetParts.empty());
+        const ConversionOutcome out = ConvertRequest(request, units);
+        ASSERT_FALSE(out.failed);
+        EXPECT_EQ(out.resultText.toStdString(), c.result);
     }
 }
 

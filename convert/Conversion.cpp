@@ -233,6 +233,7 @@ void CompoundResult(const ConversionRequest &request, const UnitRecord &source, 
     UnitRecord baseUnit;
     baseUnit.Factor = 1.0;
     const double base = LinearResult(SourceValue(request), source, baseUnit);
+    outcome.resultValue = LinearResult(SourceValue(request), source, *parts.back());
     CompoundStyle style{request.style, request.placeNum, request.sigDigits};
     const std::vector<CompoundPart> split = CompoundParts(base, parts, style);
     QStringList names;
@@ -296,7 +297,7 @@ ConversionOutcome ConvertRequest(const ConversionRequest &request, const UnitArr
         const bool numberBase = request.numberBase;
         outcome.resultValue = std::numeric_limits<double>::quiet_NaN();
         if (!request.targetParts.empty()) {
-            if (numberBase)
+            if (numberBase || request.targetParts.size() < 2)
                 Fail(FailureKind::Other);
             CompoundResult(request, source, units, outcome);
             outcome.resultWritten = true;

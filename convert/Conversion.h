@@ -63,7 +63,8 @@ struct ConversionOutcome {
     FailureKind failure = FailureKind::Other;
     QString shownSource;  // the source value as the result line shows it
     // The result before it was rounded and written, for a later swap; NaN
-    // for a digit string or a value in several units.
+    // for a digit string; of a value in several units, the value in its
+    // last unit.
     double resultValue = 0.0;
     // Of a value in several units: the number of each part shown and its
     // unit's list position (leading parts of 0 are not shown).

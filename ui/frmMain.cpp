@@ -3,6 +3,7 @@
 #include "catalogue/forms/frmFind.h"
 #include "convert/Conversion.h"
 #include "convert/EntryFilter.h"
+#include "convert/NumberText.h"
 #include "convert/forms/frmAll.h"
 #include "settings/SettingsLocation.h"
 #include "settings/SettingsValues.h"
@@ -31,6 +32,8 @@
 #include <QSignalBlocker>
 #include <QStringList>
 #include <QWindow>
+
+#include <cmath>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -164,6 +167,8 @@ void frmMain::buildControls()
     txtBeforeConv->installEventFilter(new ValueBoxFilter(txtBeforeConv, [this](unsigned code) {
         return AcceptsTypedChar(code, m_session.isNumberBase(), comBeforeConvUnit->currentIndex());
     }));
+    // What the user does to the value box makes it their own value again.
+    connect(txtBeforeConv, &QLineEdit::textEdited, this, [this] { m_kept.reset(); });
     // Keys reach the value box as plain characters: an input method left on
     // would send full-width digits that the filter has to discard.
     txtBeforeConv->setAttribute(Qt::WA_InputMethodEnabled, false);
@@ -304,7 +309,8 @@ bool frmMain::Form_Load()
 
     placeWindow();
 
-    m_session.SetResultStyle(m_settings[SettingKey::ShowAns], m_settings[SettingKey::MaxPlace]);
+    m_session.SetResultStyle(m_settings[SettingKey::ShowAns], m_settings[SettingKey::MaxPlace],
+                             m_settings[SettingKey::SigDigits]);
     m_rememberPairs = m_settings[SettingKey::RememberPairs] == 1;
     Menu_RememberPairs->setChecked(m_rememberPairs);
     if (m_rememberPairs) {
@@ -399,6 +405,9 @@ void frmMain::comUnitList_Click()
         for (int i = 0; i <= last; ++i)
             names << m_session.units()[size_t(i)].UnitName;
         comBeforeConvUnit->addItems(names);
+        // The values in several units are targets only, after the units.
+        for (const CompoundUnit &compound : m_session.compounds())
+            names << compound.name;
         comAfterConvUnit->addItems(names);
         comBeforeConvUnit->setCurrentIndex(-1);
         comAfterConvUnit->setCurrentIndex(-1);
@@ -413,7 +422,7 @@ void frmMain::comUnitList_Click()
         int target = 0;
         if (const auto pair = m_rememberPairs ? m_pairs.recall(m_series[size_t(index)].name) : std::nullopt) {
             source = qMax(0, m_session.FindUnit(pair->source));
-            target = qMax(0, m_session.FindUnit(pair->target));
+            target = qMax(0, m_session.FindTarget(pair->target));
         }
         comBeforeConvUnit->setCurrentIndex(source);  // runs the source-unit handler
         comAfterConvUnit->setCurrentIndex(target);
@@ -465,15 +474,22 @@ void frmMain::reportFailure(const SessionOutcome &outcome)
 void frmMain::ConvertValue()
 {
     m_shownResult.reset();
+    std::optional<double> kept;
+    if (m_kept && m_kept->text == txtBeforeConv->text())
+        kept = m_kept->value;
     const SessionOutcome outcome = m_session.ConvertValue(txtBeforeConv->text(), comBeforeConvUnit->currentIndex(),
-                                                          comAfterConvUnit->currentIndex());
+                                                          comAfterConvUnit->currentIndex(), kept);
     showOutcome(outcome, false);
     if (outcome.failed) {
         reportFailure(outcome);
         return;
     }
-    m_shownResult = ShownResult{intSeriesIndex, comBeforeConvUnit->currentIndex(), comAfterConvUnit->currentIndex(),
-                                txtBeforeConv->text(), txtAfterConv->text()};
+    m_shownResult = ShownResult{intSeriesIndex,
+                                comBeforeConvUnit->currentIndex(),
+                                comAfterConvUnit->currentIndex(),
+                                txtBeforeConv->text(),
+                                txtAfterConv->text(),
+                                outcome.lastValue};
     setResultCommandsEnabled(true);
     m_services.messageBeep(Services::Information);
 }
@@ -553,13 +569,26 @@ void frmMain::Menu_Swap_Click()
     if (source < 0 || target < 0)
         return;
     const bool roundTrip = resultIsCurrent();
-    const QString result = txtAfterConv->text();
-    comBeforeConvUnit->setCurrentIndex(target);  // in "進数" this empties both boxes
+    QString result = ValueTextOfResult(txtAfterConv->text(), m_session.isNumberBase());
+    const double value = roundTrip ? m_shownResult->value : 0.0;
+    // A value in several units goes back as the value in its last unit.
+    int newSource = target;
+    const int unitCount = int(m_session.units().size());
+    if (target >= unitCount) {
+        newSource = m_session.compounds()[size_t(target - unitCount)].parts.back();
+        if (roundTrip)
+            result = std::isinf(value) ? QString::fromUtf16(kInfinityText) : PlainText(value, m_session.sigDigits());
+    }
+    comBeforeConvUnit->setCurrentIndex(newSource);  // in "進数" this empties both boxes
     comAfterConvUnit->setCurrentIndex(source);
     if (!roundTrip)
         return;
-    // The result goes back the other way: the user sees the value come back.
-    txtBeforeConv->setText(ValueTextOfResult(result, m_session.isNumberBase()));
+    // The result goes back the other way: the user sees the value come back,
+    // converted from the value behind the text (the text has lost digits).
+    txtBeforeConv->setText(result);
+    m_kept.reset();
+    if (!std::isnan(value))
+        m_kept = KeptValue{result, value};
     ConvertValue();
 }
 
@@ -612,7 +641,8 @@ void frmMain::Menu_Front_Click()
 void frmMain::readDialogSettings()
 {
     m_settings.takeOver(ReadSettings(striniAdd), DialogSettingKeys());
-    m_session.SetResultStyle(m_settings[SettingKey::ShowAns], m_settings[SettingKey::MaxPlace]);
+    m_session.SetResultStyle(m_settings[SettingKey::ShowAns], m_settings[SettingKey::MaxPlace],
+                             m_settings[SettingKey::SigDigits]);
 }
 
 void frmMain::Menu_Setting_Click()

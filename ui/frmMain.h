@@ -70,6 +70,7 @@ public:
     bool allConvRunning() const { return m_session.allConvRunning(); }
     int showAns() const { return m_settings[SettingKey::ShowAns]; }
     int placeNum() const { return m_settings[SettingKey::MaxPlace]; }
+    int sigDigits() const { return m_settings[SettingKey::SigDigits]; }
     int winPos() const { return m_settings[SettingKey::WinPos]; }
     int front() const { return m_settings[SettingKey::Front]; }
     int unitSeries() const { return m_settings[SettingKey::UnitSeries]; }
@@ -129,8 +130,17 @@ private:
         int target = -1;
         QString typed;
         QString result;
+        double value = 0.0;  // the result before it was rounded (NaN for a digit string)
     };
     std::optional<ShownResult> m_shownResult;
+    // A result that a swap put into the value box, kept unrounded: while the
+    // box holds its text unchanged, the conversion uses the value itself,
+    // so the value comes back exactly. Any edit of the box drops it.
+    struct KeptValue {
+        QString text;
+        double value = 0.0;
+    };
+    std::optional<KeptValue> m_kept;
 
     // Controls.
     QGroupBox *frmBeforeConvert = nullptr;

@@ -535,6 +535,18 @@ private:
             failOutOfRange(shown(start));
         if (order < -kMaxDecimalOrder)
             return result;
+        if (digits.size() <= 18 && scale >= -18 && scale <= 0) {
+            // The everyday case, without a detour through big numbers.
+            unsigned long n = 0;
+            for (const char d : digits)
+                n = n * 10 + static_cast<unsigned long>(d - '0');
+            unsigned long den = 1;
+            for (long k = 0; k < -scale; ++k)
+                den *= 10;
+            mpq_set_ui(result.value.get_mpq_t(), n, den);
+            result.value.canonicalize();
+            return result;
+        }
         mpz_class n(digits, 10);
         result.value = mpq_class(n);
         if (scale > 0)
@@ -619,6 +631,19 @@ private:
     mpq_class number()
     {
         const qsizetype start = m_pos;
+        // A plain number without 十 百 千 万 億 兆 after it.
+        if (isDigit(c(m_pos)) || c(m_pos) == u'.' || c(m_pos) == u',') {
+            if (std::optional<Literal> l = literal()) {
+                if (smallMultiplier(c(m_pos)) == 0 && largeMultiplier(c(m_pos)) == 0) {
+                    m_literalStart = start;
+                    m_literalEnd = m_pos;
+                    if (l->whole && m_mixedAllowed)
+                        l->value += mixedFraction();
+                    return std::move(l->value);
+                }
+            }
+            m_pos = start;
+        }
         mpq_class total = 0;
         int last = 4;
         bool any = false;
@@ -745,8 +770,11 @@ double NearestDouble(const mpq_class &value, QStringView shown)
     const int sign = sgn(value);
     if (sign == 0)
         return 0.0;
-    mpz_class num = abs(value.get_num());
     const mpz_class &den = value.get_den();
+    constexpr std::size_t kExactBits = 53;
+    if (mpz_sizeinbase(value.get_num_mpz_t(), 2) <= kExactBits && mpz_sizeinbase(den.get_mpz_t(), 2) <= kExactBits)
+        return value.get_num().get_d() / den.get_d();  // both exact: one correctly rounded division
+    mpz_class num = abs(value.get_num());
     // q = floor(num * 2^k / den) with at least 55 bits, and a sticky bit.
     const long k = 55
         - (static_cast<long>(mpz_sizeinbase(num.get_mpz_t(), 2))
@@ -840,13 +868,13 @@ public:
             const qsizetype into = intoWordAt(m_pos);
             if (into == 0 && valueStartsAt(m_pos))
                 continue;
-            const NameMatch unit = unitAt(m_pos);
+            NameMatch unit = unitAt(m_pos);
             if (into > 0 && into >= unit.length) {
                 m_pos += into;
                 skipBlanks();
                 readTarget(query, true);
             } else if (unit.length > 0) {
-                readTarget(query, false);
+                readTarget(query, false, std::move(unit));
             } else {
                 unknownUnit(m_pos);
             }
@@ -881,7 +909,7 @@ private:
             const QStringView word(w);
             if (i + word.size() > size())
                 continue;
-            if (m_folded.mid(i, word.size()).compare(word, Qt::CaseInsensitive) != 0)
+            if (QStringView(m_folded).mid(i, word.size()).compare(word, Qt::CaseInsensitive) != 0)
                 continue;
             if (isAsciiLetter(word.back().unicode()) && isAsciiLetter(c(i + word.size())))
                 continue;
@@ -959,7 +987,7 @@ private:
         m_pos = reader.position();
         term.valueText = trimmedText(m_text.mid(start, m_pos - start));
         skipBlanks();
-        const NameMatch unit = unitAt(m_pos);
+        NameMatch unit = unitAt(m_pos);
         if (unit.length == 0) {
             if (m_pos >= size())
                 throw ValueFailure(ValueFault::NoUnit, u"値「%1」の後に単位がありません。"_s.arg(term.valueText),
@@ -967,14 +995,14 @@ private:
             unknownUnit(m_pos);
         }
         term.name = m_text.mid(m_pos, unit.length).toString();
-        term.matches = unit.matches;
+        term.matches = std::move(unit.matches);
         m_pos += unit.length;
         return term;
     }
 
-    void readTarget(Query &query, bool afterInto)
+    void readTarget(Query &query, bool afterInto, std::optional<NameMatch> found = std::nullopt)
     {
-        const NameMatch unit = unitAt(m_pos);
+        NameMatch unit = found ? std::move(*found) : unitAt(m_pos);
         if (unit.length == 0) {
             if (m_pos >= size() && afterInto) {
                 const QString into = trimmedText(m_text.left(m_pos));
@@ -983,7 +1011,7 @@ private:
             unknownUnit(m_pos);
         }
         query.targetName = m_text.mid(m_pos, unit.length).toString();
-        query.targetMatches = unit.matches;
+        query.targetMatches = std::move(unit.matches);
         m_pos += unit.length;
         skipBlanks();
         // A closing particle: "6畳を平方メートルで".

@@ -222,9 +222,8 @@ TEST(ValueParserTest, SplitsQueriesIntoTermsAndTarget)
     for (const QueryCase &c : cases) {
         SCOPED_TRACE(c.text.toStdString());
         Query q;
-        ASSERT_NO_THROW(q = ParseQuery(c.text, names)) << FailureOf([&] { ParseQuery(c.text, names); })
-                                                              ->message()
-                                                              .toStdString();
+        ASSERT_NO_THROW(q = ParseQuery(c.text, names))
+            << FailureOf([&] { ParseQuery(c.text, names); })->message().toStdString();
         EXPECT_EQ(q.series, c.series);
         ASSERT_EQ(q.terms.size(), c.terms.size());
         for (std::size_t i = 0; i < c.terms.size(); ++i) {
@@ -274,8 +273,7 @@ TEST(ValueParserTest, SumsTermsInTheLastTermsUnit)
     EXPECT_EQ(v.unit, 0);
     EXPECT_EQ(ReadNumber(v.text), 1.0 / 3.0);
     units[1].Reciprocal = true;
-    EXPECT_EQ(FailureOf([&] { SumTerms(ParseQuery(u"5 ft 11 in"_s, names), units); })->fault(),
-              ValueFault::CannotSum);
+    EXPECT_EQ(FailureOf([&] { SumTerms(ParseQuery(u"5 ft 11 in"_s, names), units); })->fault(), ValueFault::CannotSum);
 }
 
 }  // namespace

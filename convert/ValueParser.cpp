@@ -818,6 +818,8 @@ double NearestDouble(const mpq_class &value, QStringView shown)
 mpq_class ReadValueExact(QStringView text)
 {
     const QString folded = foldedText(text);
+    if (std::all_of(folded.cbegin(), folded.cend(), [](QChar u) { return isBlank(u.unicode()); }))
+        throw ValueFailure(ValueFault::NoValue, u"値がありません"_s, text.toString());
     ValueReader reader(text, folded, 0, nullptr);
     return reader.read();
 }

@@ -58,7 +58,7 @@ enum class ValueFault {
     OutOfRange,      // beyond the double range, or a power too large to compute
     NotWholePower,   // "2^0.5"
     NoUnit,          // a value without a unit name in a query
-    NoValue,         // a query that does not start with a value
+    NoValue,         // an empty value, or a query that does not start with a value
     UnknownUnit,     // a name that no series holds
     NoTarget,        // an "into" word with no unit after it
     MixedSeries,     // terms of different series

@@ -162,6 +162,7 @@ TEST(ValueParserTest, RefusesWithThePlaceAndAReason)
         // Positions count what the user sees: a surrogate pair is one.
         {u"(𠮷)"_s, ValueFault::Unreadable, u"値「(𠮷)」の 2 文字目「𠮷」が読めません"_s, 2},
         {u"１２x"_s, ValueFault::Unreadable, u"値「１２x」の 3 文字目「x」が読めません"_s, 3},
+        {u"　"_s, ValueFault::NoValue, u"値がありません"_s, 0},
         {u"1*"_s, ValueFault::Unfinished, u"値「1*」は途中で終わっています"_s, 0},
         {u"(1+2"_s, ValueFault::Unfinished, u"値「(1+2」は途中で終わっています"_s, 0},
         {u"1/0"_s, ValueFault::DivisionByZero, u"値「1/0」は 0 で割っているため計算できません"_s, 0},
@@ -216,6 +217,7 @@ TEST(ValueParserTest, SplitsQueriesIntoTermsAndTarget)
         {u"1 shaku cm"_s, u"長さ"_s, {{1, u"尺"_s}}, u"センチメートル"_s},
         {u"2 shaku to 合"_s, u"体積"_s, {{2, u"勺"_s}}, u"合"_s},
         {u"3 to 合"_s, u"体積"_s, {{3, u"斗"_s}}, u"合"_s},
+        {u"1 寸 to shaku"_s, u"長さ"_s, {{1, u"寸"_s}}, u"尺"_s},
         {u"5- ft -> cm"_s, u"長さ"_s, {{-5, u"フィート"_s}}, u"センチメートル"_s},
     };
     const Names names;

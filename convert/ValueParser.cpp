@@ -4,6 +4,7 @@
 
 #include <QStringList>
 #include <QTextBoundaryFinder>
+#include <QVarLengthArray>
 
 #include <algorithm>
 #include <cfloat>
@@ -189,7 +190,8 @@ QString trimmedText(QStringView text)
     return text.mid(b, e - b).toString();
 }
 
-QString seriesList(const QStringList &series)
+template<typename List>
+QString seriesList(const List &series)
 {
     QStringList quoted;
     for (const QString &s : series)
@@ -544,7 +546,8 @@ private:
             for (long k = 0; k < -scale; ++k)
                 den *= 10;
             mpq_set_ui(result.value.get_mpq_t(), n, den);
-            result.value.canonicalize();
+            if (den != 1)
+                result.value.canonicalize();
             return result;
         }
         mpz_class n(digits, 10);
@@ -907,8 +910,11 @@ private:
     {
         static const char16_t *const words[] = {u"into", u"to", u"in", u"as", u"->", u"=>",
                                                 u"→",    u"=",  u"を", u"で", u"へ", u"に"};
+        const char16_t first = c(i) | (isAsciiLetter(c(i)) ? 0x20 : 0);
         for (const char16_t *w : words) {
             const QStringView word(w);
+            if (word.front().unicode() != first)
+                continue;
             if (i + word.size() > size())
                 continue;
             if (QStringView(m_folded).mid(i, word.size()).compare(word, Qt::CaseInsensitive) != 0)
@@ -1034,21 +1040,24 @@ private:
     qsizetype m_pos = 0;
 };
 
-QStringList seriesOf(const std::vector<UnitMatch> &matches)
+// The series a name is found in; seldom more than a few.
+using SeriesSet = QVarLengthArray<QString, 4>;
+
+SeriesSet seriesOf(const std::vector<UnitMatch> &matches)
 {
-    QStringList series;
+    SeriesSet series;
     for (const UnitMatch &m : matches)
         if (!series.contains(m.series))
-            series << m.series;
+            series.append(m.series);
     return series;
 }
 
-QStringList common(const QStringList &a, const QStringList &b)
+SeriesSet common(const SeriesSet &a, const SeriesSet &b)
 {
-    QStringList both;
+    SeriesSet both;
     for (const QString &s : a)
         if (b.contains(s))
-            both << s;
+            both.append(s);
     return both;
 }
 
@@ -1063,10 +1072,10 @@ QString unitIn(const std::vector<UnitMatch> &matches, const QString &series)
 // The one series every name of the query is in.
 void Settle(Query &query, QStringView onlySeries)
 {
-    QStringList shared = seriesOf(query.terms.front().matches);
+    SeriesSet shared = seriesOf(query.terms.front().matches);
     for (std::size_t i = 1; i < query.terms.size(); ++i) {
-        const QStringList next = seriesOf(query.terms[i].matches);
-        const QStringList both = common(shared, next);
+        const SeriesSet next = seriesOf(query.terms[i].matches);
+        const SeriesSet both = common(shared, next);
         if (both.isEmpty()) {
             const QueryTerm &a = query.terms.front();
             const QueryTerm &b = query.terms[i];
@@ -1082,11 +1091,12 @@ void Settle(Query &query, QStringView onlySeries)
             if (!seriesOf(term.matches).contains(only))
                 throw ValueFailure(ValueFault::WrongSeries,
                                    u"単位「%1」は単位系「%2」にありません。"_s.arg(term.name, only), term.name);
-        shared = QStringList{only};
+        shared.clear();
+        shared.append(only);
     }
     if (!query.targetName.isEmpty()) {
-        const QStringList targetSeries = seriesOf(query.targetMatches);
-        const QStringList both = common(shared, targetSeries);
+        const SeriesSet targetSeries = seriesOf(query.targetMatches);
+        const SeriesSet both = common(shared, targetSeries);
         if (both.isEmpty())
             throw ValueFailure(ValueFault::WrongSeries,
                                u"単位「%1」は単位系 %2 にありません。"_s.arg(query.targetName, seriesList(shared)),

@@ -169,6 +169,9 @@ TEST(ValueParserTest, RefusesWithThePlaceAndAReason)
         {u"0^-1"_s, ValueFault::DivisionByZero, u"値「0^-1」は 0 で割っているため計算できません"_s, 0},
         {u"1e400"_s, ValueFault::OutOfRange, u"値「1e400」は扱える範囲 (±1.79E+308) を超えています"_s, 0},
         {u"9^9^9"_s, ValueFault::OutOfRange, u"値「9^9^9」は扱える範囲 (±1.79E+308) を超えています"_s, 0},
+        // Japanese multipliers only in falling order, after a number.
+        {u"二千千"_s, ValueFault::Unreadable, u"値「二千千」の 3 文字目「千」が読めません"_s, 3},
+        {u"万"_s, ValueFault::Unreadable, u"値「万」の 1 文字目「万」が読めません"_s, 1},
         {u"2^0.5"_s, ValueFault::NotWholePower, u"値「2^0.5」の 2 文字目「^」のべき指数が整数ではありません"_s, 2},
     };
     for (const FailCase &c : cases) {
@@ -218,6 +221,10 @@ TEST(ValueParserTest, SplitsQueriesIntoTermsAndTarget)
         {u"2 shaku to 合"_s, u"体積"_s, {{2, u"勺"_s}}, u"合"_s},
         {u"3 to 合"_s, u"体積"_s, {{3, u"斗"_s}}, u"合"_s},
         {u"1 寸 to shaku"_s, u"長さ"_s, {{1, u"寸"_s}}, u"尺"_s},
+        // Full-width names are looked up in their plain form; "in" inside
+        // "into" is not an inch.
+        {u"５ｃｍ　ｍｍ"_s, u"長さ"_s, {{5, u"センチメートル"_s}}, u"ミリメートル"_s},
+        {u"5 ft into cm"_s, u"長さ"_s, {{5, u"フィート"_s}}, u"センチメートル"_s},
         {u"5- ft -> cm"_s, u"長さ"_s, {{-5, u"フィート"_s}}, u"センチメートル"_s},
     };
     const Names names;

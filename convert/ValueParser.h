@@ -35,6 +35,13 @@
 //     convert v.text (reads back as v.value) from unit v.unit into q.target
 //     (empty: every unit); show `text` as typed in the result line.
 // A value box: double v = ReadValue(text);  // may throw ValueFailure
+// The number-base series "進数" has digit strings, not values: its texts go
+// to the radix conversion as they are, never through this reader. A query's
+// plain value and unit names ("6 畳 平方メートル", "-40 セルシウス度
+// ファーレンハイト度") read as the separate words did before, so tovelconv's
+// arguments may be joined with blanks and parsed as one query. The lookup is asked for candidate names of every length up
+// to longestName() at each place a name may start, so it should answer a
+// miss without allocating where it can.
 //
 // ValueFailure::message() is Japanese and names the place of a fault:
 // "値「1//2」の 3 文字目「/」が読めません". Positions count the characters the

@@ -1,5 +1,6 @@
 #include "catalogue/forms/frmFind.h"
 
+#include "catalogue/UnitRecord.h"
 #include "settings/forms/FormLook.h"
 
 #include <QAbstractListModel>
@@ -48,7 +49,7 @@ public:
         if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount())
             return QVariant();
         const FoundUnit &unit = m_finder.unit(unitAt(index.row()));
-        return QVariant(unit.name + u" — "_s + unit.seriesName);
+        return QVariant(ShownName(unit.name) + u" — "_s + ShownName(unit.seriesName));
     }
 
 private:

@@ -3,6 +3,7 @@
 
 #include "catalogue/Cp932.h"
 #include "catalogue/SeriesText.h"
+#include "catalogue/UnitRecord.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,6 +15,7 @@
 #include <iconv.h>
 #include <limits>
 #include <string>
+#include <tuple>
 #include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
@@ -420,6 +422,25 @@ TEST(DecodeSeriesText, LargeFilesReadAsBothReadingsWeighedWhole)
         decoder.finish(want);
         EXPECT_TRUE(DecodeSeriesText(bytes) == want);
     }
+}
+
+// What the lists, the finder and the title show of a name: a name of 30 MiB
+// is cut (laid out whole on every paint, it froze the window).
+TEST(ShownName, LongNamesAreCut)
+{
+    const QString limit(kShownNameLength, u'm');
+    const QString ellipsis = u"…"_s;
+    const QString clef = u"𝄞"_s;  // two UTF-16 units
+    const std::vector<std::tuple<const char *, QString, QString>> cases = {
+        {"short", u"メートル"_s, u"メートル"_s},
+        {"as long as is shown", limit, limit},
+        {"one longer", limit + u"m"_s, limit.first(kShownNameLength - 1) + ellipsis},
+        {"30 MiB", QString(30 << 20, u'尺'), QString(kShownNameLength - 1, u'尺') + ellipsis},
+        {"a pair not split", limit.first(kShownNameLength - 2) + clef + u"m"_s,
+         limit.first(kShownNameLength - 2) + ellipsis},
+    };
+    for (const auto &[what, name, shown] : cases)
+        EXPECT_EQ(ShownName(name), shown) << what;
 }
 
 // The table compiled into the program decodes every byte and every pair of

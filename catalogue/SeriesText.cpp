@@ -141,11 +141,11 @@ constexpr bool isCp932RareLeadByte(unsigned char b)
     return b >= 0x99;
 }
 
-// The weights are looked up, not worked out per character: the loader weighs
-// every byte of a file that may be 128 MiB.
+// The loader weighs every byte of a file that may be 128 MiB: the weights of
+// the CP932 characters are looked up, those of UTF-8 ones take the usual
+// characters first.
 
-// A UTF-8 character's weight per byte, for every code point below 0x10000.
-// Half-width katakana weigh little in CP932 because any two bytes from 0xA1
+// A UTF-8 character's weight per byte. Half-width katakana weigh little in CP932 because any two bytes from 0xA1
 // to 0xDF spell some; in UTF-8 their three bytes (0xEF lead, which CP932
 // leaves unassigned) leave no doubt.
 constexpr long long utf8WeightOf(char32_t c)
@@ -153,12 +153,13 @@ constexpr long long utf8WeightOf(char32_t c)
     return c >= 0xFF61 && c <= 0xFF9F ? kJapanese : weightOf(c);
 }
 
-constexpr auto kUtf8Weights = [] {
-    std::array<signed char, 0x10000> weights{};
-    for (char32_t c = 0; c < 0x10000; ++c)
-        weights[c] = static_cast<signed char>(utf8WeightOf(c));
-    return weights;
-}();
+// The same, quick for what Japanese text is mostly made of.
+inline long long utf8Weight(char32_t c)
+{
+    if ((c >= 0x4E00 && c <= 0x9FFF) || (c >= 0x3000 && c <= 0x30FF))
+        return kJapanese;
+    return utf8WeightOf(c);
+}
 
 // What a CP932 byte alone adds to the CP932 reading's score; and for a lead
 // byte and a trail byte, their character (low 16 bits, 0 where they make
@@ -253,7 +254,7 @@ qsizetype walkUtf8(const char *data, qsizetype n, bool final, Reading *r, char16
             continue;
         }
         if constexpr (Weigh)
-            score += (cp < 0x10000 ? kUtf8Weights[cp] : utf8WeightOf(cp)) * length;
+            score += utf8Weight(cp) * length;
         if constexpr (Decode) {
             if (cp >= 0x10000) {
                 *o++ = static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));

@@ -98,38 +98,41 @@ constexpr bool isCjkIdeograph(char32_t c)
 struct Range {
     char32_t first;
     char32_t last;
+    signed char weight;
 };
 
-// What Japanese text is made of, besides the kanji.
-constexpr Range kJapaneseRanges[] = {
-    {0x2010, 0x206F},  // ‐ — ‘ ’ “ ” … ‰ ′ ″ ※
-    {0x2100, 0x218F},  // ℃ ℉ № Å, Roman numerals Ⅳ
-    {0x2190, 0x22FF},  // arrows, mathematical operators
-    {0x2460, 0x24FF},  // ① ⑳
-    {0x2500, 0x26FF},  // box drawing, ■ △ ★ ♪
-    {0x3000, 0x30FF},  // CJK punctuation, hiragana, katakana
-    {0x31F0, 0x31FF},  // small katakana
-    {0x3200, 0x33FF},  // enclosed and squared forms: ㈱ ㍉ ㎡
-    {0xFF01, 0xFF60},  // full-width ASCII
-    {0xFFE0, 0xFFE6},  // full-width ￠ ￡ ￥
+// The weight of every character that weighs other than kForeign; the first
+// range that holds a character gives its weight.
+constexpr Range kWeights[] = {
+    {kReplacement, kReplacement, kUndecodable},
+    {0x4E00, 0x9FFF, kJapanese},  // kanji
+    {0x3400, 0x4DBF, kJapanese},
+    {0xF900, 0xFAFF, kJapanese},
+    {0x3000, 0x30FF, kJapanese},  // CJK punctuation, hiragana, katakana
+    {0x2010, 0x206F, kJapanese},  // ‐ — ‘ ’ “ ” … ‰ ′ ″ ※
+    {0x2100, 0x218F, kJapanese},  // ℃ ℉ № Å, Roman numerals Ⅳ
+    {0x2190, 0x22FF, kJapanese},  // arrows, mathematical operators
+    {0x2460, 0x24FF, kJapanese},  // ① ⑳
+    {0x2500, 0x26FF, kJapanese},  // box drawing, ■ △ ★ ♪
+    {0x31F0, 0x31FF, kJapanese},  // small katakana
+    {0x3200, 0x33FF, kJapanese},  // enclosed and squared forms: ㈱ ㍉ ㎡
+    {0xFF01, 0xFF60, kJapanese},  // full-width ASCII
+    {0xFFE0, 0xFFE6, kJapanese},  // full-width ￠ ￡ ￥
+    {0xFF61, 0xFF9F, kHalfWidth},
+    {0xA1, 0xBF, kSymbol},
+    {0xD7, 0xD7, kSymbol},
+    {0xF7, 0xF7, kSymbol},
+    {0x0370, 0x03FF, kSymbol},
+    {0x7F, 0xA0, kUnlikely},
+    {0xE000, 0xF8FF, kUnlikely},
 };
 
 constexpr long long weightOf(char32_t c)
 {
-    if (c == kReplacement)
-        return kUndecodable;
-    if (isCjkIdeograph(c))
-        return kJapanese;
-    for (const Range &range : kJapaneseRanges) {
+    for (const Range &range : kWeights) {
         if (c >= range.first && c <= range.last)
-            return kJapanese;
+            return range.weight;
     }
-    if (c >= 0xFF61 && c <= 0xFF9F)
-        return kHalfWidth;
-    if ((c >= 0xA1 && c <= 0xBF) || c == 0xD7 || c == 0xF7 || (c >= 0x0370 && c <= 0x03FF))
-        return kSymbol;
-    if ((c >= 0x7F && c <= 0xA0) || (c >= 0xE000 && c <= 0xF8FF))
-        return kUnlikely;
     return kForeign;
 }
 
@@ -141,24 +144,33 @@ constexpr bool isCp932RareLeadByte(unsigned char b)
     return b >= 0x99;
 }
 
-// The loader weighs every byte of a file that may be 128 MiB: the weights of
-// the CP932 characters are looked up, those of UTF-8 ones take the usual
-// characters first.
-
-// A UTF-8 character's weight per byte. Half-width katakana weigh little in CP932 because any two bytes from 0xA1
-// to 0xDF spell some; in UTF-8 their three bytes (0xEF lead, which CP932
-// leaves unassigned) leave no doubt.
+// A UTF-8 character's weight per byte. Half-width katakana weigh little in
+// CP932 because any two bytes from 0xA1 to 0xDF spell some; in UTF-8 their
+// three bytes (0xEF lead, which CP932 leaves unassigned) leave no doubt.
 constexpr long long utf8WeightOf(char32_t c)
 {
     return c >= 0xFF61 && c <= 0xFF9F ? kJapanese : weightOf(c);
 }
 
-// The same, quick for what Japanese text is mostly made of.
+// The loader weighs every byte of a file that may be 128 MiB: the weights are
+// looked up. For UTF-8, every code point below 0x10000, filled range by range
+// (the last range filled wins, so they are filled from the last).
+constexpr auto kUtf8Weights = [] {
+    std::array<signed char, 0x10000> weights{};
+    for (auto range = std::rbegin(kWeights); range != std::rend(kWeights); ++range) {
+        for (char32_t c = range->first; c <= range->last; ++c)
+            weights[c] = range->weight;
+    }
+    for (char32_t c = 0xFF61; c <= 0xFF9F; ++c)
+        weights[c] = kJapanese;
+    return weights;
+}();
+static_assert(kUtf8Weights[0x5358] == utf8WeightOf(0x5358) && kUtf8Weights[0xFF71] == utf8WeightOf(0xFF71)
+              && kUtf8Weights[0xB0] == utf8WeightOf(0xB0) && kUtf8Weights[0xE9] == utf8WeightOf(0xE9));
+
 inline long long utf8Weight(char32_t c)
 {
-    if ((c >= 0x4E00 && c <= 0x9FFF) || (c >= 0x3000 && c <= 0x30FF))
-        return kJapanese;
-    return utf8WeightOf(c);
+    return c < 0x10000 ? kUtf8Weights[c] : utf8WeightOf(c);
 }
 
 // What a CP932 byte alone adds to the CP932 reading's score; and for a lead

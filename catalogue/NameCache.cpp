@@ -1,6 +1,7 @@
 #include "catalogue/NameCache.h"
 
 #include "catalogue/UnitFile.h"
+#include "files/SafeFile.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -8,7 +9,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
-#include <QSaveFile>
 
 #include <cstring>
 #include <fcntl.h>
@@ -143,12 +143,14 @@ std::vector<CachedSeriesFile> ReadCache(const QString &cacheFile, const QString 
 // written costs only speed.
 void WriteNameCache(const QString &cacheFile, const QByteArray &bytes)
 {
-    QDir().mkpath(QFileInfo(cacheFile).absolutePath());
-    QSaveFile file(cacheFile);
-    if (!file.open(QIODevice::WriteOnly))
+    // The cache folder is private (0700) and both the folder and the file
+    // must be the user's own: a cache planted by someone else, or a link in
+    // its place, is never written through.
+    if (SafeFile::MakePrivateFolder(QFileInfo(cacheFile).absolutePath()) != SafeFile::Outcome::Written)
         return;
-    if (file.write(bytes) == bytes.size())
-        file.commit();
+    SafeFile::Options options;
+    options.newFileMode = 0600;
+    SafeFile::Replace(cacheFile, bytes, options);
 }
 
 }  // namespace

@@ -1,10 +1,13 @@
 #include "catalogue/SeriesText.h"
 
-#include <QStringDecoder>
-#include <QSysInfo>
+#include "catalogue/Cp932.h"
+
+#include <QtGlobal>
 
 #include <algorithm>
-#include <iconv.h>
+#include <array>
+#include <cstring>
+#include <iterator>
 #include <vector>
 
 namespace {
@@ -66,171 +69,12 @@ int utf8Sequence(const unsigned char *p, const unsigned char *end, char32_t *cod
     return more + 1;
 }
 
-// Every well-formed sequence becomes its character; every other byte U+FFFD.
-// Appends to out and returns the bytes used: all of them when final, else
-// all but a sequence that the bytes to come may complete.
-qsizetype decodeUtf8(const char *data, qsizetype n, bool final, QString &out)
+// Whether the eight bytes at p are all ASCII.
+inline bool eightAscii(const unsigned char *p)
 {
-    const auto *const start = reinterpret_cast<const unsigned char *>(data);
-    const auto *p = start;
-    const auto *const end = p + n;
-    // Every byte gives at most one UTF-16 unit; four bytes at most two.
-    const qsizetype before = out.size();
-    out.resize(before + n);
-    char16_t *o = reinterpret_cast<char16_t *>(out.data()) + before;
-    char16_t *const outStart = o;
-    while (p < end) {
-        if (!final && *p >= 0x80 && end - p < 4)
-            break;
-        char32_t cp = 0;
-        const int length = utf8Sequence(p, end, &cp);
-        if (length == 0) {
-            *o++ = kReplacement;
-            ++p;
-            continue;
-        }
-        if (cp >= 0x10000) {
-            *o++ = static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
-            *o++ = static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
-        } else {
-            *o++ = static_cast<char16_t>(cp);
-        }
-        p += length;
-    }
-    out.truncate(before + (o - outStart));
-    return p - start;
-}
-
-// ---------------------------------------------------------------------------
-// CP932
-
-bool isCp932LeadByte(unsigned char b)
-{
-    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
-}
-
-// Lead bytes of the rare kanji: the second level of JIS kanji (from 0x989F)
-// and the extensions after it. The bytes of UTF-8 Japanese text, read as
-// CP932, fall here: 0xE3 to 0xE9 lead every kana and kanji in UTF-8.
-bool isCp932RareLeadByte(unsigned char b)
-{
-    return b >= 0x99;
-}
-
-// CP932 is stateless: every character is one byte or a lead byte and a
-// trail byte. The whole mapping is taken once from the system's converter
-// (glibc iconv "CP932", or Qt's "windows-31j" where iconv lacks it) into a
-// table, which makes decoding a plain lookup. 0 marks what does not decode.
-class Cp932Table {
-public:
-    static const Cp932Table &instance()
-    {
-        static const Cp932Table table;
-        return table;
-    }
-
-    char16_t single(unsigned char b) const { return m_single[b]; }
-    char16_t pair(unsigned char lead, unsigned char trail) const { return m_pair[(lead - 0x80) * 256 + trail]; }
-
-private:
-    Cp932Table() : m_single(256, 0), m_pair(128 * 256, 0)
-    {
-        for (int b = 0; b < 0x80; ++b)
-            m_single[b] = static_cast<char16_t>(b);
-        const char *target = QSysInfo::ByteOrder == QSysInfo::LittleEndian ? "UTF-16LE" : "UTF-16BE";
-        iconv_t cd = iconv_open(target, "CP932");
-        if (cd != reinterpret_cast<iconv_t>(-1)) {
-            fill([cd](const char *bytes, size_t length) -> char16_t {
-                char *in = const_cast<char *>(bytes);
-                size_t inLeft = length;
-                char16_t out[4] = {};
-                char *outPtr = reinterpret_cast<char *>(out);
-                size_t outLeft = sizeof out;
-                const size_t rc = iconv(cd, &in, &inLeft, &outPtr, &outLeft);
-                iconv(cd, nullptr, nullptr, nullptr, nullptr);
-                const bool one = rc != static_cast<size_t>(-1) && inLeft == 0
-                    && outLeft == sizeof out - sizeof(char16_t);
-                return one ? out[0] : 0;
-            });
-            iconv_close(cd);
-        } else {
-            // Qt's decoder gives U+001A for what it cannot map.
-            QStringDecoder decoder("windows-31j", QStringConverter::Flag::Stateless);
-            fill([&decoder](const char *bytes, size_t length) -> char16_t {
-                const QString s = decoder(QByteArrayView(bytes, static_cast<qsizetype>(length)));
-                if (s.size() != 1 || s.at(0) == QChar(0x1A) || s.at(0) == QChar(kReplacement))
-                    return 0;
-                return s.at(0).unicode();
-            });
-        }
-    }
-
-    template<typename Decode>
-    void fill(Decode decode)
-    {
-        for (int b = 0x80; b < 0x100; ++b) {
-            const char one = static_cast<char>(b);
-            if (!isCp932LeadByte(static_cast<unsigned char>(b)))
-                m_single[b] = decode(&one, 1);
-        }
-        for (int lead = 0x80; lead < 0x100; ++lead) {
-            if (!isCp932LeadByte(static_cast<unsigned char>(lead)))
-                continue;
-            // Trail bytes are 0x40 to 0xFC; below that a byte is never
-            // part of a character.
-            for (int trail = 0x40; trail < 0x100; ++trail) {
-                const char two[2] = {static_cast<char>(lead), static_cast<char>(trail)};
-                m_pair[(lead - 0x80) * 256 + trail] = decode(two, 2);
-            }
-        }
-    }
-
-    std::vector<char16_t> m_single;
-    std::vector<char16_t> m_pair;
-};
-
-// Walks the CP932 characters of the bytes: visit(character, bytes, lead)
-// for each, with character 0 for a byte that does not start one. A byte that
-// does not start a character is taken alone and decoding goes on with the
-// next byte, so a lead byte before a comma or a quotation mark loses only
-// itself. Returns the bytes visited: all of them when final, else all but a
-// last lead byte, whose trail byte may come with the next bytes.
-template<typename Visit>
-qsizetype forEachCp932(const char *data, qsizetype n, bool final, Visit visit)
-{
-    const Cp932Table &table = Cp932Table::instance();
-    const auto *p = reinterpret_cast<const unsigned char *>(data);
-    qsizetype i = 0;
-    while (i < n) {
-        const unsigned char b = p[i];
-        if (!final && i + 1 == n && isCp932LeadByte(b))
-            break;
-        if (b < 0x80) {
-            visit(static_cast<char16_t>(b), 1, b);
-            ++i;
-        } else if (isCp932LeadByte(b) && i + 1 < n && table.pair(b, p[i + 1]) != 0) {
-            visit(table.pair(b, p[i + 1]), 2, b);
-            i += 2;
-        } else {
-            visit(table.single(b), 1, b);
-            ++i;
-        }
-    }
-    return i;
-}
-
-// Appends to out, as decodeUtf8 does.
-qsizetype decodeCp932(const char *data, qsizetype n, bool final, QString &out)
-{
-    // Every byte gives at most one UTF-16 unit.
-    const qsizetype before = out.size();
-    out.resize(before + n);
-    char16_t *o = reinterpret_cast<char16_t *>(out.data()) + before;
-    char16_t *const outStart = o;
-    const qsizetype used = forEachCp932(data, n, final,
-                                        [&o](char16_t c, int, unsigned char) { *o++ = c != 0 ? c : kReplacement; });
-    out.truncate(before + (o - outStart));
-    return used;
+    quint64 word;
+    std::memcpy(&word, p, sizeof word);
+    return (word & 0x8080808080808080ULL) == 0;
 }
 
 // ---------------------------------------------------------------------------
@@ -246,7 +90,7 @@ constexpr long long kHalfWidth = 2;  // half-width katakana
 constexpr long long kRareKanji = 3;  // second-level kanji read from CP932
 constexpr long long kJapanese = 4;   // kana, kanji, full-width forms, ℃, Ⅳ, ①, ※
 
-bool isCjkIdeograph(char32_t c)
+constexpr bool isCjkIdeograph(char32_t c)
 {
     return (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0x3400 && c <= 0x4DBF) || (c >= 0xF900 && c <= 0xFAFF);
 }
@@ -254,56 +98,157 @@ bool isCjkIdeograph(char32_t c)
 struct Range {
     char32_t first;
     char32_t last;
+    signed char weight;
 };
 
-// What Japanese text is made of, besides the kanji.
-constexpr Range kJapaneseRanges[] = {
-    {0x2010, 0x206F},  // ‐ — ‘ ’ “ ” … ‰ ′ ″ ※
-    {0x2100, 0x218F},  // ℃ ℉ № Å, Roman numerals Ⅳ
-    {0x2190, 0x22FF},  // arrows, mathematical operators
-    {0x2460, 0x24FF},  // ① ⑳
-    {0x2500, 0x26FF},  // box drawing, ■ △ ★ ♪
-    {0x3000, 0x30FF},  // CJK punctuation, hiragana, katakana
-    {0x31F0, 0x31FF},  // small katakana
-    {0x3200, 0x33FF},  // enclosed and squared forms: ㈱ ㍉ ㎡
-    {0xFF01, 0xFF60},  // full-width ASCII
-    {0xFFE0, 0xFFE6},  // full-width ￠ ￡ ￥
+// The weight of every character that weighs other than kForeign; the first
+// range that holds a character gives its weight.
+constexpr Range kWeights[] = {
+    {kReplacement, kReplacement, kUndecodable},
+    {0x4E00, 0x9FFF, kJapanese},  // kanji
+    {0x3400, 0x4DBF, kJapanese},
+    {0xF900, 0xFAFF, kJapanese},
+    {0x3000, 0x30FF, kJapanese},  // CJK punctuation, hiragana, katakana
+    {0x2010, 0x206F, kJapanese},  // ‐ — ‘ ’ “ ” … ‰ ′ ″ ※
+    {0x2100, 0x218F, kJapanese},  // ℃ ℉ № Å, Roman numerals Ⅳ
+    {0x2190, 0x22FF, kJapanese},  // arrows, mathematical operators
+    {0x2460, 0x24FF, kJapanese},  // ① ⑳
+    {0x2500, 0x26FF, kJapanese},  // box drawing, ■ △ ★ ♪
+    {0x31F0, 0x31FF, kJapanese},  // small katakana
+    {0x3200, 0x33FF, kJapanese},  // enclosed and squared forms: ㈱ ㍉ ㎡
+    {0xFF01, 0xFF60, kJapanese},  // full-width ASCII
+    {0xFFE0, 0xFFE6, kJapanese},  // full-width ￠ ￡ ￥
+    {0xFF61, 0xFF9F, kHalfWidth},
+    {0xA1, 0xBF, kSymbol},
+    {0xD7, 0xD7, kSymbol},
+    {0xF7, 0xF7, kSymbol},
+    {0x0370, 0x03FF, kSymbol},
+    {0x7F, 0xA0, kUnlikely},
+    {0xE000, 0xF8FF, kUnlikely},
 };
 
-long long weightOf(char32_t c)
+constexpr long long weightOf(char32_t c)
 {
-    if (c == kReplacement)
-        return kUndecodable;
-    if (isCjkIdeograph(c))
-        return kJapanese;
-    for (const Range &range : kJapaneseRanges) {
+    for (const Range &range : kWeights) {
         if (c >= range.first && c <= range.last)
-            return kJapanese;
+            return range.weight;
     }
-    if (c >= 0xFF61 && c <= 0xFF9F)
-        return kHalfWidth;
-    if ((c >= 0xA1 && c <= 0xBF) || c == 0xD7 || c == 0xF7 || (c >= 0x0370 && c <= 0x03FF))
-        return kSymbol;
-    if ((c >= 0x7F && c <= 0xA0) || (c >= 0xE000 && c <= 0xF8FF))
-        return kUnlikely;
     return kForeign;
 }
+
+// Lead bytes of the rare kanji: the second level of JIS kanji (from 0x989F)
+// and the extensions after it. The bytes of UTF-8 Japanese text, read as
+// CP932, fall here: 0xE3 to 0xE9 lead every kana and kanji in UTF-8.
+constexpr bool isCp932RareLeadByte(unsigned char b)
+{
+    return b >= 0x99;
+}
+
+// A UTF-8 character's weight per byte. Half-width katakana weigh little in
+// CP932 because any two bytes from 0xA1 to 0xDF spell some; in UTF-8 their
+// three bytes (0xEF lead, which CP932 leaves unassigned) leave no doubt.
+constexpr long long utf8WeightOf(char32_t c)
+{
+    return c >= 0xFF61 && c <= 0xFF9F ? kJapanese : weightOf(c);
+}
+
+// The loader weighs every byte of a file that may be 128 MiB: the weights are
+// looked up. For UTF-8, every code point below 0x10000, filled range by range
+// (the last range filled wins, so they are filled from the last).
+constexpr auto kUtf8Weights = [] {
+    std::array<signed char, 0x10000> weights{};
+    for (auto range = std::rbegin(kWeights); range != std::rend(kWeights); ++range) {
+        for (char32_t c = range->first; c <= range->last; ++c)
+            weights[c] = range->weight;
+    }
+    for (char32_t c = 0xFF61; c <= 0xFF9F; ++c)
+        weights[c] = kJapanese;
+    return weights;
+}();
+static_assert(kUtf8Weights[0x5358] == utf8WeightOf(0x5358) && kUtf8Weights[0xFF71] == utf8WeightOf(0xFF71)
+              && kUtf8Weights[0xB0] == utf8WeightOf(0xB0) && kUtf8Weights[0xE9] == utf8WeightOf(0xE9));
+
+inline long long utf8Weight(char32_t c)
+{
+    return c < 0x10000 ? kUtf8Weights[c] : utf8WeightOf(c);
+}
+
+// What a CP932 byte alone adds to the CP932 reading's score; and for a lead
+// byte and a trail byte, their character (low 16 bits, 0 where they make
+// none) and what it adds (the byte above), looked up at once. Second-level
+// kanji count as rare: they are what UTF-8 Japanese text spells in CP932.
+constexpr auto kCp932SingleWeights = [] {
+    std::array<signed char, 0x80> weights{};
+    for (int b = 0x80; b < 0x100; ++b) {
+        const char16_t c = Cp932Single(static_cast<unsigned char>(b));
+        weights[b - 0x80] = static_cast<signed char>(c == 0 ? kUndecodable : weightOf(c));
+    }
+    return weights;
+}();
+
+// The row of each lead byte in kCp932PairEntries; -1 for other bytes.
+constexpr auto kCp932Rows = [] {
+    std::array<short, 0x100> rows{};
+    for (int b = 0; b < 0x100; ++b)
+        rows[b] = static_cast<short>(
+            IsCp932LeadByte(static_cast<unsigned char>(b)) ? Cp932LeadRow(static_cast<unsigned char>(b)) : -1);
+    return rows;
+}();
+
+constexpr auto kCp932PairEntries = [] {
+    std::array<quint32, std::size(kCp932Pairs) / kCp932Trails * 0x100> entries{};
+    for (int lead = 0x80; lead < 0x100; ++lead) {
+        const auto l = static_cast<unsigned char>(lead);
+        if (!IsCp932LeadByte(l))
+            continue;
+        for (int trail = 0; trail < 0x100; ++trail) {
+            const char16_t c = Cp932Pair(l, static_cast<unsigned char>(trail));
+            if (c == 0)
+                continue;
+            const long long weight = (isCjkIdeograph(c) && isCp932RareLeadByte(l) ? kRareKanji : weightOf(c)) * 2;
+            entries[Cp932LeadRow(l) * 0x100 + trail] = quint32(static_cast<quint8>(weight)) << 16 | c;
+        }
+    }
+    return entries;
+}();
 
 struct Reading {
     long long score = 0;
     bool clean = true;  // every byte decoded
 };
 
-// Adds the weight of the bytes to r; returns the bytes weighed, as
-// decodeUtf8 does.
-qsizetype weighUtf8(const char *data, qsizetype n, bool final, Reading &r)
+// ---------------------------------------------------------------------------
+// Walking the bytes: weighing a reading, decoding it, or both at once
+
+// Walks the UTF-8 characters of the bytes: adds their weight to r when
+// weighing, appends their text at o when decoding. Every well-formed
+// sequence is a character; every other byte one U+FFFD (every byte gives at
+// most one UTF-16 unit, four bytes at most two). Returns the bytes walked:
+// all of them when final, else all but a sequence that the bytes to come may
+// complete.
+template<bool Weigh, bool Decode>
+qsizetype walkUtf8(const char *data, qsizetype n, bool final, Reading *r, char16_t **out)
 {
     const auto *const start = reinterpret_cast<const unsigned char *>(data);
     const auto *p = start;
     const auto *const end = p + n;
+    long long score = Weigh ? r->score : 0;
+    bool clean = Weigh ? r->clean : true;
+    char16_t *o = Decode ? *out : nullptr;
     while (p < end) {
         if (*p < 0x80) {  // ASCII weighs nothing either way
-            ++p;
+            if (end - p >= 8 && eightAscii(p)) {
+                if constexpr (Decode) {
+                    for (int k = 0; k < 8; ++k)
+                        o[k] = p[k];
+                    o += 8;
+                }
+                p += 8;
+            } else {
+                if constexpr (Decode)
+                    *o++ = *p;
+                ++p;
+            }
             continue;
         }
         if (!final && end - p < 4)
@@ -311,35 +256,131 @@ qsizetype weighUtf8(const char *data, qsizetype n, bool final, Reading &r)
         char32_t cp = 0;
         const int length = utf8Sequence(p, end, &cp);
         if (length == 0) {
-            r.score += kUndecodable;
-            r.clean = false;
+            if constexpr (Weigh) {
+                score += kUndecodable;
+                clean = false;
+            }
+            if constexpr (Decode)
+                *o++ = kReplacement;
             ++p;
-        } else {
-            // Half-width katakana weigh little because in CP932 any two
-            // bytes from 0xA1 to 0xDF spell some; in UTF-8 their three
-            // bytes (0xEF lead, which CP932 leaves unassigned) leave no doubt.
-            const bool halfWidth = cp >= 0xFF61 && cp <= 0xFF9F;
-            r.score += (halfWidth ? kJapanese : weightOf(cp)) * length;
-            p += length;
+            continue;
         }
+        if constexpr (Weigh)
+            score += utf8Weight(cp) * length;
+        if constexpr (Decode) {
+            if (cp >= 0x10000) {
+                *o++ = static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+                *o++ = static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+            } else {
+                *o++ = static_cast<char16_t>(cp);
+            }
+        }
+        p += length;
     }
+    if constexpr (Weigh) {
+        r->score = score;
+        r->clean = clean;
+    }
+    if constexpr (Decode)
+        *out = o;
     return p - start;
+}
+
+// The same for CP932. A byte that does not start a character is taken alone
+// (U+FFFD) and decoding goes on with the next byte, so a lead byte before a
+// comma or a quotation mark loses only itself. When not final, a last lead
+// byte waits for its trail byte.
+template<bool Weigh, bool Decode>
+qsizetype walkCp932(const char *data, qsizetype n, bool final, Reading *r, char16_t **out)
+{
+    const auto *const p = reinterpret_cast<const unsigned char *>(data);
+    long long score = Weigh ? r->score : 0;
+    bool clean = Weigh ? r->clean : true;
+    char16_t *o = Decode ? *out : nullptr;
+    qsizetype i = 0;
+    while (i < n) {
+        const unsigned char b = p[i];
+        if (b < 0x80) {
+            if (i + 8 <= n && eightAscii(p + i)) {
+                if constexpr (Decode) {
+                    for (int k = 0; k < 8; ++k)
+                        o[k] = p[i + k];
+                    o += 8;
+                }
+                i += 8;
+            } else {
+                if constexpr (Decode)
+                    *o++ = b;
+                ++i;
+            }
+            continue;
+        }
+        if (const int row = kCp932Rows[b]; row >= 0) {
+            if (i + 1 == n) {
+                if (!final)
+                    break;
+            } else {
+                const quint32 entry = kCp932PairEntries[row * 0x100 + p[i + 1]];
+                if (entry != 0) {
+                    if constexpr (Weigh)
+                        score += static_cast<qint8>(entry >> 16);
+                    if constexpr (Decode)
+                        *o++ = static_cast<char16_t>(entry);
+                    i += 2;
+                    continue;
+                }
+            }
+        }
+        const char16_t c = Cp932Single(b);
+        if constexpr (Weigh) {
+            score += kCp932SingleWeights[b - 0x80];
+            clean = clean && c != 0;
+        }
+        if constexpr (Decode)
+            *o++ = c != 0 ? c : kReplacement;
+        ++i;
+    }
+    if constexpr (Weigh) {
+        r->score = score;
+        r->clean = clean;
+    }
+    if constexpr (Decode)
+        *out = o;
+    return i;
+}
+
+qsizetype weighUtf8(const char *data, qsizetype n, bool final, Reading &r)
+{
+    return walkUtf8<true, false>(data, n, final, &r, nullptr);
 }
 
 qsizetype weighCp932(const char *data, qsizetype n, bool final, Reading &r)
 {
-    return forEachCp932(data, n, final, [&r](char16_t c, int length, unsigned char lead) {
-        if (lead < 0x80)
-            return;
-        if (c == 0) {
-            r.score += kUndecodable;
-            r.clean = false;
-        } else if (length == 2 && isCjkIdeograph(c) && isCp932RareLeadByte(lead)) {
-            r.score += kRareKanji * length;
-        } else {
-            r.score += weightOf(c) * length;
-        }
-    });
+    return walkCp932<true, false>(data, n, final, &r, nullptr);
+}
+
+// Appends the text of the bytes to out (weighing them into r as well when r
+// is given); returns the bytes used, as the walk does.
+template<bool Weigh, typename Walk>
+qsizetype decodeInto(const char *data, qsizetype n, bool final, QString &out, Reading *r, Walk walk)
+{
+    const qsizetype before = out.size();
+    out.resize(before + n);
+    char16_t *const start = reinterpret_cast<char16_t *>(out.data()) + before;
+    char16_t *o = start;
+    const qsizetype used = walk(data, n, final, r, &o);
+    out.truncate(before + (o - start));
+    return used;
+}
+
+qsizetype decodeUtf8(const char *data, qsizetype n, bool final, QString &out)
+{
+    return decodeInto<false>(data, n, final, out, nullptr, walkUtf8<false, true>);
+}
+
+qsizetype decodeCp932(const char *data, qsizetype n, bool final, QString &out)
+{
+    return decodeInto<false>(data, n, final, out, nullptr, walkCp932<false, true>);
 }
 
 SeriesEncoding chooseByWeight(const Reading &utf8, const Reading &cp932)
@@ -364,16 +405,107 @@ void walkPiece(QByteArray &left, QByteArrayView bytes, bool final, Walk walk)
     left.remove(0, used);
 }
 
+// Choosing over a whole file: the likelier reading is weighed whole, the
+// other only as long as it can still win, that is while its score and the
+// most the bytes left can add reach the first reading's score. Once they do
+// not, the first reading wins whatever follows, as it would after weighing
+// every byte. The bytes left add at most 4 each to either reading; more
+// closely, in UTF-8 only bytes from 0x80 add anything (ASCII weighs
+// nothing), and in CP932 those and an ASCII byte after one (a trail byte).
+// The close bound costs a pass over the file, counting per block; it is
+// taken when the rough one has not stopped the walk within a few blocks.
+constexpr qsizetype kBoundBlock = 64 * 1024;
+constexpr qsizetype kRoughBoundBytes = 16 * kBoundBlock;
+constexpr long long kMostPerByte = kJapanese;
+
+// The most a reading can gain from the start of each block to the end of the
+// bytes; one more entry (0) for the end.
+std::vector<long long> gainBounds(const unsigned char *p, qsizetype n, bool cp932)
+{
+    const qsizetype blocks = (n + kBoundBlock - 1) / kBoundBlock;
+    std::vector<long long> gain(blocks + 1, 0);
+    for (qsizetype b = blocks - 1; b >= 0; --b) {
+        const qsizetype start = b * kBoundBlock;
+        const qsizetype end = std::min(n, start + kBoundBlock);
+        // Counted in 32 bits, which a block cannot overflow, so that the
+        // compiler can count many bytes at once.
+        quint32 high = p[start] >> 7;
+        quint32 asciiAfterHigh = 0;
+        for (qsizetype i = start + 1; i < end; ++i) {
+            high += p[i] >> 7;
+            asciiAfterHigh += static_cast<quint8>(p[i - 1] & ~p[i]) >> 7;
+        }
+        gain[b] = gain[b + 1] + kMostPerByte * (cp932 ? high + asciiAfterHigh : high);
+    }
+    return gain;
+}
+
+// Weighs the bytes with weigh, as a whole, into r; stops early, returning
+// false, when the reading cannot reach rival's score any more.
+template<typename Weigh>
+bool weighWhileItCanWin(const char *data, qsizetype n, bool cp932, long long rival, Weigh weigh, Reading &r)
+{
+    std::vector<long long> gain;
+    qsizetype i = 0;
+    while (i < n) {
+        if (r.score + kMostPerByte * (n - i) < rival)
+            return false;
+        if (i >= kRoughBoundBytes) {
+            if (gain.empty())
+                gain = gainBounds(reinterpret_cast<const unsigned char *>(data), n, cp932);
+            if (r.score + gain[i / kBoundBlock] < rival)
+                return false;
+        }
+        const qsizetype end = std::min(n, i + kBoundBlock);
+        i += weigh(data + i, end - i, end == n, r);
+    }
+    return true;
+}
+
+// The encoding of the bytes of a whole file without a byte-order mark; when
+// text is given, the bytes decoded in it are appended to text.
+SeriesEncoding chooseForWhole(const char *data, qsizetype n, QString *text)
+{
+    using Walk = qsizetype (*)(const char *, qsizetype, bool, Reading *, char16_t **);
+    using Weigh = qsizetype (*)(const char *, qsizetype, bool, Reading &);
+    // The reading that leads over the first block goes first; decoding that
+    // reading as it is weighed saves a pass when it wins, as it usually does.
+    Reading utf8Head, cp932Head;
+    const qsizetype head = std::min(n, kBoundBlock);
+    weighUtf8(data, head, true, utf8Head);
+    weighCp932(data, head, true, cp932Head);
+    const bool utf8First = utf8Head.score >= cp932Head.score;
+    const SeriesEncoding firstEncoding = utf8First ? SeriesEncoding::Utf8 : SeriesEncoding::Cp932;
+
+    Reading first;
+    if (text != nullptr) {
+        const Walk walk = utf8First ? walkUtf8<true, true> : walkCp932<true, true>;
+        decodeInto<true>(data, n, true, *text, &first, walk);
+    } else {
+        (utf8First ? weighUtf8 : weighCp932)(data, n, true, first);
+    }
+    const Weigh weighSecond = utf8First ? weighCp932 : weighUtf8;
+    Reading second;
+    if (!weighWhileItCanWin(data, n, utf8First, first.score, weighSecond, second))
+        return firstEncoding;
+    const SeriesEncoding chosen = utf8First ? chooseByWeight(first, second) : chooseByWeight(second, first);
+    if (text != nullptr && chosen != firstEncoding) {
+        text->truncate(0);
+        if (chosen == SeriesEncoding::Utf8)
+            decodeUtf8(data, n, true, *text);
+        else
+            decodeCp932(data, n, true, *text);
+    }
+    return chosen;
+}
+
 }  // namespace
 
 SeriesEncoding ChooseSeriesEncoding(const QByteArray &bytes)
 {
     if (startsWithUtf8Bom(bytes))
         return SeriesEncoding::Utf8;
-    Reading utf8, cp932;
-    weighUtf8(bytes.constData(), bytes.size(), true, utf8);
-    weighCp932(bytes.constData(), bytes.size(), true, cp932);
-    return chooseByWeight(utf8, cp932);
+    return chooseForWhole(bytes.constData(), bytes.size(), nullptr);
 }
 
 QString DecodeSeriesText(const QByteArray &bytes)
@@ -381,10 +513,8 @@ QString DecodeSeriesText(const QByteArray &bytes)
     QString text;
     if (startsWithUtf8Bom(bytes))
         decodeUtf8(bytes.constData() + 3, bytes.size() - 3, true, text);
-    else if (ChooseSeriesEncoding(bytes) == SeriesEncoding::Utf8)
-        decodeUtf8(bytes.constData(), bytes.size(), true, text);
     else
-        decodeCp932(bytes.constData(), bytes.size(), true, text);
+        chooseForWhole(bytes.constData(), bytes.size(), &text);
     return text;
 }
 

@@ -5,7 +5,8 @@
 // five items; each record becomes one UnitRecord. Lines after the records may
 // declare reciprocal units, which follow the counted ones, and further names
 // of units. Entry i of both unit lists of the main window is element i of the
-// loaded UnitArray, so a list position is an index into it.
+// loaded UnitArray, so a list position is an index into it. The lists show
+// each name as ShownName gives it.
 
 #include <QString>
 #include <QStringList>
@@ -25,3 +26,22 @@ struct UnitRecord {
 };
 
 using UnitArray = std::vector<UnitRecord>;
+
+// The most characters of a unit or series name that the windows show in
+// their lists, the finder and the title: far more than any list is wide,
+// while a name of millions of characters, laid out on every paint, would
+// freeze the window. Result lines keep the whole name.
+constexpr qsizetype kShownNameLength = 64;
+
+// The name as the windows show it: whole up to kShownNameLength characters,
+// else cut to end in "…" within that length (a character outside the BMP is
+// kept whole or dropped whole).
+inline QString ShownName(const QString &name)
+{
+    if (name.size() <= kShownNameLength)
+        return name;
+    qsizetype kept = kShownNameLength - 1;
+    if (name.at(kept).isLowSurrogate())
+        --kept;
+    return name.first(kept) + QChar(0x2026);
+}

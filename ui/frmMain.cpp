@@ -1,5 +1,6 @@
 #include "ui/frmMain.h"
 
+#include "catalogue/UnitRecord.h"
 #include "catalogue/forms/frmFind.h"
 #include "convert/Conversion.h"
 #include "convert/EntryFilter.h"
@@ -286,7 +287,7 @@ bool frmMain::buildSeriesList()
     QStringList names;
     names.reserve(int(m_series.size()));
     for (const SeriesEntry &entry : m_series)
-        names << entry.name;
+        names << ShownName(entry.name);
     const QSignalBlocker blocker(comUnitList);
     comUnitList->clear();
     comUnitList->addItems(names);
@@ -403,7 +404,7 @@ void frmMain::comUnitList_Click()
         QStringList names;
         names.reserve(last + 1);
         for (int i = 0; i <= last; ++i)
-            names << m_session.units()[size_t(i)].UnitName;
+            names << ShownName(m_session.units()[size_t(i)].UnitName);
         comBeforeConvUnit->addItems(names);
         // The values in several units are targets only, after the units.
         for (const CompoundUnit &compound : m_session.compounds())
@@ -439,8 +440,10 @@ void frmMain::rememberCurrentPair()
     if (!m_rememberPairs || intSeriesIndex < 0 || intSeriesIndex >= int(m_series.size())
         || comBeforeConvUnit->currentIndex() < 0 || comAfterConvUnit->currentIndex() < 0)
         return;
-    m_pairs.remember(
-        {m_series[size_t(intSeriesIndex)].name, comBeforeConvUnit->currentText(), comAfterConvUnit->currentText()});
+    // By the names themselves: the lists show long names cut.
+    const UnitArray &units = m_session.units();
+    m_pairs.remember({m_series[size_t(intSeriesIndex)].name, units[size_t(comBeforeConvUnit->currentIndex())].UnitName,
+                      units[size_t(comAfterConvUnit->currentIndex())].UnitName});
 }
 
 void frmMain::comBeforeConvUnit_Click()

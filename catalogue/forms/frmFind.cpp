@@ -1,5 +1,6 @@
 #include "catalogue/forms/frmFind.h"
 
+#include "catalogue/UnitRecord.h"
 #include "forms/FormLook.h"
 
 #include <QAbstractListModel>
@@ -48,9 +49,10 @@ public:
         if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount())
             return QVariant();
         const NameMatch &match = m_found[size_t(index.row())];
-        QString text = m_finder.name(match.unit) + u" — "_s + m_finder.series(m_finder.unit(match.unit).series).name;
+        QString text = ShownName(m_finder.name(match.unit)) + u" — "_s
+            + ShownName(m_finder.series(m_finder.unit(match.unit).series).name);
         if (match.name > 0)
-            text += u" ("_s + m_finder.name(match.unit, match.name) + u')';
+            text += u" ("_s + ShownName(m_finder.name(match.unit, match.name)) + u')';
         return QVariant(text);
     }
 

@@ -1,5 +1,6 @@
 #include "convert/search/SearchEngine.h"
 
+#include "catalogue/NameIndex.h"
 #include "catalogue/UnitFile.h"
 #include "convert/Conversion.h"
 #include "settings/SettingsLocation.h"

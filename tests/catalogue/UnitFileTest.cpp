@@ -1,6 +1,10 @@
 // Reading series files: the item reader, the record loop, decoding.
 #include "catalogue/UnitFile.h"
 
+#include "catalogue/Cp932.h"
+#include "catalogue/SeriesText.h"
+#include "catalogue/UnitRecord.h"
+
 #include <QDir>
 #include <QFile>
 #include <QLocale>
@@ -11,6 +15,7 @@
 #include <iconv.h>
 #include <limits>
 #include <string>
+#include <tuple>
 #include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
@@ -384,6 +389,97 @@ TEST(DecodeSeriesText, Cp932AndUtf8)
             EXPECT_EQ(text, c.text) << "pieces of " << piece;
         }
     }
+}
+
+// Large files, where the loader weighs the reading that leads over the first
+// 64 KiB whole and the other only while it can still win: the text is what
+// weighing both readings whole gives, whichever way the file leans where.
+TEST(DecodeSeriesText, LargeFilesReadAsBothReadingsWeighedWhole)
+{
+    const QByteArray utf8Kanji = "\xE5\x8D\x98\xE4\xBD\x8D";  // 単位
+    const QByteArray cp932Kanji = "\x92\x50\x88\xCA";         // 単位
+    const QByteArray halfWidth = "\xC4\xB1\xC2\xB0";          // ﾄｱﾂｰ, also valid UTF-8
+    const auto times = [](const QByteArray &bytes, int n) { return bytes.repeated(n); };
+    const std::vector<std::pair<const char *, QByteArray>> files = {
+        {"UTF-8 throughout", times("\"" + utf8Kanji + "\",1,0,1,1\r\n", 20000)},
+        {"CP932 throughout", times("\"" + cp932Kanji + "\",1,0,1,1\r\n", 20000)},
+        {"UTF-8 first, more CP932 after", times(utf8Kanji, 12000) + times(cp932Kanji, 40000)},
+        {"CP932 first, more UTF-8 after", times(cp932Kanji, 20000) + times(utf8Kanji, 30000)},
+        {"UTF-8 first, a little CP932 after", times(utf8Kanji, 30000) + times(cp932Kanji, 100)},
+        {"half-width CP932 that is UTF-8, then ASCII", times(halfWidth, 20000) + times("1,0,1,1\r\n", 30000)},
+        {"ASCII, then one Japanese name at the end", times("1,0,1,1\r\n", 30000) + cp932Kanji},
+        {"a lead byte cut at each block end", times("a" + cp932Kanji, 40000)},
+    };
+    for (const auto &[what, bytes] : files) {
+        SCOPED_TRACE(what);
+        SeriesEncodingWeigher weigher;
+        weigher.add(bytes);
+        const SeriesEncodingChoice choice = weigher.finish();
+        EXPECT_EQ(ChooseSeriesEncoding(bytes), choice.encoding);
+        SeriesTextDecoder decoder(choice);
+        QString want;
+        decoder.add(bytes, want);
+        decoder.finish(want);
+        EXPECT_TRUE(DecodeSeriesText(bytes) == want);
+    }
+}
+
+// What the lists, the finder and the title show of a name: a name of 30 MiB
+// is cut (laid out whole on every paint, it froze the window).
+TEST(ShownName, LongNamesAreCut)
+{
+    const QString limit(kShownNameLength, u'm');
+    const QString ellipsis = u"…"_s;
+    const QString clef = u"𝄞"_s;  // two UTF-16 units
+    const std::vector<std::tuple<const char *, QString, QString>> cases = {
+        {"short", u"メートル"_s, u"メートル"_s},
+        {"as long as is shown", limit, limit},
+        {"one longer", limit + u"m"_s, limit.first(kShownNameLength - 1) + ellipsis},
+        {"30 MiB", QString(30 << 20, u'尺'), QString(kShownNameLength - 1, u'尺') + ellipsis},
+        {"a pair not split", limit.first(kShownNameLength - 2) + clef + u"m"_s,
+         limit.first(kShownNameLength - 2) + ellipsis},
+    };
+    for (const auto &[what, name, shown] : cases)
+        EXPECT_EQ(ShownName(name), shown) << what;
+}
+
+// The table compiled into the program decodes every byte and every pair of
+// bytes as the system's CP932 converter does.
+TEST(Cp932Table, AgreesWithTheSystemConverter)
+{
+    iconv_t cd = iconv_open("UTF-16LE", "CP932");
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        GTEST_SKIP() << "no CP932 converter";
+    const auto system = [cd](QByteArray bytes) -> char16_t {
+        char *in = bytes.data();
+        size_t inLeft = static_cast<size_t>(bytes.size());
+        unsigned char out[8] = {};
+        char *o = reinterpret_cast<char *>(out);
+        size_t outLeft = sizeof out;
+        const size_t rc = iconv(cd, &in, &inLeft, &o, &outLeft);
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        if (rc == static_cast<size_t>(-1) || inLeft != 0 || outLeft != sizeof out - 2)
+            return 0;
+        return static_cast<char16_t>(out[0] | out[1] << 8);
+    };
+    int characters = 0;
+    for (int first = 0; first < 0x100; ++first) {
+        const auto b = static_cast<unsigned char>(first);
+        const char16_t alone = Cp932Single(b);
+        EXPECT_EQ(alone, IsCp932LeadByte(b) ? 0 : system(QByteArray(1, char(b)))) << std::hex << first;
+        if (alone != 0)
+            ++characters;
+        for (int second = 0; second < 0x100 && IsCp932LeadByte(b); ++second) {
+            const char16_t pair = Cp932Pair(b, static_cast<unsigned char>(second));
+            // Below 0x40 no byte is a trail byte: the two bytes are two characters.
+            const char16_t want = second < 0x40 ? 0 : system(QByteArray(1, char(b)) + char(second));
+            EXPECT_EQ(pair, want) << std::hex << first << " " << second;
+            if (pair != 0)
+                ++characters;
+        }
+    }
+    iconv_close(cd);
+    EXPECT_GT(characters, 9000);
 }
 
 TEST_F(UnitFileTest, Cp932AndUtf8FilesGiveTheSameSeries)

@@ -10,6 +10,7 @@
 #include <QThread>
 
 #include <fcntl.h>
+#include <functional>
 #include <unistd.h>
 
 using namespace Qt::Literals::StringLiterals;
@@ -192,6 +193,64 @@ TEST(NameCache, KeptBetweenRunsAndReadAgainForAChangedFile)
     index = LoadNameIndex(units, cache, &reads);
     ASSERT_EQ(index.seriesCount(), 1);
     EXPECT_EQ(index.series(0).name, u"b"_s);
+}
+
+// Run as root over folders another user can write: the cache is never
+// written through a link or into a folder that is not root's own.
+TEST(NameCache, RootWritesNoCacheThroughAnotherUsersLinkOrFolder)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root";
+    QTemporaryDir dir;
+    const QString units = dir.filePath(u"units/"_s);
+    QDir().mkpath(units);
+    QFile unit(units + u"a.dat"_s);
+    ASSERT_TRUE(unit.open(QIODevice::WriteOnly));
+    unit.write("1\r\n\"x\",1,0,1,1\r\n");
+    unit.close();
+    QThread::msleep(2100);
+    const QByteArray victimBytes = "root:secret\n";
+    const QString victim = dir.filePath(u"shadow"_s);
+    QFile v(victim);
+    ASSERT_TRUE(v.open(QIODevice::WriteOnly));
+    v.write(victimBytes);
+    v.close();
+    const QString other = dir.filePath(u"other"_s);  // another user's folder
+    QDir().mkpath(other);
+    auto give = [](const QString &path) { return ::lchown(QFile::encodeName(path).constData(), 65534, 65534) == 0; };
+    ASSERT_TRUE(give(other));
+
+    struct Row {
+        const char *what;
+        QString cacheFile;
+        std::function<void()> plant;
+    };
+    const std::vector<Row> rows = {
+        {"a link to root's file, planted in the cache folder by another user", dir.filePath(u"c1/tovel/x.index"_s),
+         [&] {
+             QDir().mkpath(dir.filePath(u"c1/tovel"_s));
+             QFile::link(victim, dir.filePath(u"c1/tovel/x.index"_s));
+             give(dir.filePath(u"c1/tovel/x.index"_s));
+         }},
+        {"the cache folder a link of another user's into their folder", dir.filePath(u"c2/tovel/x.index"_s),
+         [&] {
+             QDir().mkpath(dir.filePath(u"c2"_s));
+             QFile::link(other, dir.filePath(u"c2/tovel"_s));
+             give(dir.filePath(u"c2/tovel"_s));
+         }},
+        {"the cache home inside another user's folder", other + u"/cache/tovel/x.index"_s, [] {}},
+    };
+    for (const Row &row : rows) {
+        row.plant();
+        int reads = -1;
+        const NameIndex index = LoadNameIndex(units, row.cacheFile, &reads);
+        EXPECT_EQ(index.seriesCount(), 1) << row.what;
+        QFile check(victim);
+        ASSERT_TRUE(check.open(QIODevice::ReadOnly));
+        EXPECT_EQ(check.readAll(), victimBytes) << row.what;
+        EXPECT_EQ(QDir(other).entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::Hidden), QStringList{})
+            << row.what;
+    }
 }
 
 }  // namespace

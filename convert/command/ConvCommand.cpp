@@ -21,14 +21,18 @@ constexpr int kUsage = 2;
 
 // The digit limit of the grouped style, as the settings file bounds it.
 constexpr SettingInfo kDigits = InfoOf(SettingKey::MaxPlace);
+// The significant digits of a result.
+constexpr SettingInfo kSigDigits = InfoOf(SettingKey::SigDigits);
 
 const QString kUsageLine = u"使い方: tovelconv [オプション] [--] 値 変換元 [変換先]\n"_s;
 
 QString HelpText()
 {
-    return kUsageLine + uR"(値を単位 変換元 から 変換先 へ換算します。変換先を省くと、変換元の単位系の
+    return kUsageLine
+        + uR"(値を単位 変換元 から 変換先 へ換算します。変換先を省くと、変換元の単位系の
 すべての単位へ換算します(一括変換)。単位と単位系は Tovel の units フォルダー
-の単位系ファイルから読みます。
+の単位系ファイルから読みます。変換先には、単位系ファイルの併記 (尺・寸 など)
+や、同じ単位系の単位を大きい順に「;」でつないだもの (尺;寸) も書けます。
 
   --units DIR      このフォルダーの単位系ファイルを使う (既定: プログラムの横の units)
   --series NAME    単位をこの単位系から探す (複数の単位系にある名前のとき)
@@ -36,6 +40,7 @@ QString HelpText()
   --names          すべての単位の名前を表示する (--series でその単位系だけ)
   --style STYLE    結果の書式: plain, grouped, scientific (既定: Tovel の設定)
   --digits N       桁区切りする整数部の最大桁数 %1〜%2 (既定: Tovel の設定)
+  --sig N          結果の有効数字 %3〜%4 桁 (既定: Tovel の設定)
   -t, --terse      結果の数値だけを表示する
   --line           クリップボードに送る形の結果行を表示する (行末は CR LF)
   -h, --help       この説明を表示する
@@ -44,7 +49,8 @@ QString HelpText()
 
 値は Tovel の値の欄と同じく読みます。単位系「進数」では各進数の数字列です。
 終了状態: 0 成功、1 換算または名前の誤り、2 コマンド行の誤り。
-)"_s.arg(QString::number(kDigits.min), QString::number(kDigits.max));
+)"_s.arg(QString::number(kDigits.min), QString::number(kDigits.max), QString::number(kSigDigits.min),
+         QString::number(kSigDigits.max));
 }
 
 // Text from the command line or from a file, safe to print on a terminal.
@@ -60,6 +66,7 @@ struct Options {
     bool names = false;
     std::optional<int> style;
     std::optional<int> digits;
+    std::optional<int> sigDigits;
     bool terse = false;
     bool line = false;
     bool help = false;
@@ -116,7 +123,7 @@ bool ParseArguments(const QStringList &arguments, Options *options, Command *com
             return true;
         };
         const bool takesValue = arg == u"--units"_s || arg == u"--series"_s || arg == u"--style"_s
-            || arg == u"--digits"_s;
+            || arg == u"--digits"_s || arg == u"--sig"_s;
         if (attached && !takesValue) {
             command->usage(u"オプション %1 は値をとりません。"_s.arg(VisibleText(arg)));
             return false;
@@ -148,6 +155,17 @@ bool ParseArguments(const QStringList &arguments, Options *options, Command *com
                 return false;
             }
             options->digits = digits;
+        } else if (arg == u"--sig"_s) {
+            if (!value(&text))
+                return false;
+            bool ok = false;
+            const int digits = text.toInt(&ok);
+            if (!ok || digits < kSigDigits.min || digits > kSigDigits.max) {
+                command->usage(u"有効数字は %1 から %2 の整数です: %3"_s.arg(
+                    QString::number(kSigDigits.min), QString::number(kSigDigits.max), VisibleText(text)));
+                return false;
+            }
+            options->sigDigits = digits;
         } else if (arg == u"--list"_s) {
             options->list = true;
         } else if (arg == u"--names"_s) {
@@ -311,15 +329,17 @@ private:
                 return m_command.fail(u"単位「%1」が見つかりません。"_s.arg(VisibleText(from)));
         }
 
-        const Settings settings = m_options.style && m_options.digits ? Settings()
-                                                                      : ReadSettings(SettingsToRead(m_folders));
+        const Settings settings = m_options.style && m_options.digits && m_options.sigDigits
+            ? Settings()
+            : ReadSettings(SettingsToRead(m_folders));
         m_session.SetResultStyle(m_options.style.value_or(settings[SettingKey::ShowAns]),
-                                 m_options.digits.value_or(settings[SettingKey::MaxPlace]));
+                                 m_options.digits.value_or(settings[SettingKey::MaxPlace]),
+                                 m_options.sigDigits.value_or(settings[SettingKey::SigDigits]));
 
         SessionOutcome outcome;
         if (m_options.positional.size() == 3) {
             const QString &to = m_options.positional[2];
-            const int target = m_session.FindUnit(to);
+            const int target = m_session.FindTarget(to);
             if (target < 0)
                 return m_command.fail(u"単位「%1」は単位系「%2」にありません。"_s.arg(
                     VisibleText(to), VisibleText(m_session.series().name)));
@@ -329,7 +349,7 @@ private:
         }
         if (outcome.failed) {
             const QString message = FailureMessage(outcome.failure).section(u"\r\n"_s, 0, 0);
-            const QString unit = m_session.units()[size_t(outcome.failedTarget)].UnitName;
+            const QString unit = m_session.targetName(outcome.failedTarget);
             return m_command.fail(u"%1 (%2 から %3 へ)"_s.arg(message, VisibleText(from), VisibleText(unit)));
         }
         write();
@@ -340,7 +360,15 @@ private:
     {
         QByteArray &out = m_command.result.out;
         for (const ResultParts &line : m_session.lastResultParts()) {
-            if (m_options.line)
+            // A value in several units names its units within its result.
+            const bool compound = !line.compoundLine.isEmpty();
+            if (m_options.line && compound)
+                out += (VisibleText(line.shownSource) + u" ("_s + VisibleText(line.sourceUnit) + u") => "_s
+                        + VisibleText(line.compoundLine) + u"\r\n"_s)
+                           .toUtf8();
+            else if (compound && !m_options.terse)
+                out += Shown(line.shownSource) + ' ' + Shown(line.sourceUnit) + " = " + Shown(line.resultText) + '\n';
+            else if (m_options.line)
                 out += ResultLine(VisibleText(line.shownSource), VisibleText(line.sourceUnit),
                                   VisibleText(line.resultText), VisibleText(line.targetUnit))
                            .toUtf8();

@@ -53,6 +53,7 @@ void SearchEngine::refresh()
     m_settingsState = state;
     m_showAns = ReadSetting(path, SettingKey::ShowAns);
     m_placeNum = ReadSetting(path, SettingKey::MaxPlace);
+    m_sigDigits = ReadSetting(path, SettingKey::SigDigits);
     m_rememberPairs = ReadSetting(path, SettingKey::RememberPairs) != 0;
     m_pairs.read(path);
 }
@@ -75,6 +76,7 @@ std::optional<SearchAnswer> SearchEngine::convert(const QString &value, int seri
     request.numberBase = loaded.entry.numberBase;
     request.style = ResultStyleOf(m_showAns);
     request.placeNum = m_placeNum;
+    request.sigDigits = m_sigDigits;
     const ConversionOutcome outcome = ConvertRequest(request, loaded.units);
     if (outcome.failed || !outcome.resultWritten)
         return std::nullopt;

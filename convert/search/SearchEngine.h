@@ -67,6 +67,7 @@ private:
     bool m_settingsRead = false;
     int m_showAns = 0;
     int m_placeNum = 15;
+    int m_sigDigits = 15;
     bool m_rememberPairs = true;
     UnitPairMemory m_pairs;
 };

@@ -9,6 +9,8 @@
 #include "catalogue/SeriesCatalogue.h"
 #include "catalogue/UnitFile.h"
 #include "convert/Conversion.h"
+#include "convert/ConversionSession.h"
+#include "convert/NumberText.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,7 +21,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <iostream>
 #include <map>
+#include <random>
 #include <optional>
 #include <set>
 #include <string>
@@ -914,6 +918,61 @@ TEST(ShippedUnits, ValuesInSeveralUnitsFollowTheDefinitions)
         const ConversionOutcome out = ConvertRequest(request, units);
         ASSERT_FALSE(out.failed);
         EXPECT_EQ(out.resultText.toStdString(), c.result);
+    }
+}
+
+// A swap: value in A into B, then the result back from B into A, through
+// the session as the window drives it. With the kept result behind the
+// shown text the value always comes back; the shown text alone loses the
+// last digit of many (the figure is printed beside the one that counts).
+TEST(ShippedUnits, TwoThousandRandomSwapsGiveBackTheValue)
+{
+    std::vector<SeriesEntry> linear;
+    for (const SeriesEntry &e : BuildSeriesList(UnitsDir()))
+        if (!e.numberBase)
+            linear.push_back(e);
+    ASSERT_FALSE(linear.empty());
+    std::mt19937_64 random(20261210);
+    const auto pick = [&random](size_t n) { return size_t(random() % n); };
+    for (const int sig : {15, 3}) {
+        SCOPED_TRACE(sig);
+        int changed = 0, changedByText = 0, inTemperature = 0, changedInTemperature = 0;
+        const int kSwaps = 2000;
+        ConversionSession session;
+        session.SetResultStyle(0, DefaultPlaceNum, sig);
+        for (int i = 0; i < kSwaps; ++i) {
+            const SeriesEntry &entry = linear[pick(linear.size())];
+            session.LoadSeries(UnitsDir() + u'/', entry);
+            const int count = int(session.units().size());
+            const int a = int(pick(size_t(count)));
+            const int b = int(pick(size_t(count)));
+            // A value as people type it: up to six digits, a point anywhere.
+            const bool temperature = entry.name == QStringLiteral("温度");
+            const long long digits = 1 + (long long)pick(999999);
+            const int shift = int(pick(10)) - 4;
+            QString typed = PlainText(double(digits) * std::pow(10.0, shift));
+            if (temperature && pick(2) == 0)
+                typed.prepend(u'-');
+            const SessionOutcome there = session.ConvertValue(typed, a, b);
+            ASSERT_FALSE(there.failed) << typed.toStdString();
+            const QString shown = ValueTextOfResult(*there.lastShown, false);
+            const QString expected = PlainText(ReadNumber(typed), sig);
+            const SessionOutcome back = session.ConvertValue(shown, b, a, there.lastValue);
+            const SessionOutcome backByText = session.ConvertValue(shown, b, a);
+            ASSERT_FALSE(back.failed);
+            const bool lost = *back.lastShown != expected;
+            const bool lostByText = backByText.failed || *backByText.lastShown != expected;
+            changed += lost;
+            changedByText += lostByText;
+            inTemperature += temperature;
+            changedInTemperature += temperature && lostByText;
+            EXPECT_FALSE(lost) << typed.toStdString() << " " << entry.name.toStdString() << " " << a << " -> " << b
+                               << " -> " << back.lastShown->toStdString();
+        }
+        std::cout << sig << " digits: round trips " << kSwaps << ", changed with the kept value " << changed
+                  << ", changed from the shown text alone " << changedByText << " (" << 100.0 * changedByText / kSwaps
+                  << " %; in 温度 " << changedInTemperature << " of " << inTemperature << ")\n";
+        EXPECT_EQ(changed, 0);
     }
 }
 

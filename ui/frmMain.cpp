@@ -163,8 +163,8 @@ void frmMain::buildControls()
     txtBeforeConv->installEventFilter(new ValueBoxFilter(txtBeforeConv, [this](unsigned code) {
         return AcceptsTypedChar(code, m_session.isNumberBase(), comBeforeConvUnit->currentIndex());
     }));
-    // Keys reach the value box as plain characters: an input method left on
-    // would send full-width digits that the filter has to discard.
+    // Keys reach the value box as plain characters; the filter keeps an
+    // input method off as well.
     txtBeforeConv->setAttribute(Qt::WA_InputMethodEnabled, false);
 
     makeLabel(0, client, u"単位系"_s, layout.rect(kLblLabel0));

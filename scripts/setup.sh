@@ -20,6 +20,8 @@ PACKAGES=(
   # ... the GTK platform theme, and a screen reader's view through AT-SPI
   # on a private D-Bus session.
   qt6-gtk-platformtheme dbus at-spi2-core python3-pyatspi
+  # ... and native Wayland on a headless compositor.
+  weston qt6-wayland
 )
 if [[ "${1:-}" == "--with-screenshots" ]]; then
   PACKAGES+=(imagemagick)

@@ -5,6 +5,8 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
+#include <QTimer>
+#include <QWidget>
 #include <QtGlobal>
 
 QByteArray PlatformToPrefer(const QByteArray &chosenPlatform, const QByteArray &sessionType,
@@ -40,4 +42,61 @@ QTranslator *LoadToolkitTranslation(QCoreApplication *app)
         return nullptr;
     }
     return translator;
+}
+
+namespace {
+
+QtMessageHandler g_previousHandler = nullptr;
+void (*g_onWaylandLost)() = nullptr;
+
+void WatchForWaylandLoss(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (g_previousHandler)
+        g_previousHandler(type, context, message);
+    else
+        qt_message_output(type, context, message);
+    if (g_onWaylandLost && IsWaylandConnectionLoss(message)) {
+        void (*onLost)() = g_onWaylandLost;
+        g_onWaylandLost = nullptr;
+        onLost();
+    }
+}
+
+// Sends a maximized window back to its own size.
+class MaximizeRefusal : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::WindowStateChange) {
+            auto *window = static_cast<QWidget *>(watched);
+            if (window->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))
+                QTimer::singleShot(0, window, [window] { window->setWindowState(Qt::WindowNoState); });
+        }
+        return false;
+    }
+};
+
+}  // namespace
+
+bool IsWaylandConnectionLoss(const QString &message)
+{
+    return message.startsWith(u"The Wayland connection broke")
+        || message.startsWith(u"The Wayland connection experienced a fatal error");
+}
+
+void OnWaylandConnectionLost(void (*onLost)())
+{
+    g_onWaylandLost = onLost;
+    QtMessageHandler previous = qInstallMessageHandler(WatchForWaylandLoss);
+    if (previous != WatchForWaylandLoss)
+        g_previousHandler = previous;
+}
+
+void KeepFromMaximizing(QWidget *window)
+{
+    if (QGuiApplication::platformName() != u"wayland")
+        return;
+    window->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    window->installEventFilter(new MaximizeRefusal(window));
 }

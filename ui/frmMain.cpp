@@ -10,6 +10,7 @@
 #include "settings/modFileFuncs.h"
 #include "settings/forms/modSetForm.h"
 #include "settings/forms/FormLook.h"
+#include "ui/Desktop.h"
 #include "ui/Help.h"
 #include "ui/KeyFilters.h"
 #include "ui/Placement.h"
@@ -94,6 +95,7 @@ frmMain::frmMain(Services &services, quint64 randomSeed, QWidget *parent)
     const QSize client = TwipsLayout(this).size(kClientWidth, kClientHeight);
     centralWidget()->setFixedSize(client);
     setFixedSize(client.width(), client.height() + menuBar()->sizeHint().height());
+    KeepFromMaximizing(this);
 
     // Enter is seen by the window before the focused control.
     m_keyPreview = new EnterPreview(this, [this](bool withShift) {
@@ -600,6 +602,7 @@ void frmMain::Menu_FindUnit_Click()
     if (!m_finder)
         m_finder = BuildUnitFinder(m_unitsDir, m_series);
     frmFind finder(*m_finder, this);
+    KeepFromMaximizing(&finder);
     finder.showModal();
     if (const auto choice = finder.choice()) {
         const FoundUnit &unit = m_finder->unit(choice->unit);

@@ -9,6 +9,8 @@
 #include <QWidget>
 #include <QtGlobal>
 
+#include <mutex>
+
 QByteArray PlatformToPrefer(const QByteArray &chosenPlatform, const QByteArray &sessionType,
                             const QByteArray &waylandDisplay, const QByteArray &x11Display)
 {
@@ -55,11 +57,12 @@ void WatchForWaylandLoss(QtMsgType type, const QMessageLogContext &context, cons
         g_previousHandler(type, context, message);
     else
         qt_message_output(type, context, message);
-    if (g_onWaylandLost && IsWaylandConnectionLoss(message)) {
-        void (*onLost)() = g_onWaylandLost;
-        g_onWaylandLost = nullptr;
-        onLost();
-    }
+    // Qt's event thread and the main thread may both find the connection
+    // gone, and each ends the program right after reporting it: whichever
+    // reports second waits here until the first has run onLost.
+    static std::once_flag once;
+    if (g_onWaylandLost && IsWaylandConnectionLoss(message))
+        std::call_once(once, g_onWaylandLost);
 }
 
 // Sends a maximized window back to its own size.

@@ -94,7 +94,7 @@ public:
     // The next line without its end, and its end ("\n", "\r\n", or "" for a
     // last line without one); false at the end of the input or on an error.
     // Before it would wait for input it calls beforeWaiting.
-    template <class Wait>
+    template<class Wait>
     bool next(std::string_view *text, std::string_view *end, Wait &&beforeWaiting)
     {
         for (;;) {
@@ -130,7 +130,7 @@ public:
     }
 
 private:
-    template <class Wait>
+    template<class Wait>
     void fill(Wait &&beforeWaiting)
     {
         if (m_begin > 0) {
@@ -248,7 +248,7 @@ bool SplitQuery(const QString &line, QStringList *words)
 // Runs answer on every line that is not blank and writes the lines out; the
 // exit status. answer appends its answer to the output and returns the
 // message of a line that failed.
-template <class Answer>
+template<class Answer>
 int RunLines(int inFd, const QString &inputName, const BatchStreams &streams, Answer &&answer)
 {
     Output out(streams.out);
@@ -385,8 +385,8 @@ void BatchConverter::resolve(Pair *pair)
         const QString to = spelled(pair->to);
         target = FindUnitByName(*units, to);
         if (target < 0) {
-            pair->message =
-                u"単位「%1」は単位系「%2」にありません。"_s.arg(VisibleText(to), VisibleText(series->entry.name));
+            pair->message = u"単位「%1」は単位系「%2」にありません。"_s.arg(VisibleText(to),
+                                                                            VisibleText(series->entry.name));
             return;
         }
         pair->toShown = ShownBytes((*units)[std::size_t(target)].UnitName);

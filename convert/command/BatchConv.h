@@ -83,8 +83,8 @@ private:
     QString spelled(const QString &name) const;
     bool held(const QString &name) const;
     const UnitArray &loaded(const SeriesEntry &entry);
-    void appendAnswer(std::string *out, const QString &shownSource, const std::string &fromShown,
-                      const QString &result, const std::string &toShown) const;
+    void appendAnswer(std::string *out, const QString &shownSource, const std::string &fromShown, const QString &result,
+                      const std::string &toShown) const;
 
     BatchSetup m_setup;
     std::map<QString, UnitArray> m_loaded;  // series files read so far, by file name

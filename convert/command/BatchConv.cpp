@@ -309,7 +309,8 @@ QString BatchConverter::checkPair(const QString &from, const QString &to)
 const BatchConverter::Pair &BatchConverter::pairFor(const QString &from, const QString &to)
 {
     if (m_last.units || !m_last.message.isEmpty()) {
-        if (m_last.from == from && m_last.to == to)
+        const auto same = [](const QString &a, const QString &b) { return a.constData() == b.constData() || a == b; };
+        if (same(m_last.from, from) && same(m_last.to, to))
             return m_last;
     }
     m_last = Pair{};

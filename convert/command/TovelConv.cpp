@@ -59,7 +59,7 @@ QString HelpText()
 例:
   tovelconv 6 畳 平方メートル
   tovelconv -t -- -40 セルシウス度 ファーレンハイト度
-  cut -f2 data.tsv | tovelconv -t - km mi | paste data.tsv -
+  cut -f2 feet.tsv | tovelconv -t - ft m | paste feet.tsv -
   printf '6 畳 平方メートル\n5 尺 cm\n' | tovelconv -f -
 )"_s;
 }

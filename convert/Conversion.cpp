@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <new>
+#include <utility>
 
 namespace {
 
@@ -167,7 +168,7 @@ ConversionOutcome ConvertRequest(const ConversionRequest &request, const UnitArr
         else
             result = LinearResultText(request, source, target);
         outcome.resultWritten = true;
-        outcome.resultText = result;
+        outcome.resultText = std::move(result);
 
         // The source value of the result line; the test uses the target
         // unit's flag, in every series.

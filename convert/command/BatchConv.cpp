@@ -435,15 +435,9 @@ QString BatchConverter::convert(const QString &value, const QString &from, const
         return pair.message;
     }
     const UnitArray &units = *pair.units;
-    ConversionRequest request;
-    request.typedText = value;
-    request.sourcePos = pair.source;
-    request.numberBase = pair.numberBase;
-    request.style = m_setup.style;
-    request.placeNum = m_setup.placeNum;
+    ConversionRequest request{value, pair.source, pair.target, pair.numberBase, m_setup.style, m_setup.placeNum};
     const QString &fromName = units[std::size_t(pair.source)].UnitName;
     if (pair.target >= 0) {
-        request.targetPos = pair.target;
         const ConversionOutcome outcome = ConvertRequest(request, units);
         if (outcome.failed) {
             appendAnswer(out, value, pair.fromShown, QString(), pair.toShown);

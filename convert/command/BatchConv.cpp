@@ -291,7 +291,7 @@ int RunLines(int inFd, const QString &inputName, const BatchStreams &streams, An
         return 1;
     }
     if (reader.error() != 0) {
-        report(u"%1 を読み込めません: %2"_s.arg(inputName, QString::fromLocal8Bit(std::strerror(reader.error()))));
+        report(u"%1を読み込めません: %2"_s.arg(inputName, QString::fromLocal8Bit(std::strerror(reader.error()))));
         return 1;
     }
     return failed ? 1 : 0;
@@ -478,10 +478,10 @@ int RunQueryBatch(BatchConverter &converter, const QString &path, const BatchStr
     int fd = streams.in;
     QString inputName = u"標準入力"_s;
     if (path != u"-"_s) {
-        inputName = VisibleText(path);
+        inputName = u"「%1」"_s.arg(VisibleText(path));
         fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) {
-            const QByteArray line = u"tovelconv: %1 を開けません: %2\n"_s
+            const QByteArray line = u"tovelconv: %1を開けません: %2\n"_s
                                         .arg(inputName, QString::fromLocal8Bit(std::strerror(errno)))
                                         .toUtf8();
             Output err(streams.err);

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <initializer_list>
 #include <new>
+#include <utility>
 
 namespace {
 
@@ -221,7 +222,7 @@ ConversionOutcome ConvertRequest(const ConversionRequest &request, const UnitArr
         else
             result = LinearResultText(request, source, target);
         outcome.resultWritten = true;
-        outcome.resultText = result;
+        outcome.resultText = std::move(result);
 
         // The source value of the result line; the test uses the target
         // unit's flag, in every series.

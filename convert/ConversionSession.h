@@ -77,6 +77,7 @@ public:
     // The settings values: style 0 plain, 1 grouped, 2 scientific (others
     // plain), placeNum the digit limit of the grouped style.
     void SetResultStyle(int showAns, int placeNum);
+    ResultStyle resultStyle() const { return m_style; }
     int placeNum() const { return m_placeNum; }
 
     // One conversion of typed from the unit at sourcePos to the unit at

@@ -25,6 +25,8 @@ PACKAGES=(
   dbus-daemon libglib2.0-bin
   # ... and native Wayland on a headless compositor.
   weston qt6-wayland
+  # tovelconv's completion test drives the real bash completion.
+  bash-completion
 )
 if [[ "${1:-}" == "--with-screenshots" ]]; then
   PACKAGES+=(imagemagick)

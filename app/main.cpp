@@ -83,6 +83,9 @@ int main(int argc, char **argv)
     window.show();
     g_window = &window;
     std::atexit(SaveSettingsOnExit);
+    // Qt's Wayland client ends without exit handlers: the report of the
+    // broken connection is the last moment to save.
+    OnWaylandConnectionLost(SaveSettingsOnExit);
     const int status = app.exec();
     g_window = nullptr;
     return status;

@@ -8,6 +8,7 @@
 #include <limits>
 #include <optional>
 #include <new>
+#include <utility>
 
 namespace {
 
@@ -319,7 +320,7 @@ ConversionOutcome ConvertRequest(const ConversionRequest &request, const UnitArr
             result = LinearResultText(request, source, target, outcome.resultValue);
         }
         outcome.resultWritten = true;
-        outcome.resultText = result;
+        outcome.resultText = std::move(result);
 
         // The source value of the result line; the test uses the target
         // unit's flag, in every series.

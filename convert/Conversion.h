@@ -50,10 +50,10 @@ struct ConversionRequest {
     // digits, or is "∞"), so that a swap gives back the value exactly.
     // typedText remains the source value the line shows. Ignored in the
     // number-base series.
-    std::optional<double> keptValue;
+    std::optional<double> keptValue = std::nullopt;
     // When not empty, the target is a value in several units, these list
     // positions, largest first (targetPos is then ignored).
-    std::vector<int> targetParts;
+    std::vector<int> targetParts = {};
 };
 
 struct ConversionOutcome {

@@ -103,6 +103,7 @@ public:
     // plain), placeNum the digit limit of the grouped style.
     // sigDigits the significant digits of a result (1 to 15).
     void SetResultStyle(int showAns, int placeNum, int sigDigits = DefaultSigDigits);
+    ResultStyle resultStyle() const { return m_style; }
     int placeNum() const { return m_placeNum; }
     int sigDigits() const { return m_sigDigits; }
 

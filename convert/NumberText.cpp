@@ -66,7 +66,11 @@ ReadResult Read(QStringView text)
 
     // Significant digits (leading zeros dropped) and the power of ten that
     // scales them: value = digits * 10^scale.
-    std::string digits;
+    // Kept between calls: reading a column of values allocates nothing.
+    static thread_local std::string digits;
+    digits.clear();
+    if (digits.capacity() > 4096)
+        digits.shrink_to_fit();
     digits.reserve(std::min<qsizetype>(s.size(), 800) + 16);
     std::int64_t scale = 0;
     std::int64_t droppedZeros = 0;  // trailing zeros not stored yet
@@ -136,6 +140,19 @@ ReadResult Read(QStringView text)
     }
     if (order < -400) {
         result.value = zero;
+        return result;
+    }
+    // Up to 15 digits and a power of ten up to 10^22 are exact doubles, and
+    // one multiplication or division rounds them correctly: the nearest
+    // double without a detour through text.
+    if (digits.size() <= 15 && scale >= -22 && scale <= 22) {
+        static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                             1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+        std::uint64_t whole = 0;
+        for (const char c : digits)
+            whole = whole * 10 + std::uint64_t(c - '0');
+        const double magnitude = scale < 0 ? double(whole) / kPowers[-scale] : double(whole) * kPowers[scale];
+        result.value = negative ? -magnitude : magnitude;
         return result;
     }
     digits.push_back('e');
@@ -293,7 +310,16 @@ public:
     QString text() const { return QString::fromLatin1(m_text.data(), static_cast<qsizetype>(m_text.size())); }
 
 private:
-    std::string m_text;
+    // Short texts are built without allocating; one buffer is in use at a time.
+    static std::string &reused()
+    {
+        static thread_local std::string text;
+        text.clear();
+        if (text.capacity() > 4096)
+            text.shrink_to_fit();
+        return text;
+    }
+    std::string &m_text = reused();
 };
 
 QString NonFiniteText(double value)

@@ -23,6 +23,10 @@ PACKAGES=(
   # The search provider's test: a private session bus (dbus-run-session)
   # and gdbus to call it. (QtDBus comes with qt6-base-dev.)
   dbus-daemon libglib2.0-bin
+  # ... and native Wayland on a headless compositor.
+  weston qt6-wayland
+  # tovelconv's completion test drives the real bash completion.
+  bash-completion
 )
 if [[ "${1:-}" == "--with-screenshots" ]]; then
   PACKAGES+=(imagemagick)

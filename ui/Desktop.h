@@ -6,7 +6,9 @@
 #include <QByteArray>
 
 class QCoreApplication;
+class QString;
 class QTranslator;
+class QWidget;
 
 // The platform list to set in QT_QPA_PLATFORM, or an empty text to leave the
 // choice to Qt. On a Wayland session no client may place or raise its own
@@ -29,3 +31,19 @@ void NameTheApplication();
 // app, which owns it. Null when the translation is not installed; Qt's own
 // texts then stay English.
 QTranslator *LoadToolkitTranslation(QCoreApplication *app);
+
+// Qt's Wayland client ends the program with _exit() when the connection to
+// the compositor breaks (the compositor ended or refused a request), so no
+// exit handler runs. Installs a message handler that runs onLost, once, when
+// Qt reports that end; every message still goes to the handler before it.
+void OnWaylandConnectionLost(void (*onLost)());
+
+// True when the text is Qt's report that the Wayland connection is gone.
+bool IsWaylandConnectionLoss(const QString &message);
+
+// A window of fixed size under Wayland: Qt's own title bar offers maximize
+// whatever the window's flags say, the compositor then demands the size of
+// the screen, and a window that keeps its size is cut off by it. Here the
+// window may take the maximized size for a moment (no upper bound on its
+// size) and goes back to its own size at once. Elsewhere nothing changes.
+void KeepFromMaximizing(QWidget *window);

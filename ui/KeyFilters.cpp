@@ -1,6 +1,10 @@
 #include "ui/KeyFilters.h"
 
+#include "forms/TypedText.h"
+
 #include <QApplication>
+#include <QInputMethodEvent>
+#include <QInputMethodQueryEvent>
 #include <QKeyEvent>
 #include <QWidget>
 
@@ -83,11 +87,36 @@ ValueBoxFilter::ValueBoxFilter(QObject *parent, std::function<bool(unsigned)> ac
 {
 }
 
-bool ValueBoxFilter::eventFilter(QObject *, QEvent *event)
+bool ValueBoxFilter::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::InputMethodQuery) {
+        // The box answers first; only its claim to take input is overruled.
+        auto *query = static_cast<QInputMethodQueryEvent *>(event);
+        if (!(query->queries() & Qt::ImEnabled))
+            return false;
+        watched->event(event);
+        query->setValue(Qt::ImEnabled, false);
+        return true;
+    }
+    if (event->type() == QEvent::InputMethod) {
+        auto *input = static_cast<QInputMethodEvent *>(event);
+        QString kept;
+        for (const QChar c : input->commitString()) {
+            const QChar ascii = AsciiFormOf(c);
+            if (ascii.unicode() >= 0x20 && m_accepts(ascii.unicode()))
+                kept += ascii;
+        }
+        QInputMethodEvent filtered;
+        filtered.setCommitString(kept, input->replacementStart(), input->replacementLength());
+        watched->event(&filtered);
+        return true;
+    }
     if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride)
         return false;
     auto *key = static_cast<QKeyEvent *>(event);
+    // Select all types no character: the box does it itself.
+    if (key->matches(QKeySequence::SelectAll))
+        return false;
     const Qt::KeyboardModifiers mods = key->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier);
 
     if (event->type() == QEvent::ShortcutOverride) {

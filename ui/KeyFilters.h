@@ -32,7 +32,11 @@ private:
 
 // Installed on the value box: discards every key whose character accepts()
 // refuses, and refuses the box's own Ctrl+letter editing shortcuts so that
-// the window's shortcuts get them.
+// the window's shortcuts get them; Ctrl+A still selects the whole value.
+// The box tells the input method that it takes no input (Qt's line edit
+// says it does whatever its attributes say), and text an input method
+// commits all the same passes the same judgement, character by character,
+// full-width digits and signs as their ASCII forms; its preedit is dropped.
 class ValueBoxFilter : public QObject {
 public:
     ValueBoxFilter(QObject *parent, std::function<bool(unsigned code)> accepts);

@@ -12,6 +12,7 @@
 #include "settings/modFileFuncs.h"
 #include "forms/modSetForm.h"
 #include "forms/FormLook.h"
+#include "ui/Desktop.h"
 #include "ui/Help.h"
 #include "ui/KeyFilters.h"
 #include "ui/Placement.h"
@@ -68,6 +69,18 @@ constexpr TwipsBox kUnitList{780, 480, 2460, 300};
 constexpr TwipsBox kLblLabel0{240, 2040, 555, 195};
 constexpr TwipsBox kComUnitList{840, 1980, 2460, 300};
 
+// Qt's style measures a menu item in whole pixels with the shortcut
+// column's spacing left out for an item without a shortcut, and paints it
+// in fractions of a pixel with that spacing taken off: at some fonts (11 and
+// 14 pt) the widest caption came out elided ("バージョ…(V)"). Each time the
+// menu opens it is made a character wider than Qt reckons, at its font then.
+void WidenToShowItemsWhole(QMenu *menu)
+{
+    menu->setMinimumWidth(0);
+    const int wanted = menu->sizeHint().width() + QFontMetrics(menu->font()).height();
+    menu->setMinimumWidth(wanted);
+}
+
 }  // namespace
 
 frmMain::frmMain(Services &services, quint64 randomSeed, QWidget *parent)
@@ -86,6 +99,7 @@ frmMain::frmMain(Services &services, quint64 randomSeed, QWidget *parent)
     const QSize client = TwipsLayout(this).size(kClientWidth, kClientHeight);
     centralWidget()->setFixedSize(client);
     setFixedSize(client.width(), client.height() + menuBar()->sizeHint().height());
+    KeepFromMaximizing(this);
 
     // Enter is seen by the window before the focused control.
     m_keyPreview = new EnterPreview(this, [this](bool withShift) {
@@ -170,8 +184,8 @@ void frmMain::buildControls()
     }));
     // What the user does to the value box makes it their own value again.
     connect(txtBeforeConv, &QLineEdit::textEdited, this, [this] { m_kept.reset(); });
-    // Keys reach the value box as plain characters: an input method left on
-    // would send full-width digits that the filter has to discard.
+    // Keys reach the value box as plain characters; the filter keeps an
+    // input method off as well.
     txtBeforeConv->setAttribute(Qt::WA_InputMethodEnabled, false);
 
     makeLabel(0, client, u"単位系"_s, layout.rect(kLblLabel0));
@@ -220,8 +234,19 @@ void frmMain::buildMenus()
 
     Menu_Convert = bar->addMenu(u"変換(&V)"_s);
     Menu_Convert->setObjectName(u"Menu_Convert"_s);
-    Menu_NormalConv = makeAction(Menu_Convert, u"Menu_NormalConv"_s, u"通常変換(&N)\tEnter"_s);
-    Menu_AllConv = makeAction(Menu_Convert, u"Menu_AllConv"_s, u"一括変換(&A)\tShift+Enter"_s);
+    // Enter belongs to the window's key preview, not to these commands: the
+    // menu shows it in its shortcut column (and a screen reader says it as
+    // the shortcut, apart from the name), but it is a shortcut only while
+    // the menu itself has the focus, and there the menu takes Enter first.
+    auto makeEnterAction = [&](const QString &name, const QString &caption, QKeyCombination enter) {
+        auto *action = Menu_Convert->addAction(caption);
+        action->setObjectName(name);
+        action->setShortcut(enter);
+        action->setShortcutContext(Qt::WidgetShortcut);
+        return action;
+    };
+    Menu_NormalConv = makeEnterAction(u"Menu_NormalConv"_s, u"通常変換(&N)"_s, QKeyCombination(Qt::Key_Enter));
+    Menu_AllConv = makeEnterAction(u"Menu_AllConv"_s, u"一括変換(&A)"_s, Qt::ShiftModifier | Qt::Key_Enter);
 
     Menu_Control = bar->addMenu(u"操作(&T)"_s);
     Menu_Control->setObjectName(u"Menu_Control"_s);
@@ -251,6 +276,9 @@ void frmMain::buildMenus()
     makeSeparator(Menu_Others, u"Kugiri3"_s);
     Menu_Version = makeAction(Menu_Others, u"Menu_Version"_s, u"バージョン情報(&V)"_s);
     Menu_End = makeAction(Menu_Others, u"Menu_End"_s, u"終了(&X)"_s);
+
+    for (QMenu *menu : {Menu_Convert, Menu_Control, Menu_Others, Menu_Set})
+        connect(menu, &QMenu::aboutToShow, menu, [menu] { WidenToShowItemsWhole(menu); });
 
     connect(Menu_NormalConv, &QAction::triggered, this, &frmMain::ConvertValue);
     connect(Menu_AllConv, &QAction::triggered, this, &frmMain::ConvertToAllUnits);
@@ -600,6 +628,7 @@ void frmMain::Menu_FindUnit_Click()
     if (!m_finder)
         m_finder = BuildNameIndex(m_unitsDir, m_series);
     frmFind finder(*m_finder, this);
+    KeepFromMaximizing(&finder);
     finder.showModal();
     if (const auto choice = finder.choice()) {
         const IndexedUnit &unit = m_finder->unit(choice->unit);

@@ -3,6 +3,7 @@
 #include "catalogue/NameCache.h"
 #include "catalogue/VisibleText.h"
 #include "convert/ConversionSession.h"
+#include "convert/command/BatchConv.h"
 #include "settings/SettingsLocation.h"
 #include "settings/SettingsValues.h"
 #include "settings/modFileFuncs.h"
@@ -24,7 +25,9 @@ constexpr SettingInfo kDigits = InfoOf(SettingKey::MaxPlace);
 // The significant digits of a result.
 constexpr SettingInfo kSigDigits = InfoOf(SettingKey::SigDigits);
 
-const QString kUsageLine = u"使い方: tovelconv [オプション] [--] 値 変換元 [変換先]\n"_s;
+const QString kUsageLine = u"使い方: tovelconv [オプション] [--] 値 変換元 [変換先]\n"
+                           u"        tovelconv [オプション] - 変換元 [変換先]\n"
+                           u"        tovelconv [オプション] -f ファイル\n"_s;
 
 QString HelpText()
 {
@@ -34,6 +37,13 @@ QString HelpText()
 の単位系ファイルから読みます。変換先には、単位系ファイルの併記 (尺・寸 など)
 や、同じ単位系の単位を大きい順に「;」でつないだもの (尺;寸) も書けます。
 
+値の代わりに - を書くと、標準入力の 1 行ごとに 1 つの値を換算し、1 行ごとに
+答えます (n 行目の出力は n 行目の入力の答え、空行は空行のまま)。-f では
+ファイルの 1 行ごとに「値 変換元 [変換先]」を換算します (- で標準入力)。
+換算できない行は結果を空にし、行番号つきのメッセージを標準エラーに出して、
+最後に終了状態 1 で終わります。
+
+  -f FILE          FILE の各行の「値 変換元 [変換先]」を換算する (- で標準入力)
   --units DIR      このフォルダーの単位系ファイルを使う (既定: プログラムの横の units)
   --series NAME    単位をこの単位系から探す (複数の単位系にある名前のとき)
   --list [SERIES]  単位系の一覧、または SERIES の単位の一覧 (別名はタブの後) を表示する
@@ -42,13 +52,20 @@ QString HelpText()
   --digits N       桁区切りする整数部の最大桁数 %1〜%2 (既定: Tovel の設定)
   --sig N          結果の有効数字 %3〜%4 桁 (既定: Tovel の設定)
   -t, --terse      結果の数値だけを表示する
-  --line           クリップボードに送る形の結果行を表示する (行末は CR LF)
+  --line           クリップボードに送る形の結果行を表示する (行末は CR LF、
+                   - と -f では入力の行と同じ)
   -h, --help       この説明を表示する
   --version        版を表示する
-  --                オプションの終わり (-40 のような負の値の前に)
+  --               オプションの終わり (-40 のような負の値の前に)
 
 値は Tovel の値の欄と同じく読みます。単位系「進数」では各進数の数字列です。
 終了状態: 0 成功、1 換算または名前の誤り、2 コマンド行の誤り。
+
+例:
+  tovelconv 6 畳 平方メートル
+  tovelconv -t -- -40 セルシウス度 ファーレンハイト度
+  cut -f2 feet.tsv | tovelconv -t - ft m | paste feet.tsv -
+  printf '6 畳 平方メートル\n5 尺 cm\n' | tovelconv -f -
 )"_s.arg(QString::number(kDigits.min), QString::number(kDigits.max), QString::number(kSigDigits.min),
          QString::number(kSigDigits.max));
 }
@@ -71,6 +88,7 @@ struct Options {
     bool line = false;
     bool help = false;
     bool version = false;
+    std::optional<QString> queryFile;
     QStringList positional;
 };
 
@@ -166,6 +184,10 @@ bool ParseArguments(const QStringList &arguments, Options *options, Command *com
                 return false;
             }
             options->sigDigits = digits;
+        } else if (arg == u"-f"_s) {
+            if (!value(&text))
+                return false;
+            options->queryFile = text;
         } else if (arg == u"--list"_s) {
             options->list = true;
         } else if (arg == u"--names"_s) {
@@ -195,8 +217,8 @@ QString SettingsToRead(const ConvFolders &folders)
 
 class Converter {
 public:
-    Converter(const Options &options, const ConvFolders &folders, Command &command)
-        : m_options(options), m_folders(folders), m_command(command)
+    Converter(const Options &options, const ConvFolders &folders, Command &command, const BatchStreams *streams)
+        : m_options(options), m_folders(folders), m_command(command), m_streams(streams)
     {
         m_unitsDirectory = options.unitsDirectory.isEmpty() ? folders.programDirectory + u"/units"_s
                                                             : options.unitsDirectory;
@@ -208,6 +230,8 @@ public:
     {
         if (m_options.list || m_options.names)
             return list();
+        if (m_options.queryFile || (!m_options.positional.isEmpty() && m_options.positional[0] == u"-"_s))
+            return batch();
         if (m_options.positional.size() < 2)
             return m_command.usage(u"値と変換元の単位を指定してください。"_s);
         if (m_options.positional.size() > 3)
@@ -329,12 +353,7 @@ private:
                 return m_command.fail(u"単位「%1」が見つかりません。"_s.arg(VisibleText(from)));
         }
 
-        const Settings settings = m_options.style && m_options.digits && m_options.sigDigits
-            ? Settings()
-            : ReadSettings(SettingsToRead(m_folders));
-        m_session.SetResultStyle(m_options.style.value_or(settings[SettingKey::ShowAns]),
-                                 m_options.digits.value_or(settings[SettingKey::MaxPlace]),
-                                 m_options.sigDigits.value_or(settings[SettingKey::SigDigits]));
+        chooseResultStyle();
 
         SessionOutcome outcome;
         if (m_options.positional.size() == 3) {
@@ -354,6 +373,52 @@ private:
         }
         write();
         return kDone;
+    }
+
+    // The options' result style, the settings' where an option is missing.
+    void chooseResultStyle()
+    {
+        const Settings settings = m_options.style && m_options.digits && m_options.sigDigits
+            ? Settings()
+            : ReadSettings(SettingsToRead(m_folders));
+        m_session.SetResultStyle(m_options.style.value_or(settings[SettingKey::ShowAns]),
+                                 m_options.digits.value_or(settings[SettingKey::MaxPlace]),
+                                 m_options.sigDigits.value_or(settings[SettingKey::SigDigits]));
+    }
+
+    // Values from standard input ("-") or queries from a file (-f), a line each.
+    int batch()
+    {
+        const QStringList &positional = m_options.positional;
+        if (m_options.queryFile && !positional.isEmpty())
+            return m_command.usage(u"余分な引数 %1"_s.arg(VisibleText(positional.first())));
+        if (!m_options.queryFile && positional.size() < 2)
+            return m_command.usage(u"- の後に変換元の単位を指定してください。"_s);
+        if (positional.size() > 3)
+            return m_command.usage(u"余分な引数 %1"_s.arg(VisibleText(positional[3])));
+        if (!m_streams)
+            return m_command.usage(u"一括変換には入出力が必要です。"_s);
+        if (!loadIndex(false))
+            return kFailed;
+        chooseResultStyle();
+        BatchSetup setup;
+        setup.unitsDirectory = m_unitsDirectory;
+        setup.index = &m_index;
+        setup.series = m_options.series;
+        setup.style = m_session.resultStyle();
+        setup.placeNum = m_session.placeNum();
+        setup.sigDigits = m_session.sigDigits();
+        setup.form = m_options.line ? AnswerForm::ResultLine : m_options.terse ? AnswerForm::Terse : AnswerForm::Usual;
+        BatchConverter converter(setup);
+        if (m_options.queryFile)
+            return RunQueryBatch(converter, *m_options.queryFile, *m_streams);
+        // One pair for every line: a name that fails, fails before any line is read.
+        const QString from = positional[1];
+        const QString to = positional.size() == 3 ? positional[2] : QString();
+        const QString problem = converter.checkPair(from, to);
+        if (!problem.isEmpty())
+            return m_command.fail(problem);
+        return RunValueBatch(converter, from, to, *m_streams);
     }
 
     void write()
@@ -383,6 +448,7 @@ private:
     const Options &m_options;
     const ConvFolders &m_folders;
     Command &m_command;
+    const BatchStreams *m_streams;
     QString m_unitsDirectory;
     NameIndex m_index;
     ConversionSession m_session;
@@ -390,7 +456,7 @@ private:
 
 }  // namespace
 
-ConvResult RunTovelConv(const QStringList &arguments, const ConvFolders &folders)
+ConvResult RunTovelConv(const QStringList &arguments, const ConvFolders &folders, const BatchStreams *streams)
 {
     Command command;
     Options options;
@@ -406,7 +472,7 @@ ConvResult RunTovelConv(const QStringList &arguments, const ConvFolders &folders
         command.result.out = "tovelconv (Tovel) " TOVEL_VERSION "\n";
         return command.result;
     }
-    Converter converter(options, folders, command);
+    Converter converter(options, folders, command, streams);
     command.result.status = converter.run();
     return command.result;
 }

@@ -3,11 +3,15 @@
 // a command line, with the program's own reader, conversion and settings.
 //
 //   tovelconv [OPTIONS] [--] VALUE FROM [TO]
+//   tovelconv [OPTIONS] - FROM [TO]      (a value on each line, see BatchConv.h)
+//   tovelconv [OPTIONS] -f FILE          (a query on each line)
 //
 // RunTovelConv is the whole command without its process: it takes the
 // arguments and the folders, and gives back the standard output's bytes, the
 // standard error's bytes and the exit status (0 done, 1 a conversion or a
-// name failed, 2 the command line was wrong).
+// name failed, 2 the command line was wrong). A batch reads and writes the
+// streams given (its out and err then stay empty); without streams it is a
+// usage error.
 
 #include <QByteArray>
 #include <QString>
@@ -25,4 +29,7 @@ struct ConvResult {
     QByteArray err;
 };
 
-ConvResult RunTovelConv(const QStringList &arguments, const ConvFolders &folders);
+struct BatchStreams;
+
+ConvResult RunTovelConv(const QStringList &arguments, const ConvFolders &folders,
+                        const BatchStreams *streams = nullptr);

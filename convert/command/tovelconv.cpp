@@ -1,5 +1,6 @@
 // tovelconv: converts a value between the units of Tovel's series files. See
 // RunTovelConv.
+#include "convert/command/BatchConv.h"
 #include "convert/command/ConvCommand.h"
 
 #include <QCoreApplication>
@@ -51,7 +52,8 @@ int main(int argc, char **argv)
     folders.userConfigDirectory = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
     folders.cacheDirectory = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
 
-    const ConvResult result = RunTovelConv(arguments, folders);
+    const BatchStreams streams;
+    const ConvResult result = RunTovelConv(arguments, folders, &streams);
     WriteAll(STDERR_FILENO, result.err);
     if (!WriteAll(STDOUT_FILENO, result.out)) {
         const int error = errno;

@@ -1,6 +1,7 @@
 #include "settings/forms/frmSet.h"
 
 #include "forms/FormLook.h"
+#include "forms/TypedText.h"
 
 #include <QFrame>
 #include <QGroupBox>
@@ -258,6 +259,13 @@ void frmSet::txtPlaceNum_Change()
 {
     // A whole number outside 4 to 50, and text that is no number at all
     // (an empty box, say), leave the scroll bar and the limit as they are.
+    // An input method left on commits full-width digits ("２０"): the box
+    // shows and takes them as the digits they are.
+    const QString ascii = AsciiForms(txtPlaceNum->text());
+    if (ascii != txtPlaceNum->text()) {
+        txtPlaceNum->setText(ascii);  // runs this handler again
+        return;
+    }
     long long value = 0;
     if (!ParseWholeNumber(txtPlaceNum->text(), kBottomLimit, kTopLimit, &value))
         return;

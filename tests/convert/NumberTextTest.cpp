@@ -12,6 +12,7 @@
 #include <limits>
 #include <optional>
 #include <random>
+#include <string>
 
 using namespace Qt::StringLiterals;
 
@@ -75,6 +76,21 @@ TEST(ReadNumber, ReadsTheAcceptedForms)
     };
     for (const auto &c : cases)
         EXPECT_EQ(ReadNumber(c.text), c.value) << c.text.toStdString();
+}
+
+TEST(ReadNumber, GivesTheNearestDoubleOfShortAndLongDigitStrings)
+{
+    // Short values take a faster way than long ones; both round as strtod.
+    std::mt19937_64 random(20261210);
+    for (int i = 0; i < 20000; ++i) {
+        const int digits = 1 + int(random() % 19);
+        const int exponent = int(random() % 61) - 30;
+        std::string text = std::to_string(random() % 10'000'000'000'000'000'000ull).substr(0, std::size_t(digits));
+        text += "e" + std::to_string(exponent);
+        if (i % 3 == 0)
+            text.insert(text.size() > 2 ? 1 : 0, ".");
+        ASSERT_EQ(ReadNumber(QString::fromLatin1(text)), std::strtod(text.c_str(), nullptr)) << text;
+    }
 }
 
 TEST(ReadNumber, KeepsTheSignOfZero)

@@ -14,7 +14,8 @@
 # names of the value boxes and lists as a screen reader reads them through
 # AT-SPI, on a private D-Bus session; the settings saved when the connection
 # to the X server breaks; a unit found by typing its name, whose value
-# alone goes to the clipboard. Exits 77 (skipped) only when Xvfb
+# alone goes to the clipboard; under a headless weston (native Wayland),
+# the settings saved when the compositor ends. Exits 77 (skipped) only when Xvfb
 # cannot start.
 set -uo pipefail
 program=$1 keeper=$2 src=$3
@@ -280,6 +281,42 @@ if start; then
     fi
     keys alt+F4
     finish
+fi
+
+# --- Seventh run, native Wayland on a headless weston: the compositor ends
+# and the settings are saved all the same. Qt leaves by _exit(1): no leak
+# check. Skipped (this run only) when weston or Qt's Wayland plugin is missing
+# or weston does not start.
+wayland_plugin=$(qtpaths6 --query QT_INSTALL_PLUGINS 2>/dev/null)/platforms/libqwayland-generic.so
+if ! command -v weston >/dev/null || [[ ! -f $wayland_plugin ]]; then
+    echo "SKIP (Wayland run): weston or qt6-wayland is not installed"
+else
+    weston --backend=headless-backend.so --socket=tovel-wl --idle-time=0 --no-config >"$work/weston.log" 2>&1 &
+    weston_pid=$!
+    pids+=($weston_pid)
+    if ! poll 15 test -S "$XDG_RUNTIME_DIR/tovel-wl"; then
+        echo "SKIP (Wayland run): weston did not start"
+    else
+        sed -i '/^LastUnitSeries=/d' "$ini"
+        run=$((run + 1))
+        WAYLAND_DISPLAY=tovel-wl QT_QPA_PLATFORM=wayland \
+            ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0" \
+            "$work/prog/tovel" >"$work/tovel.$run.log" 2>&1 &
+        tovel=$!
+        # The window is up once the program has read its series and holds
+        # its connection; it then stays until the compositor goes.
+        sleep 3
+        if ended; then
+            fail "run $run: the program ended under weston: $(cat "$work/tovel.$run.log")"
+        else
+            kill "$weston_pid"
+            poll 30 ended || { fail "run $run: the program outlived the compositor"; kill -9 "$tovel" 2>/dev/null; }
+            wait "$tovel"
+            grep -qE 'Sanitizer|runtime error' "$work/tovel.$run.log" && fail "run $run: sanitizer report"
+            grep -q '^LastUnitSeries=' "$ini" 2>/dev/null \
+                || fail "the settings were not saved when the compositor went away: $(cat "$ini" 2>&1)"
+        fi
+    fi
 fi
 
 if ((failures)); then

@@ -121,3 +121,45 @@ TEST_F(ValueBoxTest, NewSourceUnitResetsBoxesOnlyInTheNumberBaseSeries)
     EXPECT_EQ(valueBox()->text(), u"0"_s);
     EXPECT_EQ(sourceList()->currentIndex(), 0);
 }
+
+TEST_F(ValueBoxTest, InputMethodIsOffAndItsTextPassesTheFilter)
+{
+    writeStandardSeries();
+    frmMain &w = startShown();
+    valueBox()->setFocus();
+    QInputMethodQueryEvent query(Qt::ImEnabled | Qt::ImCursorPosition);
+    QCoreApplication::sendEvent(valueBox(), &query);
+    EXPECT_FALSE(query.value(Qt::ImEnabled).toBool());
+    EXPECT_TRUE(query.value(Qt::ImCursorPosition).isValid());
+
+    const struct {
+        const char *series;
+        int sourcePos;
+        QString committed;
+        QString kept;
+    } cases[] = {
+        {"length", 0, u"０１２"_s, u"012"_s}, {"length", 0, u"－１．５ｅ＋３"_s, u"-1.5e+3"_s},
+        {"length", 0, u"か"_s, QString()},    {"length", 0, u"1か2 x"_s, u"12"_s},
+        {"length", 0, u"\b\r9"_s, u"9"_s},    {"進数", 14, u"ｆＦｇ１"_s, u"fF1"_s},
+    };
+    for (const auto &c : cases) {
+        selectSeries(QString::fromUtf8(c.series));
+        sourceList()->setCurrentIndex(c.sourcePos);
+        valueBox()->clear();
+        QInputMethodEvent preedit(u"か"_s, {});
+        QCoreApplication::sendEvent(valueBox(), &preedit);
+        EXPECT_EQ(valueBox()->displayText(), QString()) << "preedit";
+        QInputMethodEvent commit;
+        commit.setCommitString(c.committed);
+        QCoreApplication::sendEvent(valueBox(), &commit);
+        EXPECT_EQ(valueBox()->text(), c.kept) << c.committed.toStdString();
+    }
+
+    // Ctrl+A selects the value, and the next key replaces it.
+    valueBox()->setText(u"123"_s);
+    valueBox()->setCursorPosition(1);
+    QTest::keyClick(w.windowHandle(), Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(valueBox()->selectedText(), u"123"_s);
+    QTest::keyClicks(valueBox(), u"7"_s);
+    EXPECT_EQ(valueBox()->text(), u"7"_s);
+}

@@ -23,6 +23,10 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPaintEngine>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -116,6 +120,68 @@ bool Allowed(const QWidget *a, const QWidget *b, const QRect &overlap)
     return overlap.height() <= slack(a) + slack(b);
 }
 
+// A paint device that keeps the texts painted on it, as the style hands
+// them over (an elided caption arrives elided), and draws nothing else.
+class TextRecorder : public QPaintDevice {
+public:
+    explicit TextRecorder(QSize size) : m_size(size) {}
+    QPaintEngine *paintEngine() const override { return &m_engine; }
+    QString texts() const { return m_engine.texts; }
+
+protected:
+    int metric(PaintDeviceMetric metric) const override
+    {
+        switch (metric) {
+        case PdmWidth: return m_size.width();
+        case PdmHeight: return m_size.height();
+        case PdmDepth: return 32;
+        case PdmDevicePixelRatio: return 1;
+        case PdmDevicePixelRatioScaled: return int(devicePixelRatioFScale());
+        default: return 96;  // the dots per inch, as offscreen has them
+        }
+    }
+
+private:
+    struct Engine : QPaintEngine {
+        Engine() : QPaintEngine(AllFeatures) {}
+        bool begin(QPaintDevice *) override { return true; }
+        bool end() override { return true; }
+        void updateState(const QPaintEngineState &) override {}
+        void drawPixmap(const QRectF &, const QPixmap &, const QRectF &) override {}
+        void drawPolygon(const QPointF *, int, PolygonDrawMode) override {}
+        void drawPath(const QPainterPath &) override {}
+        void drawTextItem(const QPointF &, const QTextItem &item) override { texts += item.text(); }
+        Type type() const override { return User; }
+        QString texts;
+    };
+    mutable Engine m_engine;
+    QSize m_size;
+};
+
+// Every item of every menu of the window is painted whole: its caption
+// without the mnemonic's "&", and its shortcut.
+void ExpectMenuItemsWhole(QWidget *window)
+{
+    auto *main = qobject_cast<QMainWindow *>(window);
+    if (!main)
+        return;
+    for (QMenu *menu : main->menuBar()->findChildren<QMenu *>()) {
+        menu->popup(QPoint());
+        TextRecorder painted(menu->size());
+        menu->render(&painted);
+        menu->hide();
+        for (const QAction *action : menu->actions()) {
+            if (action->isSeparator())
+                continue;
+            QString caption = action->text();
+            caption.remove(u'&');
+            EXPECT_TRUE(painted.texts().contains(caption))
+                << caption.toStdString() << " in " << painted.texts().toStdString();
+            EXPECT_TRUE(painted.texts().contains(action->shortcut().toString(QKeySequence::NativeText)));
+        }
+    }
+}
+
 const char *const kWindows[] = {"frmMain", "frmSet", "frmAbout", "frmAll", "frmFind"};
 
 // The desktop's font reaches the program as the application font (a
@@ -175,6 +241,7 @@ TEST_P(WindowLayout, CaptionsFitAndControlsKeepApart)
             EXPECT_TRUE(both.isEmpty() || Allowed(w, other, both)) << "overlaps " << other->objectName().toStdString();
         }
     }
+    ExpectMenuItemsWhole(window.get());
     // The About window's links follow the window's font.
     if (auto *about = qobject_cast<frmAbout *>(window.get())) {
         for (const char *link : {"Label1", "Label2"})

@@ -1,6 +1,7 @@
 // tovelconv run as a process: its result line against the window program's
 // for the same input, its errors and exit statuses, and a standard output
-// that cannot be written. The unit-name index: kept between runs, read again
+// that cannot be written. Batches: line N of the output answers line N of the
+// input, at once in a pipe. The unit-name index: kept between runs, read again
 // for a file that changed.
 #include "MainWindowFixture.h"
 #include "catalogue/NameCache.h"
@@ -27,7 +28,7 @@ struct Ran {
 
 class TovelConvTest : public MainWindowFixture {
 protected:
-    Ran run(QStringList arguments, int stdoutFd = -1)
+    Ran run(QStringList arguments, int stdoutFd = -1, const QByteArray &input = {})
     {
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -37,6 +38,8 @@ protected:
         if (stdoutFd >= 0)
             process.setChildProcessModifier([stdoutFd] { ::dup2(stdoutFd, STDOUT_FILENO); });
         process.start(kProgram, QStringList{u"--units"_s, dir.filePath(u"units"_s)} + arguments);
+        process.write(input);
+        process.closeWriteChannel();
         EXPECT_TRUE(process.waitForFinished(30000));
         return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
                 QString::fromUtf8(process.readAllStandardOutput()), QString::fromUtf8(process.readAllStandardError())};
@@ -166,6 +169,122 @@ TEST_F(TovelConvTest, StandardOutputThatCannotBeWrittenIsAnError)
         EXPECT_TRUE(r.err.startsWith(u"tovelconv: 標準出力に書き込めません: "_s)) << r.err.toStdString();
         ::close(fd);
     }
+}
+
+TEST_F(TovelConvTest, BatchAnswersEachLineOnItsOwnLine)
+{
+    struct Case {
+        const char *name;
+        QStringList arguments;
+        QByteArray input;
+        QByteArray out;
+        int status;
+        QString err;  // every line of it, in order
+    };
+    writeStandardSeries();
+    writeSeries(u"volume.dat"_s, "2\r\n\"L\",1,0,1,1\r\n\"imp gal\",4.54609,0,1,1\r\n");
+    const Case cases[] = {
+        {"a failing line in the middle, blank lines kept",
+         {u"-"_s, u"km"_s, u"m"_s},
+         "1\n\n1..2\n  \n2\n",
+         "1 km = 1000 m\n\n1..2 km =  m\n\n2 km = 2000 m\n",
+         1,
+         u"tovelconv: 3 行目: エラー ： 不正な入力 (km から m へ)\n"_s},
+        {"terse: an empty line for a failure",
+         {u"-t"_s, u"-"_s, u"km"_s, u"m"_s},
+         "x\n1\n",
+         "\n1000\n",
+         1,
+         u"tovelconv: 1 行目: エラー ： 不正な入力 (km から m へ)\n"_s},
+        {"line ends as the input's, the last without one",
+         {u"-t"_s, u"-"_s, u"km"_s, u"m"_s},
+         "1\r\n2\n\r\n3",
+         "1000\r\n2000\n\r\n3000",
+         0,
+         QString()},
+        {"result lines take the input's line ends",
+         {u"--line"_s, u"-"_s, u"km"_s, u"cm"_s},
+         "1.5\n",
+         "1.5 (km) => 150000 (cm)\n",
+         0,
+         QString()},
+        {"negative values after --",
+         {u"-t"_s, u"--"_s, u"-"_s, u"C"_s, u"F"_s},
+         "-40\n 100 \n",
+         "-40\n212\n",
+         0,
+         QString()},
+        {"grouped as a single conversion groups",
+         {u"--style"_s, u"grouped"_s, u"-"_s, u"km"_s, u"m"_s},
+         "1234.5\n",
+         "1,234.5 km = 1,234,500 m\n",
+         0,
+         QString()},
+        {"a name that fails, fails before any line",
+         {u"-"_s, u"parsec"_s, u"m"_s},
+         "1\n",
+         "",
+         1,
+         u"tovelconv: 単位「parsec」が見つかりません。\n"_s},
+        {"queries, quoted names and a value after --",
+         {u"-t"_s, u"-f"_s, u"-"_s},
+         "1 km m\n-- -40 C F\n'2' \"imp gal\" L\n\n1 km\n",
+         "1000\n-40\n9.09218\n\n1000\t1\t100000\n",
+         0,
+         QString()},
+        {"queries that fail",
+         {u"-f"_s, u"-"_s},
+         "1 parsec m\n1 km\t m\tx\n1 km 'm\n2 km m\n",
+         "1 parsec =  m\n\n\n2 km = 2000 m\n",
+         1,
+         u"tovelconv: 1 行目: 単位「parsec」が見つかりません。\ntovelconv: 2 行目: 余分な引数 x\n"
+         u"tovelconv: 3 行目: 引用符が閉じていません。\n"_s},
+    };
+    for (const Case &c : cases) {
+        const Ran r = run(c.arguments, -1, c.input);
+        EXPECT_EQ(r.status, c.status) << c.name << r.err.toStdString();
+        EXPECT_EQ(r.out.toStdString(), c.out.toStdString()) << c.name;
+        EXPECT_EQ(r.err.toStdString(), c.err.toStdString()) << c.name;
+    }
+}
+
+TEST_F(TovelConvTest, BatchAnswersALineBeforeTheNextArrives)
+{
+    writeStandardSeries();
+    QProcess process;
+    process.start(kProgram, {u"--units"_s, dir.filePath(u"units"_s), u"-t"_s, u"-"_s, u"km"_s, u"m"_s});
+    for (const QByteArray &value : {QByteArray("1"), QByteArray("2")}) {
+        process.write(value + '\n');
+        QByteArray answer;
+        while (!answer.endsWith('\n') && process.waitForReadyRead(10000))
+            answer += process.readAllStandardOutput();
+        EXPECT_EQ(answer, value + "000\n");
+    }
+    process.closeWriteChannel();
+    EXPECT_TRUE(process.waitForFinished(10000));
+    EXPECT_EQ(process.exitCode(), 0);
+}
+
+TEST_F(TovelConvTest, BatchEndsQuietlyWhenItsReaderHasGone)
+{
+    writeStandardSeries();
+    QByteArray input;
+    for (int i = 0; i < 200000; ++i)
+        input += "1\n";
+    int pipeEnds[2];
+    ASSERT_EQ(::pipe2(pipeEnds, O_CLOEXEC), 0);
+    ::close(pipeEnds[0]);
+    const Ran closed = run({u"-"_s, u"km"_s, u"m"_s}, pipeEnds[1], input);
+    ::close(pipeEnds[1]);
+    EXPECT_EQ(closed.status, 1);
+    EXPECT_EQ(closed.err, QString());
+    // A full disk is said once, not once a line.
+    const int devFull = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+    ASSERT_GE(devFull, 0);
+    const Ran full = run({u"-"_s, u"km"_s, u"m"_s}, devFull, input);
+    ::close(devFull);
+    EXPECT_EQ(full.status, 1);
+    EXPECT_EQ(full.err.count(u'\n'), 1) << full.err.toStdString();
 }
 
 TEST(NameCache, KeptBetweenRunsAndReadAgainForAChangedFile)

@@ -5,6 +5,7 @@
 #include "settings/modFileFuncs.h"
 
 #include <QFile>
+#include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -214,24 +215,44 @@ TEST_F(SettingsDialog, TypedLimitsMoveTheBarOnlyWithinFourToFifty)
 {
     // Typed key by key, each character is a change of its own: typing "51"
     // first accepts 5. Pasted (at once), "51" leaves the limit alone.
+    // An input method commits its text at once, full-width as a Japanese
+    // one has it.
+    enum How { Keys, Pasted, InputMethod };
     struct Case {
         const char *typed;
-        bool atOnce;
+        How how;
         const char *shown;
         int limit;  // on the bar and saved by OK
     };
     const Case cases[] = {
-        {"3", false, "3", 15}, {"51", true, "51", 15},   {"51", false, "51", 5},  {"7", false, "7", 7},
-        {"4", false, "4", 4},  {"50", false, "50", 50},  {"ab", false, "ab", 15}, {"", false, "", 15},
-        {"07", false, "7", 7}, {"123", false, "12", 12}, {"-5", false, "-5", 15}, {" 9", true, "9", 9},
+        {"3", Keys, "3", 15},
+        {"51", Pasted, "51", 15},
+        {"51", Keys, "51", 5},
+        {"7", Keys, "7", 7},
+        {"4", Keys, "4", 4},
+        {"50", Keys, "50", 50},
+        {"ab", Keys, "ab", 15},
+        {"", Keys, "", 15},
+        {"07", Keys, "7", 7},
+        {"123", Keys, "12", 12},
+        {"-5", Keys, "-5", 15},
+        {" 9", Pasted, "9", 9},
+        {"２０", InputMethod, "20", 20},
+        {"３", InputMethod, "3", 15},
+        {"ab", InputMethod, "ab", 15},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.typed);
         QFile::remove(path);
         open();
-        if (c.atOnce) {
+        if (c.how == Pasted) {
             text()->selectAll();
             text()->insert(QString::fromLatin1(c.typed));
+        } else if (c.how == InputMethod) {
+            text()->selectAll();
+            QInputMethodEvent commit;
+            commit.setCommitString(QString::fromUtf8(c.typed));
+            QCoreApplication::sendEvent(text(), &commit);
         } else {
             type(QString::fromLatin1(c.typed));
         }

@@ -51,8 +51,10 @@ bool SearchCatalogue::refresh()
     // again at the next look.
     m_state = folderState();
     for (LoadedSeries &series : m_series) {
-        if (LoadUnitFile(m_unitsDirectory + series.entry.fileName, series.units) < 0)
+        if (LoadUnitFile(m_unitsDirectory + series.entry.fileName, series.units, series.compounds) < 0) {
             series.units.clear();
+            series.compounds.clear();
+        }
     }
     for (int s = 0; s < int(m_series.size()); ++s) {
         const LoadedSeries &series = m_series[size_t(s)];
@@ -77,6 +79,12 @@ bool SearchCatalogue::refresh()
                 if (!alias.isEmpty() && (refs.empty() || refs.back().series != s))
                     refs.push_back(ref);
             }
+        }
+        // Values in several units by their names, after every unit.
+        for (int c = 0; c < int(series.compounds.size()); ++c) {
+            std::vector<UnitRef> &refs = m_names[series.compounds[size_t(c)].name];
+            if (refs.empty() || refs.back().series != s)
+                refs.push_back(UnitRef{s, int(series.units.size()) + c, series.entry.numberBase});
         }
     }
     return true;

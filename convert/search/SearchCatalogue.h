@@ -6,6 +6,7 @@
 // file (a stat each, no reading) and reads them all again only when one was
 // added, removed or changed since.
 
+#include "catalogue/CompoundUnit.h"
 #include "catalogue/SeriesCatalogue.h"
 #include "catalogue/UnitRecord.h"
 #include "convert/search/SearchQuery.h"
@@ -19,6 +20,9 @@
 struct LoadedSeries {
     SeriesEntry entry;
     UnitArray units;
+    // Its values in several units: a UnitRef past the units is one of these
+    // (a target only).
+    CompoundArray compounds = {};
 };
 
 class SearchCatalogue {

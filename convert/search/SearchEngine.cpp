@@ -69,10 +69,17 @@ QString SearchEngine::IdOf(const QString &value, const QString &series, const QS
 std::optional<SearchAnswer> SearchEngine::convert(const QString &value, int series, int source, int target) const
 {
     const LoadedSeries &loaded = m_catalogue.series()[size_t(series)];
+    // A value in several units is a target only.
+    const int unitCount = int(loaded.units.size());
+    if (source < 0 || source >= unitCount || target < 0 || target >= unitCount + int(loaded.compounds.size()))
+        return std::nullopt;
+    const CompoundUnit *compound = target >= unitCount ? &loaded.compounds[size_t(target - unitCount)] : nullptr;
     ConversionRequest request;
     request.typedText = value;
     request.sourcePos = source;
     request.targetPos = target;
+    if (compound)
+        request.targetParts = compound->parts;
     request.numberBase = loaded.entry.numberBase;
     request.style = ResultStyleOf(m_showAns);
     request.placeNum = m_placeNum;
@@ -84,9 +91,10 @@ std::optional<SearchAnswer> SearchEngine::convert(const QString &value, int seri
     answer.value = value;
     answer.series = loaded.entry.name;
     answer.source = loaded.units[size_t(source)].UnitName;
-    answer.target = loaded.units[size_t(target)].UnitName;
+    answer.target = compound ? compound->name : loaded.units[size_t(target)].UnitName;
     answer.resultText = outcome.resultText;
-    answer.name = answer.resultText + u' ' + answer.target;
+    // "5 尺 2.8 寸" names its units itself.
+    answer.name = compound ? answer.resultText : answer.resultText + u' ' + answer.target;
     answer.description = outcome.shownSource + u' ' + answer.source + u" = "_s + answer.name;
     answer.id = IdOf(value, answer.series, answer.source, answer.target);
     return answer;
@@ -146,7 +154,12 @@ std::optional<SearchAnswer> SearchEngine::answerOf(const QString &id)
         return std::nullopt;
     const UnitArray &units = m_catalogue.series()[size_t(series)].units;
     const int source = FindUnitByName(units, fields[2]);
-    const int target = FindUnitByName(units, fields[3]);
+    int target = FindUnitByName(units, fields[3]);
+    const CompoundArray &compounds = m_catalogue.series()[size_t(series)].compounds;
+    for (size_t c = 0; c < compounds.size() && target < 0; ++c) {
+        if (compounds[c].name == fields[3])
+            target = int(units.size() + c);
+    }
     if (source < 0 || target < 0)
         return std::nullopt;
     return convert(fields[0], series, source, target);

@@ -30,7 +30,8 @@ public:
         writeSeries("長さ",
                     "4\n\"メートル\",1,0,1,1\n\"キロメートル\",1000,0,1,1\n\"フィート\",0.3048,0,1,1\n"
                     "\"インチ\",0.0254,0,1,1\n\"#別名\",\"メートル\",\"m\"\n\"#別名\",\"キロメートル\",\"km\"\n"
-                    "\"#別名\",\"フィート\",\"ft\",\"foot (intl)\"\n\"#別名\",\"インチ\",\"in\"\n");
+                    "\"#別名\",\"フィート\",\"ft\",\"foot (intl)\"\n\"#別名\",\"インチ\",\"in\"\n"
+                    "\"#併記\",\"フィート・インチ\",フィート,インチ\n");
         writeSeries("温度", "2\n\"度\",1,0,0,1\n\"ケルビン\",1,273.15,0,1\n");
         writeSeries("角度", "2\n\"度\",1,0,1,1\n\"ラジアン\",57.295779513082323,0,1,1\n");
         writeSeries("進数", "3\n\"2進数\",2,0,0,0\n\"10進数\",10,0,0,0\n\"16進数\",16,0,0,0\n");
@@ -78,6 +79,8 @@ TEST(SearchEngine, AnswersAValueWithAKnownUnitAndNothingElse)
         {"6 km 度", 5, ""},  // a target of another series
         {"FF km m", 5, ""},  // digits of a radix before a unit that is none
         {"6 km km", 5, "6 キロメートル"},
+        {"1.8 m フィート・インチ", 5, "5 フィート 10.8661417322835 インチ"},  // names its units itself
+        {"1 フィート・インチ m", 5, ""},                                      // a target only
         {"6", 5, ""},
         {"6 km m", 0, ""},
     };
@@ -85,6 +88,12 @@ TEST(SearchEngine, AnswersAValueWithAKnownUnitAndNothingElse)
     SearchEngine engine(folder.folders);
     for (const Case &c : cases)
         EXPECT_EQ(Names(engine.answer(QString::fromUtf8(c.query), c.max)), QString::fromUtf8(c.names)) << c.query;
+    // A value in several units is found again by its id.
+    const std::vector<SearchAnswer> compound = engine.answer(u"1.8 m フィート・インチ"_s, 1);
+    ASSERT_EQ(compound.size(), 1u);
+    const auto again = engine.answerOf(compound[0].id);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->name, compound[0].name);
 }
 
 TEST(SearchEngine, TheTargetLastUsedInTheWindowComesFirst)

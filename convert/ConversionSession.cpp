@@ -137,7 +137,8 @@ SessionOutcome ConversionSession::ConvertValue(const QString &typed, int sourceP
     return finish(std::move(outcome));
 }
 
-SessionOutcome ConversionSession::ConvertToAllUnits(const QString &typed, int sourcePos)
+SessionOutcome ConversionSession::ConvertToAllUnits(const QString &typed, int sourcePos,
+                                                    std::optional<double> keptValue)
 {
     clearLastResult();
     m_lastWasRun = true;
@@ -145,7 +146,7 @@ SessionOutcome ConversionSession::ConvertToAllUnits(const QString &typed, int so
     SessionOutcome outcome;
     const int last = int(Units.size()) - 1;
     for (int i = 0; i <= last; ++i)
-        if (!convertOne(typed, sourcePos, i, outcome))
+        if (!convertOne(typed, sourcePos, i, outcome, keptValue))
             return finish(std::move(outcome));
     AllConvRunning = false;
     return finish(std::move(outcome));

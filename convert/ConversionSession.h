@@ -117,7 +117,9 @@ public:
     // typed from the unit at sourcePos into every unit, in list order, the
     // source unit's own line included: the last result holds one line per
     // unit. The first failure ends the run with the last result empty.
-    SessionOutcome ConvertToAllUnits(const QString &typed, int sourcePos);
+    // keptValue as for ConvertValue.
+    SessionOutcome ConvertToAllUnits(const QString &typed, int sourcePos,
+                                     std::optional<double> keptValue = std::nullopt);
 
     // The result lines of the last command, each ending in CR LF.
     const QString &lastResult() const { return LastResult; }

@@ -502,14 +502,18 @@ void frmMain::reportFailure(const SessionOutcome &outcome)
     setResultCommandsEnabled(false);
 }
 
+std::optional<double> frmMain::keptValue() const
+{
+    if (m_kept && m_kept->text == txtBeforeConv->text())
+        return m_kept->value;
+    return std::nullopt;
+}
+
 void frmMain::ConvertValue()
 {
     m_shownResult.reset();
-    std::optional<double> kept;
-    if (m_kept && m_kept->text == txtBeforeConv->text())
-        kept = m_kept->value;
     const SessionOutcome outcome = m_session.ConvertValue(txtBeforeConv->text(), comBeforeConvUnit->currentIndex(),
-                                                          comAfterConvUnit->currentIndex(), kept);
+                                                          comAfterConvUnit->currentIndex(), keptValue());
     showOutcome(outcome, false);
     if (outcome.failed) {
         reportFailure(outcome);
@@ -528,8 +532,8 @@ void frmMain::ConvertValue()
 void frmMain::ConvertToAllUnits()
 {
     m_shownResult.reset();
-    const SessionOutcome outcome = m_session.ConvertToAllUnits(txtBeforeConv->text(),
-                                                               comBeforeConvUnit->currentIndex());
+    const SessionOutcome outcome = m_session.ConvertToAllUnits(txtBeforeConv->text(), comBeforeConvUnit->currentIndex(),
+                                                               keptValue());
     showOutcome(outcome, true);
     if (outcome.failed) {
         reportFailure(outcome);  // the target list stays at the failing unit

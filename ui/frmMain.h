@@ -105,6 +105,8 @@ private:
     void setResultCommandsEnabled(bool enabled);
     void rememberCurrentPair();
     bool resultIsCurrent() const;
+    // The kept value while the value box holds its text.
+    std::optional<double> keptValue() const;
     int twips(int pixels) const;
     int pixels(int twips) const;
 

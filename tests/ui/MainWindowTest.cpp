@@ -687,6 +687,18 @@ TEST_F(MainWindowTest, SwapGivesBackTheValueExactlyUntilTheValueIsEdited)
     EXPECT_EQ(valueBox()->text(), u"14.2857142857143"_s);
     w.ConvertValue();
     EXPECT_EQ(resultBox()->text(), u"6.99999999999999"_s);
+
+    // The run into every unit takes the kept value too: "∞" reads as no number.
+    sourceList()->setCurrentIndex(0);
+    targetList()->setCurrentIndex(1);
+    valueBox()->setText(u"0"_s);
+    w.ConvertValue();
+    QTest::keyClick(w.windowHandle(), Qt::Key_R, Qt::ControlModifier);
+    ASSERT_EQ(valueBox()->text(), u"∞"_s);
+    answerNextModal([](QWidget *modal) { QTest::keyClick(modal, Qt::Key_Escape); });
+    w.ConvertToAllUnits();
+    EXPECT_EQ(w.lastResult(), u"∞ (L/100km) => 0 (km/L)\r\n∞ (L/100km) => ∞ (L/100km)\r\n"_s);
+    EXPECT_TRUE(services.boxes.empty());
 }
 
 // Values in several units are targets only: after the units of the target

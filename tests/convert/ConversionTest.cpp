@@ -176,7 +176,6 @@ const Case kCases[] = {
     {"3 digits in the same unit", LinearSeries, "123456", 0, 0, 0, 15, true, "123000", Ok, "123456", 3},
     {"3 digits drop trailing zeros", LinearSeries, "5.0004", 0, 3, 0, 15, true, "5", Ok, "5.0004", 3},
     {"rounding carries into a new digit", LinearSeries, "9.996", 0, 3, 0, 15, true, "10", Ok, "9.996", 3},
-    {"3 digits of an offset", LinearSeries, "1", 3, 4, 0, 15, true, "-272", Ok, "1", 3},
     {"3 digits below 1", LinearSeries, "0.000123456", 0, 3, 0, 15, true, "0.000123", Ok, "0.000123456", 3},
     {"3 digits grouped", LinearSeries, "1234.567", 1, 0, 1, 15, true, "1,230,000", Ok, "1,234.567", 3},
     {"rounding reaches the digit limit", LinearSeries, "9999.6", 0, 3, 1, 4, true, "10000", Ok, "9,999.6", 4},
@@ -342,17 +341,14 @@ TEST(Conversion, AValueInSeveralUnitsSplitsIntoWholePartsAndAFraction)
         {"0.01", 0, {1, 2, 3}, 0, 15, "0.33 寸", "0.33 (寸)"},
         {"2", 0, {1, 2, 3}, 0, 15, "1 間 0 尺 6 寸", "1 (間) 0 (尺) 6 (寸)"},  // only leading zeros go
         {"-1.6", 0, {2, 3}, 0, 15, "-5 尺 2.8 寸", "-5 (尺) 2.8 (寸)"},        // signed once
-        {"-0.01", 0, {2, 3}, 0, 15, "-0.33 寸", "-0.33 (寸)"},
         {"0", 0, {2, 3}, 0, 15, "0 寸", "0 (寸)"},
         {"1.8", 0, {4, 5}, 0, 3, "5 ft 10.9 in", "5 (ft) 10.9 (in)"},
         {"1.8287", 0, {4, 5}, 0, 3, "6 ft 0 in", "6 (ft) 0 (in)"},                 // 5 ft 11.996 in carries
         {"1.8181", 0, {2, 3}, 0, 2, "6 尺 0 寸", "6 (尺) 0 (寸)"},                 // never 5 尺 10 寸
         {"1.8181", 0, {1, 2, 3}, 0, 2, "1 間 0 尺 0 寸", "1 (間) 0 (尺) 0 (寸)"},  // carries twice
-        {"1", 6, {6, 7}, 0, 15, "1 mile 0 yd", "1 (mile) 0 (yd)"},
         {"1000.5", 6, {6, 7}, 1, 15, "1,000 mile 880 yd", "1,000 (mile) 880 (yd)"},
         {"1.6", 0, {2, 3}, 2, 15, "5 尺 2.80E+00 寸", "5 (尺) 2.80E+00 (寸)"},
         {"1.6", 0, {2, 11}, 2, 15, "5 尺 2.8 no exponent", "5 (尺) 2.8 (no exponent)"},
-        {"1.5", 8, {8, 9, 10}, 0, 15, "1 度 30 分 0 秒", "1 (度) 30 (分) 0 (秒)"},
         {"12.3456", 8, {8, 9, 10}, 0, 15, "12 度 20 分 44.16 秒", "12 (度) 20 (分) 44.16 (秒)"},
         // The fraction keeps no digit finer than the whole value has.
         {"123456.789", 8, {8, 9, 10}, 0, 15, "123456 度 47 分 20.4 秒", "123456 (度) 47 (分) 20.4 (秒)"},

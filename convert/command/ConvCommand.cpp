@@ -3,6 +3,7 @@
 #include "catalogue/NameCache.h"
 #include "catalogue/VisibleText.h"
 #include "convert/ConversionSession.h"
+#include "convert/WordsQuery.h"
 #include "convert/command/BatchConv.h"
 #include "settings/SettingsLocation.h"
 #include "settings/SettingsValues.h"
@@ -214,10 +215,8 @@ public:
             return list();
         if (m_options.queryFile || (!m_options.positional.isEmpty() && m_options.positional[0] == u"-"_s))
             return batch();
-        if (m_options.positional.size() < 2)
+        if (m_options.positional.isEmpty())
             return m_command.usage(u"値と変換元の単位を指定してください。"_s);
-        if (m_options.positional.size() > 3)
-            return m_command.usage(u"余分な引数 %1"_s.arg(VisibleText(m_options.positional[3])));
         return convert();
     }
 
@@ -286,74 +285,60 @@ private:
         return kDone;
     }
 
-    // The series holding FROM; -1 when there is not exactly one.
-    int seriesOf(const QString &from)
+    // The value, series and units the words ask for; false (reported) when
+    // they cannot be converted.
+    bool resolve(const QStringList &words, WordsQuery *query)
     {
-        if (!m_options.series.isEmpty()) {
-            const int series = seriesCalled(m_options.series);
-            if (series >= 0 && m_index.lookUp(from, series).empty()) {
-                m_command.fail(u"単位「%1」は単位系「%2」にありません。"_s.arg(
-                    VisibleText(from), VisibleText(m_index.series(series).name)));
-                return -1;
+        const auto unitsOf = [this](int series) -> const UnitArray & {
+            m_session.LoadSeries(m_unitsDirectory, m_index.series(series));
+            return m_session.units();
+        };
+        try {
+            const IndexNameLookup names(m_index);
+            *query = ResolveWords(words, names, m_options.series, unitsOf);
+            return true;
+        } catch (const ValueFailure &failure) {
+            if (failure.fault() != ValueFault::UnknownUnit && failure.fault() != ValueFault::WrongSeries) {
+                m_command.fail(VisibleText(failure.message()));
+                return false;
             }
-            return series;
         }
-        const std::vector<int> holding = m_index.lookUp(from);
-        if (holding.empty()) {
-            m_command.fail(u"単位「%1」が見つかりません。"_s.arg(VisibleText(from)));
-            return -1;
+        // A series file may have changed since the index was made: read them
+        // all again before telling that a name is missing.
+        if (!loadIndex(true))
+            return false;
+        try {
+            const IndexNameLookup names(m_index);
+            *query = ResolveWords(words, names, m_options.series, unitsOf);
+            return true;
+        } catch (const ValueFailure &failure) {
+            m_command.fail(VisibleText(failure.message()));
+            return false;
         }
-        if (holding.size() > 1) {
-            QStringList names;
-            for (const int unit : holding)
-                names << u"「%1」"_s.arg(VisibleText(m_index.series(m_index.unit(unit).series).name));
-            m_command.fail(u"単位「%1」は複数の単位系 %2 にあります。--series で単位系を選んでください。"_s.arg(
-                VisibleText(from), names.join(u"、"_s)));
-            return -1;
-        }
-        return m_index.unit(holding.front()).series;
     }
 
     int convert()
     {
-        const QString &value = m_options.positional[0];
         if (!loadIndex(false))
             return kFailed;
-        const QString &from = m_options.positional[1];
-        int series = seriesOf(from);
-        if (series < 0)
+        WordsQuery query;
+        if (!resolve(m_options.positional, &query))
             return kFailed;
-        m_session.LoadSeries(m_unitsDirectory, m_index.series(series));
-        int source = m_session.FindUnit(from);
-        if (source < 0) {
-            // The file changed since the index was made: read them all again.
-            if (!loadIndex(true) || (series = seriesOf(from)) < 0)
-                return kFailed;
-            m_session.LoadSeries(m_unitsDirectory, m_index.series(series));
-            source = m_session.FindUnit(from);
-            if (source < 0)
-                return m_command.fail(u"単位「%1」が見つかりません。"_s.arg(VisibleText(from)));
-        }
 
         chooseResultStyle();
 
         SessionOutcome outcome;
-        if (m_options.positional.size() == 3) {
-            const QString &to = m_options.positional[2];
-            const int target = m_session.FindUnit(to);
-            if (target < 0)
-                return m_command.fail(u"単位「%1」は単位系「%2」にありません。"_s.arg(
-                    VisibleText(to), VisibleText(m_session.series().name)));
-            outcome = m_session.ConvertValue(value, source, target);
-        } else {
-            outcome = m_session.ConvertToAllUnits(value, source);
-        }
+        if (query.target >= 0)
+            outcome = m_session.ConvertValue(query.value, query.source, query.target);
+        else
+            outcome = m_session.ConvertToAllUnits(query.value, query.source);
         if (outcome.failed) {
             const QString message = FailureMessage(outcome.failure).section(u"\r\n"_s, 0, 0);
+            const QString from = m_session.units()[size_t(query.source)].UnitName;
             const QString unit = m_session.units()[size_t(outcome.failedTarget)].UnitName;
             return m_command.fail(u"%1 (%2 から %3 へ)"_s.arg(message, VisibleText(from), VisibleText(unit)));
         }
-        write();
+        write(query.value == query.shown ? nullptr : &query.shown);
         return kDone;
     }
 
@@ -400,10 +385,14 @@ private:
         return RunValueBatch(converter, from, to, *m_streams);
     }
 
-    void write()
+    // Writes the last result; typed, when given, is the value as the user
+    // wrote it, shown in place of the number converted.
+    void write(const QString *typed)
     {
         QByteArray &out = m_command.result.out;
-        for (const ResultParts &line : m_session.lastResultParts()) {
+        for (ResultParts line : m_session.lastResultParts()) {
+            if (typed)
+                line.shownSource = *typed;
             if (m_options.line)
                 out += ResultLine(VisibleText(line.shownSource), VisibleText(line.sourceUnit),
                                   VisibleText(line.resultText), VisibleText(line.targetUnit))

@@ -80,8 +80,8 @@ bool ResolveNamed(const QStringList &words, const IndexNameLookup &names, int ch
     if (!to.isEmpty()) {
         query->target = FindUnitByName(units, to);
         if (query->target < 0)
-            throw ValueFailure(ValueFault::WrongSeries, u"単位「%1」は単位系「%2」にありません。"_s.arg(to, series.name),
-                               to);
+            throw ValueFailure(ValueFault::WrongSeries,
+                               u"単位「%1」は単位系「%2」にありません。"_s.arg(to, series.name), to);
     }
     query->numberBase = series.numberBase;
     query->shown = words[0];
@@ -117,11 +117,23 @@ WordsQuery ResolveWords(const QStringList &words, const IndexNameLookup &names, 
     if (!onlySeries.isEmpty()) {
         chosen = names.index().seriesCalled(onlySeries);
         if (chosen < 0)
-            throw ValueFailure(ValueFault::WrongSeries, u"単位系「%1」が見つかりません。"_s.arg(onlySeries), onlySeries);
+            throw ValueFailure(ValueFault::WrongSeries, u"単位系「%1」が見つかりません。"_s.arg(onlySeries),
+                               onlySeries);
     }
     WordsQuery query;
-    if (ResolveNamed(words, names, chosen, unitsOf, &query))
-        return query;
+    try {
+        if (ResolveNamed(words, names, chosen, unitsOf, &query))
+            return query;
+    } catch (const ValueFailure &failure) {
+        // "1時間30分 分": a target of several series after a value that carries its unit.
+        if (failure.fault() != ValueFault::Ambiguous || IsNumberText(words[0]))
+            throw;
+        try {
+            return ResolveJoined(words.join(u' '), names, onlySeries, unitsOf);
+        } catch (const ValueFailure &) {
+            throw failure;
+        }
+    }
     return ResolveJoined(words.join(u' '), names, onlySeries, unitsOf);
 }
 

@@ -19,11 +19,11 @@
 #include <functional>
 
 struct WordsQuery {
-    int series = -1;   // in the name index
-    int source = -1;   // position in the series' units
-    int target = -1;   // position in the series' units; -1: every unit
-    QString value;     // the text to convert: reads as a number, or a digit string of the number base
-    QString shown;     // the value as the answer shows it
+    int series = -1;  // in the name index
+    int source = -1;  // position in the series' units
+    int target = -1;  // position in the series' units; -1: every unit
+    QString value;    // the text to convert: reads as a number, or a digit string of the number base
+    QString shown;    // the value as the answer shows it
     bool numberBase = false;
 };
 

@@ -163,6 +163,7 @@ TEST_F(TovelConvTest, ValuesAndQueriesAsPeopleWriteThem)
         {{u"1"_s, u"shaku"_s, u"cm"_s}, u"1 sh = 30 cm\n"_s, 0},
         {{u"2"_s, u"L"_s, u"sh"_s}, u"2 L = 111.111111111111 sh\n"_s, 0},
         {{u"1 sh mL"_s}, u"1 sh = 18 mL\n"_s, 0},
+        {{u"1m50cm"_s, u"sh"_s}, u"150 cm = 5 sh\n"_s, 0},
         {{u"1"_s, u"sh"_s}, u"tovelconv: 単位「sh」は複数の単位系 "_s, 1},
         {{u"1 sh"_s}, u"tovelconv: 単位「sh」は複数の単位系 "_s, 1},
         // Failures name the place; a value never converts as 0.

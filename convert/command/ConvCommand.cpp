@@ -304,8 +304,10 @@ private:
     // they cannot be converted.
     bool resolve(const QStringList &words, WordsQuery *query)
     {
-        const auto unitsOf = [this](int series) -> const UnitArray & {
+        int loaded = -1;
+        const auto unitsOf = [this, &loaded](int series) -> const UnitArray & {
             m_session.LoadSeries(m_unitsDirectory, m_index.series(series));
+            loaded = series;
             return m_session.units();
         };
         try {
@@ -313,13 +315,17 @@ private:
             *query = ResolveWords(words, names, m_options.series, unitsOf);
             return true;
         } catch (const ValueFailure &failure) {
-            if (failure.fault() != ValueFault::UnknownUnit && failure.fault() != ValueFault::WrongSeries) {
+            // A name the index gives to the series read, missing from its
+            // file: the file changed since the index was made.
+            const bool stale = loaded >= 0
+                && (failure.fault() == ValueFault::UnknownUnit || failure.fault() == ValueFault::WrongSeries)
+                && !m_index.lookUp(failure.text(), loaded).empty();
+            if (!stale) {
                 m_command.fail(VisibleText(failure.message()));
                 return false;
             }
         }
-        // A series file may have changed since the index was made: read them
-        // all again before telling that a name is missing.
+        // Read every series file again before telling that a name is missing.
         if (!loadIndex(true))
             return false;
         try {

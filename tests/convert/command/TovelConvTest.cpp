@@ -164,6 +164,7 @@ TEST_F(TovelConvTest, ValuesAndQueriesAsPeopleWriteThem)
         {{u"2"_s, u"L"_s, u"sh"_s}, u"2 L = 111.111111111111 sh\n"_s, 0},
         {{u"1 sh mL"_s}, u"1 sh = 18 mL\n"_s, 0},
         {{u"1m50cm"_s, u"sh"_s}, u"150 cm = 5 sh\n"_s, 0},
+        {{u"--series"_s, u"volume"_s, u"1 sh mL"_s}, u"1 sh = 18 mL\n"_s, 0},
         {{u"1"_s, u"sh"_s}, u"tovelconv: 単位「sh」は複数の単位系 "_s, 1},
         {{u"1 sh"_s}, u"tovelconv: 単位「sh」は複数の単位系 "_s, 1},
         // Failures name the place; a value never converts as 0.
@@ -187,6 +188,12 @@ TEST_F(TovelConvTest, ValuesAndQueriesAsPeopleWriteThem)
     const Ran values = run({u"-t"_s, u"-"_s, u"ft"_s, u"in"_s}, -1, "1/3\n1 1/2\n1//2\n１２\n");
     EXPECT_EQ(values.out, u"4\n18\n\n144\n"_s);
     EXPECT_EQ(values.err, u"tovelconv: 3 行目: 値「1//2」の 3 文字目「/」が読めません\n"_s);
+    // Into every unit; digit strings of the number base never go through the parser.
+    const Ran everyUnit = run({u"-t"_s, u"-"_s, u"ft"_s}, -1, "1 1/2\n");
+    EXPECT_EQ(everyUnit.out, u"0.4572\t45.72\t1.5\t18\t1.524\n"_s);
+    const Ran digits = run({u"-t"_s, u"-"_s, u"16進数"_s, u"10進数"_s}, -1, "ff\n1/2\n");
+    EXPECT_EQ(digits.out, u"255\n\n"_s);
+    EXPECT_EQ(digits.err, u"tovelconv: 2 行目: エラー ： 不正な入力 (16進数 から 10進数 へ)\n"_s);
     const Ran queries = run({u"-f"_s, u"-"_s}, -1, "5 ft 3 in cm\n1 shaku cm\n3mをcmで\n'5 cm\n");
     EXPECT_EQ(queries.out, u"63 in = 160.02 cm\n1 sh = 30 cm\n3 m = 300 cm\n\n"_s);
     EXPECT_EQ(queries.err, u"tovelconv: 4 行目: 引用符が閉じていません。\n"_s);

@@ -719,6 +719,8 @@ TEST_F(MainWindowTest, ValuesInSeveralUnitsFollowTheUnitsOfTheTargetListOnly)
     w.ConvertValue();
     EXPECT_EQ(resultBox()->text(), u"6 尺 0 寸"_s);  // 5 尺 9.9973 寸 at 2 digits
     EXPECT_EQ(w.lastResult(), u"1.8181 (m) => 6 (尺) 0 (寸)\r\n"_s);
+    action("Menu_SendValue")->trigger();
+    EXPECT_EQ(services.clipboard, u"6 尺 0 寸"_s);  // the value-only copy is the result text
     targetList()->setCurrentIndex(1);
     w.ConvertValue();
     EXPECT_EQ(resultBox()->text(), u"6"_s);  // 5.99973 尺 at 2 digits

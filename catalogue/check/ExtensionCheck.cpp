@@ -87,8 +87,10 @@ void CheckCompoundLine(const UnitArray &units, const ExtensionLine &line, const 
 {
     const QString name = line.items.empty() ? QString() : line.items[0].text;
     QStringList unitNames;
-    for (size_t i = 1; i < line.items.size(); ++i)
-        unitNames << line.items[i].text;
+    for (size_t i = 1; i < line.items.size(); ++i) {
+        if (!line.items[i].text.isEmpty())  // empty items are passed over, as the reader does
+            unitNames << line.items[i].text;
+    }
     CompoundUnit compound;
     QString unit;
     const CompoundProblem problem = ReadCompoundUnit(name, unitNames, units, compound, &unit);

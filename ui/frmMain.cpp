@@ -11,6 +11,7 @@
 #include "settings/modFileFuncs.h"
 #include "forms/modSetForm.h"
 #include "forms/FormLook.h"
+#include "forms/TypedText.h"
 #include "ui/Desktop.h"
 #include "ui/Help.h"
 #include "ui/KeyFilters.h"
@@ -177,7 +178,8 @@ void frmMain::buildControls()
     txtAfterConv->setMaxLength(ResultBoxMaxLength);  // what ResultBoxText cuts to
     txtAfterConv->installEventFilter(this);
     txtBeforeConv->installEventFilter(new ValueBoxFilter(txtBeforeConv, [this](unsigned code) {
-        return AcceptsTypedChar(code, m_session.isNumberBase(), comBeforeConvUnit->currentIndex());
+        return AcceptsTypedChar(code, m_session.isNumberBase(), comBeforeConvUnit->currentIndex(),
+                                m_session.formulas());
     }));
     // Keys reach the value box as plain characters; the filter keeps an
     // input method off as well.
@@ -264,6 +266,8 @@ void frmMain::buildMenus()
     Menu_RememberPairs = makeAction(Menu_Set, u"Menu_RememberPairs"_s, u"単位の組を覚える(&U)"_s);
     Menu_RememberPairs->setCheckable(true);
     Menu_RememberPairs->setChecked(true);
+    Menu_UseFormula = makeAction(Menu_Set, u"Menu_UseFormula"_s, u"値に計算式を使う(&X)"_s);
+    Menu_UseFormula->setCheckable(true);
     makeSeparator(Menu_Set, u"Kugiri1"_s);
     Menu_Setting = makeAction(Menu_Set, u"Menu_Setting"_s, u"他の設定(&S)"_s, QKeySequence(u"Ctrl+S"_s));
     makeSeparator(Menu_Others, u"Kugiri2"_s);
@@ -283,6 +287,7 @@ void frmMain::buildMenus()
     connect(Menu_FindUnit, &QAction::triggered, this, &frmMain::Menu_FindUnit_Click);
     connect(Menu_Swap, &QAction::triggered, this, &frmMain::Menu_Swap_Click);
     connect(Menu_RememberPairs, &QAction::triggered, this, &frmMain::Menu_RememberPairs_Click);
+    connect(Menu_UseFormula, &QAction::triggered, this, &frmMain::Menu_UseFormula_Click);
     connect(Menu_Front, &QAction::triggered, this, [this] {
         // Qt has flipped the check mark already; the command flips it itself.
         Menu_Front->setChecked(!Menu_Front->isChecked());
@@ -334,6 +339,8 @@ bool frmMain::Form_Load()
     placeWindow();
 
     m_session.SetResultStyle(m_settings[SettingKey::ShowAns], m_settings[SettingKey::MaxPlace]);
+    Menu_UseFormula->setChecked(m_settings[SettingKey::UseFormula] == 1);
+    m_session.SetFormulas(Menu_UseFormula->isChecked());
     m_rememberPairs = m_settings[SettingKey::RememberPairs] == 1;
     Menu_RememberPairs->setChecked(m_rememberPairs);
     if (m_rememberPairs) {
@@ -493,10 +500,15 @@ void frmMain::reportFailure(const SessionOutcome &outcome)
     setResultCommandsEnabled(false);
 }
 
+QString frmMain::valueText() const
+{
+    return AsciiForms(txtBeforeConv->text());
+}
+
 void frmMain::ConvertValue()
 {
     m_shownResult.reset();
-    const SessionOutcome outcome = m_session.ConvertValue(txtBeforeConv->text(), comBeforeConvUnit->currentIndex(),
+    const SessionOutcome outcome = m_session.ConvertValue(valueText(), comBeforeConvUnit->currentIndex(),
                                                           comAfterConvUnit->currentIndex());
     showOutcome(outcome, false);
     if (outcome.failed) {
@@ -512,8 +524,7 @@ void frmMain::ConvertValue()
 void frmMain::ConvertToAllUnits()
 {
     m_shownResult.reset();
-    const SessionOutcome outcome = m_session.ConvertToAllUnits(txtBeforeConv->text(),
-                                                               comBeforeConvUnit->currentIndex());
+    const SessionOutcome outcome = m_session.ConvertToAllUnits(valueText(), comBeforeConvUnit->currentIndex());
     showOutcome(outcome, true);
     if (outcome.failed) {
         reportFailure(outcome);  // the target list stays at the failing unit
@@ -626,6 +637,12 @@ void frmMain::Menu_RememberPairs_Click()
         m_pairs.read(striniAdd);
         m_pairsRead = true;
     }
+}
+
+void frmMain::Menu_UseFormula_Click()
+{
+    m_settings[SettingKey::UseFormula] = Menu_UseFormula->isChecked() ? 1 : 0;
+    m_session.SetFormulas(Menu_UseFormula->isChecked());
 }
 
 void frmMain::Menu_Front_Click()

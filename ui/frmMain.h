@@ -50,6 +50,7 @@ public:
     void Menu_FindUnit_Click();
     void Menu_Swap_Click();
     void Menu_RememberPairs_Click();
+    void Menu_UseFormula_Click();
     void Menu_Front_Click();
     void Menu_Setting_Click();
     void Menu_ShowHelp_Click();
@@ -104,6 +105,9 @@ private:
     void setResultCommandsEnabled(bool enabled);
     void rememberCurrentPair();
     bool resultIsCurrent() const;
+    // The value box's text as the conversion reads it: pasted full-width
+    // forms as the characters they stand for.
+    QString valueText() const;
     int twips(int pixels) const;
     int pixels(int twips) const;
 
@@ -155,6 +159,7 @@ private:
     QAction *Menu_FindUnit = nullptr;
     QAction *Menu_Swap = nullptr;
     QAction *Menu_RememberPairs = nullptr;
+    QAction *Menu_UseFormula = nullptr;
     QAction *Menu_Front = nullptr;
     QAction *Menu_Setting = nullptr;
     QAction *Menu_ShowHelp = nullptr;

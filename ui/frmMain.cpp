@@ -4,6 +4,8 @@
 #include "catalogue/forms/frmFind.h"
 #include "convert/Conversion.h"
 #include "convert/EntryFilter.h"
+#include "convert/NumberText.h"
+#include "convert/QueryResolve.h"
 #include "convert/forms/frmAll.h"
 #include "settings/SettingsLocation.h"
 #include "settings/SettingsValues.h"
@@ -607,10 +609,17 @@ void frmMain::Menu_Swap_Click()
 
 void frmMain::Menu_FindUnit_Click()
 {
+    openFinder(QString());
+}
+
+void frmMain::openFinder(const QString &typed)
+{
     if (!m_finder)
         m_finder = BuildNameIndex(m_unitsDir, m_series);
     frmFind finder(*m_finder, this);
     KeepFromMaximizing(&finder);
+    if (!typed.isEmpty())
+        finder.setTyped(typed);
     finder.showModal();
     if (const auto choice = finder.choice()) {
         const IndexedUnit &unit = m_finder->unit(choice->unit);
@@ -628,6 +637,56 @@ void frmMain::pickUnit(int seriesIndex, int unitIndex, bool toTarget)
     // The value is selected, as after Tab: what the user types next replaces it.
     txtBeforeConv->setFocus();
     txtBeforeConv->selectAll();
+}
+
+void frmMain::openWith(const QStringList &arguments)
+{
+    const auto refuse = [this](const QString &why) {
+        m_services.messageBox(this, u"コマンド行の引数を使えません。\r\n"_s + why, Services::Exclamation, kTitle);
+    };
+    const StartRequest request = ParseStartArguments(arguments);
+    if (!request.error.isEmpty()) {
+        refuse(request.error);
+        return;
+    }
+    if (request.kind == StartRequest::Kind::Find) {
+        openFinder(request.find);
+        return;
+    }
+    if (request.kind != StartRequest::Kind::Convert)
+        return;
+    if (!m_finder)
+        m_finder = BuildNameIndex(m_unitsDir, m_series);
+    try {
+        const Query query = ResolveStartWords(request.words, request.series, *m_finder);
+        const int series = m_finder->seriesCalled(query.series);
+        if (series < 0 || series >= comUnitList->count())
+            return;
+        comUnitList->setCurrentIndex(series);  // loads it, as picking it in the list does
+        QString typed;
+        int source = -1;
+        if (m_session.isNumberBase()) {
+            typed = query.terms.front().valueText;
+            source = m_session.FindUnit(query.terms.front().unit);
+        } else {
+            const SourceValue value = SumTerms(query, m_session.units());
+            source = value.unit;
+            // One value goes into the box as it was given where the box reads
+            // it so; a sum of terms as the number it comes to.
+            const QString &given = query.terms.front().valueText;
+            const bool asGiven = query.terms.size() == 1 && (IsNumberText(given) || m_session.formulas());
+            typed = asGiven ? given : value.text;
+        }
+        if (source < 0)
+            return;
+        comBeforeConvUnit->setCurrentIndex(source);
+        if (!query.target.isEmpty())
+            comAfterConvUnit->setCurrentIndex(qMax(0, m_session.FindUnit(query.target)));
+        txtBeforeConv->setText(typed);
+        ConvertValue();
+    } catch (const ValueFailure &failure) {
+        refuse(failure.message());
+    }
 }
 
 void frmMain::Menu_RememberPairs_Click()

@@ -40,6 +40,12 @@ public:
 
     // Start-up. False when the program had to end (no series file).
     bool Form_Load();
+    // After start-up, what the command line asks for (the program's name
+    // left out): "VALUE FROM [TO]" with "--series NAME" and "--" as
+    // tovelconv takes them, converted as Enter converts; "--find QUERY" opens
+    // the finder with QUERY typed. Nothing for no arguments; arguments that
+    // do not read leave the window as it started, with a message box.
+    void openWith(const QStringList &arguments);
 
     // Commands, as the menu items and keys run them.
     void ConvertValue();
@@ -96,6 +102,7 @@ private:
     void buildMenus();
     bool buildSeriesList();
     void readDialogSettings();
+    void openFinder(const QString &typed);
     void placeWindow();
     QPoint centredTwips(const std::vector<QRect> &screens) const;  // with the frame as it is now
     // Moves the target list (after a run) and fills the result box as the

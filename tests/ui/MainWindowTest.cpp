@@ -392,6 +392,84 @@ TEST_F(MainWindowTest, GroupedStyleLeavesAFormulaAsTyped)
     EXPECT_EQ(w.lastResult(), u"2,000 (km) => 2,000,000 (m)\r\n"_s);
 }
 
+TEST_F(MainWindowTest, CommandLineOpensTheWindowWithItsConversion)
+{
+    writeStandardSeries();
+    struct Case {
+        QStringList arguments;
+        const char *series;
+        const char *value;
+        const char *line;     // empty: no conversion
+        const char *refused;  // the second line of the message box; empty: none
+    };
+    const Case cases[] = {
+        {{u"1.5"_s, u"km"_s, u"cm"_s}, "length", "1.5", "1.5 (km) => 150000 (cm)\r\n", ""},
+        {{u"--"_s, u"-40"_s, u"C"_s, u"F"_s}, "temperature", "-40", "-40 (C) => -40 (F)\r\n", ""},
+        {{u"-40"_s, u"C"_s, u"K"_s}, "temperature", "-40", "-40 (C) => 233.15 (K)\r\n", ""},
+        {{u"--series"_s, u"temperature"_s, u"--"_s, u"0"_s, u"K"_s, u"C"_s},
+         "temperature",
+         "0",
+         "0 (K) => -273.15 (C)\r\n",
+         ""},
+        {{u"--series=length"_s, u"2"_s, u"km"_s}, "length", "2", "2 (km) => 2000 (m)\r\n", ""},  // no target
+        {{u"1/4"_s, u"km"_s, u"m"_s}, "length", "0.25", "0.25 (km) => 250 (m)\r\n", ""},
+        {{u"１２"_s, u"km"_s, u"m"_s}, "length", "12", "12 (km) => 12000 (m)\r\n", ""},
+        {{u"1km500m"_s, u"cm"_s}, "length", "1500", "1500 (m) => 150000 (cm)\r\n", ""},
+        {{u"ff"_s, u"16進数"_s, u"2進数"_s}, "進数", "ff", "ff (16進数) => 11111111 (2進数)\r\n", ""},
+        {{}, "length", "0", "", ""},
+        {{u"--bogus"_s}, "length", "0", "", "不明なオプション --bogus"},
+        {{u"--series"_s}, "length", "0", "", "オプション --series に値がありません。"},
+        {{u"--series"_s, u"length"_s}, "length", "0", "", "値と変換元の単位を指定してください。"},
+        {{u"--series"_s, u"volume"_s, u"1"_s, u"m"_s}, "length", "0", "", "単位系「volume」が見つかりません。"},
+        {{u"1"_s, u"parsec"_s, u"m"_s}, "length", "0", "", "単位「parsec」が見つかりません。"},
+        {{u"1"_s, u"km"_s, u"C"_s}, "length", "0", "", "*"},  // two series: the parser's message
+        {{u"1//2"_s, u"km"_s, u"m"_s}, "length", "0", "", "値「1//2」の 3 文字目「/」が読めません"},
+        {{u"ff"_s, u"16進数"_s, u"m"_s}, "length", "0", "", "単位「m」は単位系「進数」にありません。"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.arguments.join(u' ').toStdString());
+        services.boxes.clear();
+        startWith(c.arguments);
+        EXPECT_EQ(seriesList()->currentText(), QString::fromUtf8(c.series));
+        EXPECT_EQ(valueBox()->text(), QString::fromUtf8(c.value));
+        EXPECT_EQ(window->lastResult(), QString::fromUtf8(c.line));
+        if (*c.refused) {
+            // The window stays as it started, and says why.
+            ASSERT_EQ(services.boxes.size(), 1u);
+            EXPECT_EQ(services.boxes[0].title, u"Tovel"_s);
+            const QStringList lines = services.boxes[0].text.split(u"\r\n"_s);
+            ASSERT_EQ(lines.size(), 2);
+            EXPECT_EQ(lines[0], u"コマンド行の引数を使えません。"_s);
+            if (QByteArray(c.refused) != "*")
+                EXPECT_EQ(lines[1], QString::fromUtf8(c.refused));
+            else
+                EXPECT_FALSE(lines[1].isEmpty());
+        } else {
+            EXPECT_TRUE(services.boxes.empty()) << services.boxes[0].text.toStdString();
+        }
+        window->Menu_End_Click();  // the next start begins where this one ended
+        QFile::remove(iniPath());
+    }
+}
+
+TEST_F(MainWindowTest, CommandLineFindOpensTheFinderWithTheTextTyped)
+{
+    writeStandardSeries();
+    start();
+    QString typed;
+    QString listed;
+    answerNextModal([&typed, &listed](QWidget *modal) {
+        typed = modal->findChild<QLineEdit *>(u"txtFind"_s)->text();
+        listed = modal->findChild<QListView *>(u"lstFound"_s)->model()->index(0, 0).data().toString();
+        QTest::keyClick(modal->findChild<QLineEdit *>(u"txtFind"_s), Qt::Key_Return, Qt::ShiftModifier);
+    });
+    window->openWith({u"--find"_s, u"ｃｍ"_s});
+    EXPECT_EQ(typed, u"ｃｍ"_s);
+    EXPECT_EQ(listed, u"cm — length"_s);
+    EXPECT_EQ(targetList()->currentText(), u"cm"_s);
+    EXPECT_TRUE(services.boxes.empty());
+}
+
 TEST_F(MainWindowTest, EnterConvertsWhereverTheFocusIs)
 {
     writeStandardSeries();

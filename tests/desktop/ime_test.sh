@@ -180,8 +180,6 @@ value_is() {
     sleep 0.2
     [[ $(clipboard) == "$1" ]]
 }
-# find KEYS...: opens the finder and types KEYS; the finder must stay open
-# on the first Enter (the input method's) and close on the second.
 # ready_in KEYS...: waits for typing_ready. Under load fcitx5's Qt plugin
 # may miss the focus of a window just shown (no input context of the
 # program has fcitx5's focus): KEYS move the focus away and back, as a
@@ -193,6 +191,9 @@ ready_in() {
     keys "$@"
     poll 15 typing_ready
 }
+# find_unit TEXT [KEYS...]: opens the finder, types TEXT, then KEYS; the
+# finder must stay open on the first Enter (the input method's) and close on
+# the second.
 switched_on=0
 find_unit() {
     keys ctrl+k
@@ -231,10 +232,10 @@ fi
 
 # --- The value box, with mozc on: digits as typed, converted on the first
 # Enter; romaji typed there is no kana.
-# result_is TEXT...: the first Enter converts; the result line starts so.
+# result_of: the result line Ctrl+C puts on the clipboard (its message
+# answered), or what went wrong.
 result_of() {
     keys ctrl+c
-    local box
     poll 10 sh -c "xdotool search --onlyvisible --name '^Tovel\$'" || { echo "(no message after Ctrl+C)"; return; }
     clipboard
     keys Return

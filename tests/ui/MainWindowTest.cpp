@@ -892,4 +892,16 @@ TEST_F(MainWindowTest, FinderPutsTheChosenUnitOnItsSide)
         EXPECT_EQ(w.focusWidget(), valueBox());
         EXPECT_EQ(valueBox()->selectedText(), valueBox()->text());
     }
+    // The title bar's close button (and Alt+F4) closes the finder without a choice.
+    bool closed = false;
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    answerNextModal([&closed](QWidget *modal) {
+        modal->findChild<QLineEdit *>(u"txtFind"_s)->setText(u"k"_s);
+        modal->close();
+        closed = !modal->isVisible();
+    });
+    QTest::keyClick(w.windowHandle(), Qt::Key_K, Qt::ControlModifier);
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(sourceList()->currentText(), u"tsubo"_s);
 }

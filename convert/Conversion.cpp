@@ -2,7 +2,9 @@
 
 #include "convert/CompoundText.h"
 #include "convert/NumberText.h"
+#include "convert/ValueParser.h"
 
+#include <charconv>
 #include <cmath>
 #include <initializer_list>
 #include <limits>
@@ -216,7 +218,7 @@ double LinearResult(double v, const UnitRecord &source, const UnitRecord &target
     return FromBase(ToBase(v, source), target);
 }
 
-double SourceValue(const ConversionRequest &request)
+double ValueToConvert(const ConversionRequest &request)
 {
     return request.keptValue ? *request.keptValue : ReadNumber(request.typedText);
 }
@@ -233,8 +235,8 @@ void CompoundResult(const ConversionRequest &request, const UnitRecord &source, 
         parts.push_back(&UnitAt(units, pos));
     UnitRecord baseUnit;
     baseUnit.Factor = 1.0;
-    const double base = LinearResult(SourceValue(request), source, baseUnit);
-    outcome.resultValue = LinearResult(SourceValue(request), source, *parts.back());
+    const double base = LinearResult(ValueToConvert(request), source, baseUnit);
+    outcome.resultValue = LinearResult(ValueToConvert(request), source, *parts.back());
     CompoundStyle style{request.style, request.placeNum, request.sigDigits};
     const std::vector<CompoundPart> split = CompoundParts(base, parts, style);
     QStringList names;
@@ -249,8 +251,16 @@ void CompoundResult(const ConversionRequest &request, const UnitRecord &source, 
 QString LinearResultText(const ConversionRequest &request, const UnitRecord &source, const UnitRecord &target,
                          double &value)
 {
-    value = LinearResult(SourceValue(request), source, target);
+    value = LinearResult(ValueToConvert(request), source, target);
     return StyledResultText(value, target, request.style, request.placeNum, request.sigDigits);
+}
+
+// The shortest text that ReadNumber reads as value.
+QString NumberTextOf(double value)
+{
+    char buf[32];
+    const auto end = std::to_chars(buf, buf + sizeof buf, value).ptr;
+    return QString::fromLatin1(buf, end - buf);
 }
 
 const UnitRecord &UnitAt(const UnitArray &units, int pos)
@@ -290,10 +300,20 @@ ResultStyle ResultStyleOf(int showAns)
     }
 }
 
-ConversionOutcome ConvertRequest(const ConversionRequest &request, const UnitArray &units)
+ConversionOutcome ConvertRequest(const ConversionRequest &typedRequest, const UnitArray &units)
 {
     ConversionOutcome outcome;
     try {
+        // A formula is converted as the number it comes to and shown as
+        // typed; a text that reads as a number goes the plain way, unchanged.
+        ConversionRequest formula;
+        const bool isFormula = typedRequest.formulas && !typedRequest.numberBase && !typedRequest.keptValue
+            && !IsNumberText(typedRequest.typedText);
+        if (isFormula) {
+            formula = typedRequest;
+            formula.typedText = NumberTextOf(ReadValue(typedRequest.typedText));
+        }
+        const ConversionRequest &request = isFormula ? formula : typedRequest;
         const UnitRecord &source = UnitAt(units, request.sourcePos);
         const bool numberBase = request.numberBase;
         outcome.resultValue = std::numeric_limits<double>::quiet_NaN();
@@ -303,9 +323,12 @@ ConversionOutcome ConvertRequest(const ConversionRequest &request, const UnitArr
             CompoundResult(request, source, units, outcome);
             outcome.resultWritten = true;
             const UnitRecord &last = UnitAt(units, request.targetParts.back());
-            outcome.shownSource = StyleFor(last, request.style) == Style::Grouped && !request.keptValue
-                ? GroupedTyped(request.typedText, request.placeNum)
-                : request.typedText;
+            if (isFormula || request.keptValue)
+                outcome.shownSource = typedRequest.typedText;
+            else
+                outcome.shownSource = StyleFor(last, request.style) == Style::Grouped
+                    ? GroupedTyped(request.typedText, request.placeNum)
+                    : request.typedText;
             return outcome;
         }
         const UnitRecord &target = UnitAt(units, request.targetPos);
@@ -313,7 +336,7 @@ ConversionOutcome ConvertRequest(const ConversionRequest &request, const UnitArr
         if (request.sourcePos == request.targetPos) {
             result = SameUnitResult(request, target, numberBase);
             if (!numberBase && (request.keptValue || IsNumberText(request.typedText)))
-                outcome.resultValue = SourceValue(request);
+                outcome.resultValue = ValueToConvert(request);
         } else if (numberBase) {
             result = NumberBaseResult(request, source, target);
         } else {
@@ -324,11 +347,18 @@ ConversionOutcome ConvertRequest(const ConversionRequest &request, const UnitArr
 
         // The source value of the result line; the test uses the target
         // unit's flag, in every series.
-        // A kept value's text is a result as it was shown: it stays so.
-        outcome.shownSource = StyleFor(target, request.style) == Style::Grouped && !request.keptValue
-            ? GroupedTyped(request.typedText, request.placeNum)
-            : request.typedText;
+        // A kept value's text is a result as it was shown, and a formula is
+        // shown as typed: both stay so.
+        if (isFormula || request.keptValue)
+            outcome.shownSource = typedRequest.typedText;
+        else
+            outcome.shownSource = StyleFor(target, request.style) == Style::Grouped
+                ? GroupedTyped(request.typedText, request.placeNum)
+                : request.typedText;
     } catch (const ConversionFailure &failure) {
+        outcome.failed = true;
+        outcome.failure = failure.kind();
+    } catch (const ValueFailure &failure) {
         outcome.failed = true;
         outcome.failure = failure.kind();
     } catch (const std::bad_alloc &) {

@@ -45,6 +45,9 @@ struct ConversionRequest {
     ResultStyle style = ResultStyle::Plain;
     int placeNum = DefaultPlaceNum;    // digit limit of the grouped style
     int sigDigits = DefaultSigDigits;  // significant digits of a result
+    // A linear series' value is read as arithmetic too ("1/3", "2*(3+4)",
+    // ReadValue); the result line then shows such a value as typed.
+    bool formulas = false;
     // The value itself when typedText is a result shown earlier and left as
     // it was: converted instead of what the text reads as (which has lost
     // digits, or is "∞"), so that a swap gives back the value exactly.

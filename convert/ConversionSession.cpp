@@ -91,6 +91,7 @@ bool ConversionSession::convertOne(const QString &typed, int sourcePos, int targ
     const bool compound = targetPos >= int(Units.size()) && targetPos < targetCount();
     if (compound)
         request.targetParts = m_compounds[size_t(targetPos) - Units.size()].parts;
+    request.formulas = m_formulas;
     const ConversionOutcome converted = ConvertRequest(request, Units);
 
     outcome.lastTarget = targetPos;

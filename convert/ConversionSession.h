@@ -104,6 +104,9 @@ public:
     // sigDigits the significant digits of a result (1 to 15).
     void SetResultStyle(int showAns, int placeNum, int sigDigits = DefaultSigDigits);
     ResultStyle resultStyle() const { return m_style; }
+    // Whether a linear series' value may be a formula ("1/3"); off at first.
+    void SetFormulas(bool on) { m_formulas = on; }
+    bool formulas() const { return m_formulas; }
     int placeNum() const { return m_placeNum; }
     int sigDigits() const { return m_sigDigits; }
 
@@ -146,6 +149,7 @@ private:
     int m_placeNum = DefaultPlaceNum;
     int m_sigDigits = DefaultSigDigits;
     CompoundArray m_compounds;
+    bool m_formulas = false;
     QString LastResult;
     std::vector<ResultParts> m_lastParts;
     bool m_lastWasRun = false;  // the last command was a run into every unit

@@ -1,11 +1,13 @@
 #include "forms/SecondaryWindow.h"
 
-SecondaryWindow::SecondaryWindow(QWidget *owner) : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
+SecondaryWindow::SecondaryWindow(QWidget *owner, CloseCommand close)
+    : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint)
 {
     setAttribute(Qt::WA_DeleteOnClose, false);
     setSizeGripEnabled(false);
     SetTopMost(this, 1);
-    DisableCloseMenu(this);
+    if (close == CloseCommand::Disabled)
+        DisableCloseMenu(this);
 }
 
 int SecondaryWindow::showModal()

@@ -61,7 +61,8 @@ private:
     std::vector<NameMatch> m_found;
 };
 
-frmFind::frmFind(const NameIndex &finder, QWidget *owner) : SecondaryWindow(owner), m_finder(finder)
+frmFind::frmFind(const NameIndex &finder, QWidget *owner)
+    : SecondaryWindow(owner, CloseCommand::Enabled), m_finder(finder)
 {
     setObjectName(u"frmFind"_s);
     setWindowTitle(u"単位を探す"_s);
@@ -96,6 +97,11 @@ frmFind::frmFind(const NameIndex &finder, QWidget *owner) : SecondaryWindow(owne
     connect(txtFind, &QLineEdit::textChanged, this, &frmFind::txtFind_Change);
     connect(lstFound, &QListView::doubleClicked, this, [this] { choose(false); });
     txtFind->setFocus();
+}
+
+void frmFind::setTyped(const QString &text)
+{
+    txtFind->setText(text);
 }
 
 void frmFind::txtFind_Change()

@@ -5,8 +5,9 @@
 //
 // Enter or a double click chooses the unit for the source side, Shift+Enter
 // for the target side; Up and Down move through the list from the search
-// box. Modal, owned by the main window, always on top; Esc closes it
-// without a choice. A line under the list says so.
+// box. Modal, owned by the main window, always on top; Esc, the title bar's
+// close button and Alt+F4 close it without a choice. A line under the list
+// says what the keys do.
 //
 // Use: frmFind dlg(finder, owner); dlg.showModal(); then dlg.choice().
 
@@ -29,6 +30,8 @@ public:
         bool toTarget = false;
     };
 
+    // Puts text into the search box as if typed, the list following it.
+    void setTyped(const QString &text);
     void txtFind_Change();
     void choose(bool toTarget);
 

@@ -6,6 +6,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -23,6 +24,30 @@ void appendState(QByteArray &state, const QString &path)
         + QByteArray::number(qlonglong(st.st_size)) + ',' + QByteArray::number(qlonglong(st.st_mtim.tv_sec)) + '.'
         + QByteArray::number(qlonglong(st.st_mtim.tv_nsec)) + ',' + QByteArray::number(qlonglong(st.st_ctim.tv_sec))
         + '.' + QByteArray::number(qlonglong(st.st_ctim.tv_nsec)) + ';';
+}
+
+std::u16string_view SpellingOf(QStringView name)
+{
+    return {reinterpret_cast<const char16_t *>(name.utf16()), size_t(name.size())};
+}
+
+// Whether the compatibility form of text might differ from it: a character
+// with a compatibility decomposition, one with a canonical one outside the
+// kana and kanji (whose precomposed forms, "ガ", come back as they were), a
+// combining mark, a Hangul jamo or a surrogate.
+bool MayChangeInCompatibilityForm(QStringView text)
+{
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x80)
+            continue;
+        const QChar::Decomposition tag = c.decompositionTag();
+        if ((tag != QChar::NoDecomposition && (tag != QChar::Canonical || u < 0x3000 || u >= 0xF900))
+            || c.combiningClass() != 0 || c.isSurrogate() || (u >= 0x1100 && u < 0x1200)
+            || c.category() == QChar::Mark_NonSpacing || c.category() == QChar::Mark_SpacingCombining)
+            return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -44,7 +69,6 @@ bool SearchCatalogue::refresh()
         return false;
     m_read = true;
     m_series.clear();
-    m_names.clear();
     for (SeriesEntry &entry : BuildSeriesList(m_unitsDirectory))
         m_series.push_back(LoadedSeries{std::move(entry), {}});
     // Taken before reading, so that a file changed while it is read is read
@@ -54,45 +78,44 @@ bool SearchCatalogue::refresh()
         if (LoadUnitFile(m_unitsDirectory + series.entry.fileName, series.units) < 0)
             series.units.clear();
     }
-    for (int s = 0; s < int(m_series.size()); ++s) {
-        const LoadedSeries &series = m_series[size_t(s)];
-        for (int u = 0; u < int(series.units.size()); ++u) {
-            const UnitRecord &unit = series.units[size_t(u)];
-            const UnitRef ref{s, u, series.entry.numberBase};
-            // A name counts once per series: its first unit, as the window
-            // finds it.
-            const auto add = [&](const QString &name) {
-                if (name.isEmpty())
-                    return;
-                std::vector<UnitRef> &refs = m_names[name];
-                if (refs.empty() || refs.back().series != s)
-                    refs.push_back(ref);
-            };
-            add(unit.UnitName);
-        }
-        for (int u = 0; u < int(series.units.size()); ++u) {
-            const UnitRef ref{s, u, series.entry.numberBase};
-            for (const QString &alias : series.units[size_t(u)].Aliases) {
-                std::vector<UnitRef> &refs = m_names[alias];
-                if (!alias.isEmpty() && (refs.empty() || refs.back().series != s))
-                    refs.push_back(ref);
-            }
-        }
-    }
+    index();
     return true;
 }
 
-int SearchCatalogue::seriesCalled(const QString &name) const
+void SearchCatalogue::index()
 {
-    for (int s = 0; s < int(m_series.size()); ++s) {
-        if (m_series[size_t(s)].entry.name == name)
-            return s;
+    m_index = NameIndex();
+    m_spellings.clear();
+    m_longestName = 0;
+    for (const LoadedSeries &series : m_series) {
+        m_index.addSeries(series.entry);
+        for (const UnitRecord &unit : series.units)
+            m_index.addUnit(unit.UnitName, unit.Aliases);
     }
-    return -1;
+    for (int unit = 0; unit < m_index.unitCount(); ++unit) {
+        for (int k = 0; k < m_index.nameCount(unit); ++k) {
+            const QString &name = m_index.name(unit, k);
+            m_spellings.insert(SpellingOf(name));
+            m_longestName = std::max(m_longestName, name.size());
+        }
+    }
+    // A compatibility form may be shorter than what was typed ("ｶﾞ" is "ガ").
+    m_longestName *= 2;
 }
 
-std::vector<UnitRef> SearchCatalogue::lookUp(const QString &name) const
+int SearchCatalogue::seriesCalled(QStringView name) const
 {
-    const auto found = m_names.constFind(name);
-    return found == m_names.constEnd() ? std::vector<UnitRef>{} : *found;
+    return m_index.seriesCalled(name);
+}
+
+std::vector<UnitMatch> SearchCatalogue::unitsCalled(QStringView name) const
+{
+    if (!m_spellings.contains(SpellingOf(name)) && !MayChangeInCompatibilityForm(name))
+        return {};
+    std::vector<UnitMatch> matches;
+    for (const int unit : m_index.lookUp(name)) {
+        const IndexedUnit &at = m_index.unit(unit);
+        matches.push_back(UnitMatch{m_index.series(at.series).name, m_index.name(unit)});
+    }
+    return matches;
 }

@@ -1,6 +1,8 @@
 #include "convert/search/SearchQuery.h"
 
-#include "convert/NumberText.h"
+#include "catalogue/NameIndex.h"
+
+#include <QStringList>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -10,141 +12,92 @@ namespace {
 constexpr qsizetype kMaxQueryLength = 200;
 constexpr qsizetype kMinQueryLength = 2;
 
-QStringList splitAtBlanks(const QString &text)
+// The parsed query as positions in the loaded series, the value as the
+// value box takes it; nothing when the terms do not sum.
+std::optional<SearchQuery> Settle(const Query &query, const SearchCatalogue &catalogue)
 {
-    QStringList tokens;
-    QString token;
-    for (const QChar c : text) {
-        if (c.isSpace()) {  // the ideographic space U+3000 included
-            if (!token.isEmpty())
-                tokens << token;
-            token.clear();
-        } else {
-            token += c;
-        }
+    SearchQuery settled;
+    settled.series = catalogue.seriesCalled(query.series);
+    if (settled.series < 0)
+        return std::nullopt;
+    const LoadedSeries &series = catalogue.series()[size_t(settled.series)];
+    try {
+        const SourceValue value = SumTerms(query, series.units);
+        settled.source = value.unit;
+        settled.value = value.text;
+    } catch (const ValueFailure &) {
+        return std::nullopt;
     }
-    if (!token.isEmpty())
-        tokens << token;
-    return tokens;
-}
-
-// The units called name as typed, or else in its compatibility form, so
-// that "ｍ２" or "㎡" typed finds "m2".
-std::vector<UnitRef> findUnit(const UnitLookup &lookup, const QString &name)
-{
-    std::vector<UnitRef> found = lookup(name);
-    if (found.empty()) {
-        const QString compatible = name.normalized(QString::NormalizationForm_KC);
-        if (compatible != name)
-            found = lookup(compatible);
+    if (series.entry.numberBase) {
+        // The digits as typed, not the number they would read as ("10" of
+        // 16進数 is sixteen).
+        if (query.terms.size() != 1)
+            return std::nullopt;
+        settled.value = query.terms.front().valueText.normalized(QString::NormalizationForm_KC);
     }
-    return found;
+    if (!query.target.isEmpty()) {
+        settled.target = FindUnitByName(series.units, query.target);
+        if (settled.target < 0)
+            return std::nullopt;
+    }
+    return settled;
 }
 
-bool isIntoWord(const QString &token)
+std::optional<Query> Parse(QStringView text, const SearchCatalogue &catalogue, QStringView onlySeries = {})
 {
-    return IntoWords().contains(token, Qt::CaseInsensitive);
+    try {
+        return ParseQuery(text, catalogue, onlySeries);
+    } catch (const ValueFailure &failure) {
+        if (failure.fault() != ValueFault::Ambiguous || !onlySeries.isEmpty())
+            return std::nullopt;
+    }
+    for (const LoadedSeries &series : catalogue.series()) {
+        if (auto query = Parse(text, catalogue, series.entry.name))
+            return query;
+    }
+    return std::nullopt;
 }
 
-// A unit token that names nothing is split where a Japanese into-word stands
-// in it ("畳を平方メートル"), the word kept as a token of its own.
-QStringList splitAtJapaneseIntoWords(const QStringList &tokens, const UnitLookup &lookup)
+// A digit string and the units after it in the number-base series: the
+// value reader does not take "FF", so the units are read after a stand-in
+// value and the digits kept as they are. Their names start with digits
+// ("10進数"), which the reader takes for a new value after a unit, so a
+// target without an into word is tried after each blank in turn.
+std::optional<SearchQuery> ReadDigitString(const QString &text, const SearchCatalogue &catalogue)
 {
-    QStringList split;
-    for (const QString &token : tokens) {
-        if (!findUnit(lookup, token).empty()) {
-            split << token;
+    const qsizetype blank = text.indexOf(u' ');
+    if (blank <= 0)
+        return std::nullopt;
+    const QString digits = text.first(blank);
+    const QString units = text.mid(blank + 1);
+    QStringList readings{u"1 "_s + units};
+    for (qsizetype at = units.indexOf(u' '); at > 0; at = units.indexOf(u' ', at + 1))
+        readings << u"1 "_s + units.first(at) + u" to "_s + units.mid(at + 1);
+    for (const LoadedSeries &series : catalogue.series()) {
+        if (!series.entry.numberBase)
             continue;
-        }
-        QString piece;
-        for (const QChar c : token) {
-            if (c == u'を' || c == u'で') {
-                if (!piece.isEmpty())
-                    split << piece;
-                split << QString(c);
-                piece.clear();
-            } else {
-                piece += c;
+        for (const QString &reading : readings) {
+            const auto query = Parse(reading, catalogue, series.entry.name);
+            if (!query || query->terms.size() != 1)
+                continue;
+            if (auto settled = Settle(*query, catalogue)) {
+                settled->value = digits;
+                return settled;
             }
         }
-        if (!piece.isEmpty())
-            split << piece;
     }
-    return split;
-}
-
-// The longest start of token that reads as a number; empty when none does.
-qsizetype numberPrefixLength(const QString &token)
-{
-    for (qsizetype length = token.size(); length > 0; --length) {
-        if (IsNumberText(QStringView(token).first(length)))
-            return length;
-    }
-    return 0;
+    return std::nullopt;
 }
 
 }  // namespace
 
-QStringList IntoWords()
+std::optional<SearchQuery> ReadSearchQuery(QStringView text, const SearchCatalogue &catalogue)
 {
-    return {u"to"_s, u"in"_s, u"into"_s, u"を"_s, u"で"_s};
-}
-
-ParsedQuery ParseSearchQuery(const QString &text, const UnitLookup &lookup)
-{
-    ParsedQuery query;
-    const QString trimmed = text.trimmed();
+    const QStringView trimmed = text.trimmed();
     if (trimmed.size() < kMinQueryLength || trimmed.size() > kMaxQueryLength)
-        return query;
-    QStringList tokens = splitAtBlanks(trimmed);
-    if (tokens.isEmpty())
-        return query;
-
-    // The value: the first token, or the number it starts with when the unit
-    // follows without a blank ("6畳").
-    const QString first = tokens.takeFirst().normalized(QString::NormalizationForm_KC);
-    const qsizetype numberLength = numberPrefixLength(first);
-    const bool numeric = numberLength > 0;
-    QString value = first;
-    if (numeric && numberLength < first.size()) {
-        value = first.first(numberLength);
-        tokens.prepend(first.mid(numberLength));
-    }
-    if (tokens.isEmpty())
-        return query;
-    tokens = splitAtJapaneseIntoWords(tokens, lookup);
-
-    // The source is the longest run of tokens that names a unit ("sq ft",
-    // "mpg (US)"); what follows, after an into-word, names the target.
-    for (qsizetype k = tokens.size(); k > 0; --k) {
-        const std::vector<UnitRef> sources = findUnit(lookup, tokens.first(k).join(u' '));
-        if (sources.empty())
-            continue;
-        QStringList rest = tokens.mid(k);
-        if (rest.size() > 1 && isIntoWord(rest.first()))
-            rest.removeFirst();
-        if (rest.isEmpty()) {
-            query.source = sources.front();
-        } else {
-            const std::vector<UnitRef> targets = findUnit(lookup, rest.join(u' '));
-            for (const UnitRef &source : sources) {
-                for (const UnitRef &target : targets) {
-                    if (query.target.series < 0 && source.series == target.series) {
-                        query.source = source;
-                        query.target = target;
-                    }
-                }
-            }
-            if (query.target.series < 0)
-                return {};
-        }
-        // A value that is not a number stands only before a radix, as a
-        // digit string of it.
-        if (!numeric && !query.source.numberBase)
-            return {};
-        query.value = value;
-        query.understood = true;
-        return query;
-    }
-    return query;
+        return std::nullopt;
+    if (const auto query = Parse(trimmed, catalogue))
+        return Settle(*query, catalogue);
+    QString compatible = trimmed.toString().normalized(QString::NormalizationForm_KC).simplified();
+    return ReadDigitString(compatible, catalogue);
 }

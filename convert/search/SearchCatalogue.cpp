@@ -110,8 +110,15 @@ int SearchCatalogue::seriesCalled(QStringView name) const
 
 std::vector<UnitMatch> SearchCatalogue::unitsCalled(QStringView name) const
 {
-    if (!m_spellings.contains(SpellingOf(name)) && !MayChangeInCompatibilityForm(name))
-        return {};
+    // The index would try the compatibility form next; it is made here
+    // only when it may differ, and looked for in the hash first.
+    if (!m_spellings.contains(SpellingOf(name))) {
+        if (!MayChangeInCompatibilityForm(name))
+            return {};
+        const QString compatible = name.toString().normalized(QString::NormalizationForm_KC);
+        if (!m_spellings.contains(SpellingOf(compatible)))
+            return {};
+    }
     std::vector<UnitMatch> matches;
     for (const int unit : m_index.lookUp(name)) {
         const IndexedUnit &at = m_index.unit(unit);

@@ -28,7 +28,9 @@ struct SearchFolders {
     QString userConfigDirectory;  // where a system-wide install keeps each user's Tovelset.ini
 };
 
-// How results are written, from the user's Tovelset.ini.
+// How results are written, from the user's Tovelset.ini: everything of the
+// settings that the conversion request takes for the result's form, read in
+// ReadResultFormat alone and handed to every conversion in convert().
 struct ResultFormat {
     ResultStyle style = ResultStyle::Plain;
     int placeNum = DefaultPlaceNum;  // digit limit of the grouped style

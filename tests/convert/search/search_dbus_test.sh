@@ -44,7 +44,8 @@ if [[ ${1:-} != --inside ]]; then
     export TOVEL_SEARCH_IDLE_SECONDS=2 TOVEL_SEARCH_COPY_SECONDS=3
     unset QT_QPA_PLATFORM WAYLAND_DISPLAY DISPLAY
     if command -v Xvfb >/dev/null && command -v xclip >/dev/null; then
-        Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$scratch/display" 2>"$scratch/xvfb.log" &
+        # -noreset: the display stays up between the clients coming and going.
+        Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp -noreset 3>"$scratch/display" 2>"$scratch/xvfb.log" &
         xvfb=$!
         for ((i = 0; i < 100; i++)); do [[ -s $scratch/display ]] && break; sleep 0.1; done
         [[ -s $scratch/display ]] && export DISPLAY=:$(head -n1 "$scratch/display")

@@ -1,6 +1,8 @@
 // Reading values and whole queries: everyday queries against the names of the
 // shipped series, and a plain number beside ReadNumber, which it must match.
+#include "catalogue/NameIndex.h"
 #include "catalogue/UnitFile.h"
+#include "convert/IndexNameLookup.h"
 #include "convert/NumberText.h"
 #include "convert/ValueParser.h"
 
@@ -61,6 +63,21 @@ BENCHMARK_CAPTURE(BM_Query, mixed_in_mm, u"1 1/2 in mm");
 BENCHMARK_CAPTURE(BM_Query, fullwidth_jou, u"６畳");
 BENCHMARK_CAPTURE(BM_Query, jou_into_m2, u"6畳を平方メートルで");
 BENCHMARK_CAPTURE(BM_Query, mpg_in_l100km, u"30 mpg in L/100km");
+
+// The same queries through the lookup tovelconv uses, over the name index.
+void BM_QueryIndex(benchmark::State &state, const char16_t *text)
+{
+    static const QString units = QStringLiteral(TOVEL_SOURCE_DIR "/units/");
+    static const NameIndex index = BuildNameIndex(units, BuildSeriesList(units));
+    static const IndexNameLookup names(index);
+    const QString query = QString::fromUtf16(text);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(ParseQuery(query, names));
+}
+BENCHMARK_CAPTURE(BM_QueryIndex, shaku_sun_cm, u"5尺3寸 cm");
+BENCHMARK_CAPTURE(BM_QueryIndex, mixed_in_mm, u"1 1/2 in mm");
+BENCHMARK_CAPTURE(BM_QueryIndex, fullwidth_jou, u"６畳");
+BENCHMARK_CAPTURE(BM_QueryIndex, plain_jou_m2, u"6 畳 平方メートル");
 
 void BM_ReadValue(benchmark::State &state, const char16_t *text)
 {

@@ -4,6 +4,8 @@
 #include "catalogue/VisibleText.h"
 #include "convert/ConversionFailure.h"
 #include "catalogue/NameIndex.h"
+#include "convert/NumberText.h"
+#include "convert/WordsQuery.h"
 
 #include <QFile>
 #include <QStringList>
@@ -429,18 +431,69 @@ QString BatchConverter::convert(const QString &value, const QString &from, const
         appendAnswer(out, value, pair.fromShown, QString(), pair.toShown);
         return pair.message;
     }
-    const UnitArray &units = *pair.units;
-    ConversionRequest request{value, pair.source, pair.target, pair.numberBase, m_setup.style, m_setup.placeNum};
-    const QString &fromName = units[std::size_t(pair.source)].UnitName;
-    if (pair.target >= 0) {
-        const ConversionOutcome outcome = ConvertRequest(request, units);
-        if (outcome.failed) {
-            appendAnswer(out, value, pair.fromShown, QString(), pair.toShown);
-            return ConversionMessage(outcome.failure, fromName, units[std::size_t(pair.target)].UnitName);
+    return answer(*pair.units, pair.source, pair.target, pair.numberBase, value, pair.fromShown, pair.toShown, out);
+}
+
+QString BatchConverter::convertWords(const QStringList &words, std::string *out)
+{
+    if (!m_names)
+        m_names.emplace(*m_setup.index);
+    const auto unitsOf = [this](int series) -> const UnitArray & { return loaded(m_setup.index->series(series)); };
+    WordsQuery query;
+    try {
+        query = ResolveWords(words, *m_names, m_setup.series, unitsOf);
+    } catch (const ValueFailure &failure) {
+        // Words of the usual shape are answered with an empty result.
+        if (words.size() == 2 || words.size() == 3)
+            appendAnswer(out, words[0], ShownBytes(words[1]), QString(),
+                         words.size() == 3 ? ShownBytes(words[2]) : std::string());
+        return VisibleText(failure.message());
+    }
+    const UnitArray &units = loaded(m_setup.index->series(query.series));
+    const std::string fromShown = ShownBytes(units[std::size_t(query.source)].UnitName);
+    const std::string toShown = query.target >= 0 ? ShownBytes(units[std::size_t(query.target)].UnitName)
+                                                  : std::string();
+    return answer(units, query.source, query.target, query.numberBase, query.value, fromShown, toShown, out,
+                  query.value == query.shown ? nullptr : &query.shown);
+}
+
+QString BatchConverter::answer(const UnitArray &units, int source, int target, bool numberBase, const QString &value,
+                               const std::string &fromShown, const std::string &toShown, std::string *out,
+                               const QString *typed)
+{
+    ConversionRequest request{value, source, target, numberBase, m_setup.style, m_setup.placeNum};
+    // A value other than a plain number goes through the value parser; a
+    // plain one converts as it always has, with no reading before it.
+    QString read;
+    const auto readValue = [&]() -> QString {
+        try {
+            read = ExactNumberText(ReadValue(value));
+        } catch (const ValueFailure &failure) {
+            appendAnswer(out, value, fromShown, QString(), toShown);
+            return VisibleText(failure.message());
         }
-        appendAnswer(out, outcome.shownSource, pair.fromShown, outcome.resultText, pair.toShown);
+        request.typedText = read;
+        typed = &value;
+        return QString();
+    };
+    const QString &fromName = units[std::size_t(source)].UnitName;
+    if (target >= 0) {
+        ConversionOutcome outcome = ConvertRequest(request, units);
+        if (outcome.failed && outcome.failure == FailureKind::InvalidInput && !numberBase && !typed) {
+            if (QString message = readValue(); !message.isEmpty())
+                return message;
+            outcome = ConvertRequest(request, units);
+        }
+        if (outcome.failed) {
+            appendAnswer(out, typed ? *typed : value, fromShown, QString(), toShown);
+            return ConversionMessage(outcome.failure, fromName, units[std::size_t(target)].UnitName);
+        }
+        appendAnswer(out, typed ? *typed : outcome.shownSource, fromShown, outcome.resultText, toShown);
         return QString();
     }
+    if (!numberBase && !typed && !IsNumberText(value))
+        if (QString message = readValue(); !message.isEmpty())
+            return message;
     // Into every unit, the answers on one line; the first failure fails it.
     const std::size_t start = out->size();
     for (std::size_t i = 0; i < units.size(); ++i) {
@@ -448,12 +501,13 @@ QString BatchConverter::convert(const QString &value, const QString &from, const
         const ConversionOutcome outcome = ConvertRequest(request, units);
         if (outcome.failed) {
             out->resize(start);
-            appendAnswer(out, value, pair.fromShown, QString(), std::string());
+            appendAnswer(out, typed ? *typed : value, fromShown, QString(), std::string());
             return ConversionMessage(outcome.failure, fromName, units[i].UnitName);
         }
         if (i > 0)
             *out += '\t';
-        appendAnswer(out, outcome.shownSource, pair.fromShown, outcome.resultText, ShownBytes(units[i].UnitName));
+        appendAnswer(out, typed ? *typed : outcome.shownSource, fromShown, outcome.resultText,
+                     ShownBytes(units[i].UnitName));
     }
     return QString();
 }
@@ -491,13 +545,16 @@ int RunQueryBatch(BatchConverter &converter, const QString &path, const BatchStr
         if (line.startsWith(u"--"_s) && line.size() > 2 && IsBlank(line[2]))
             line.remove(0, 3);
         QStringList words;
-        if (!SplitQuery(line, &words))
-            return u"引用符が閉じていません。"_s;
-        if (words.size() < 2)
-            return u"値と変換元の単位を指定してください。"_s;
-        if (words.size() > 3)
-            return u"余分な引数 %1"_s.arg(VisibleText(words[3]));
-        return converter.convert(words[0], words[1], words.size() == 3 ? words[2] : QString(), out);
+        if (!SplitQuery(line, &words)) {
+            // An open quote may be a foot or inch mark: 5'11" cm.
+            std::string answer;
+            const QString message = converter.convertWords({line}, &answer);
+            if (!message.isEmpty())
+                return u"引用符が閉じていません。"_s;
+            *out += answer;
+            return QString();
+        }
+        return converter.convertWords(words, out);
     });
     if (fd != streams.in)
         ::close(fd);

@@ -2,7 +2,7 @@
 // tovelconv for scripts: many conversions in one process.
 //
 //   tovelconv [OPTIONS] - FROM [TO]     a value on each line of standard input
-//   tovelconv [OPTIONS] -f FILE         a query "VALUE FROM [TO]" on each line
+//   tovelconv [OPTIONS] -f FILE         a query on each line ("VALUE FROM [TO]", "5尺3寸 cm")
 //
 // Output line N always answers input line N, in the form of a single
 // conversion (usual, terse or result line), and ends as input line N ends
@@ -21,13 +21,13 @@
 #include "catalogue/SeriesCatalogue.h"
 #include "catalogue/UnitRecord.h"
 #include "convert/Conversion.h"
+#include "convert/IndexNameLookup.h"
 
 #include <QString>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
-
-class NameIndex;
 
 // The file descriptors of a batch.
 struct BatchStreams {
@@ -61,6 +61,10 @@ public:
     // message (appending the answer with an empty result).
     QString convert(const QString &value, const QString &from, const QString &to, std::string *out);
 
+    // Converts the query that words ask for (VALUE FROM [TO], or any query
+    // the value parser reads when they are joined), as convert does.
+    QString convertWords(const QStringList &words, std::string *out);
+
     // The message for a pair that cannot be converted at all (an unknown or
     // ambiguous name), or an empty text.
     QString checkPair(const QString &from, const QString &to);
@@ -78,6 +82,9 @@ private:
         std::string toShown;
     };
 
+    QString answer(const UnitArray &units, int source, int target, bool numberBase, const QString &value,
+                   const std::string &fromShown, const std::string &toShown, std::string *out,
+                   const QString *typed = nullptr);
     const Pair &pairFor(const QString &from, const QString &to);
     void resolve(Pair *pair);
     const UnitArray &loaded(const SeriesEntry &entry);
@@ -85,8 +92,9 @@ private:
                       const std::string &toShown) const;
 
     BatchSetup m_setup;
-    std::map<QString, UnitArray> m_loaded;  // series files read so far, by file name
-    Pair m_last;                            // the pair of the last line
+    std::map<QString, UnitArray> m_loaded;   // series files read so far, by file name
+    Pair m_last;                             // the pair of the last line
+    std::optional<IndexNameLookup> m_names;  // made for the first query
 };
 
 // Converts a value on each line of streams.in from the unit from into to

@@ -3,6 +3,7 @@
 #include "catalogue/NameCache.h"
 #include "catalogue/VisibleText.h"
 #include "convert/ConversionSession.h"
+#include "convert/WordsQuery.h"
 #include "convert/command/BatchConv.h"
 #include "settings/SettingsLocation.h"
 #include "settings/SettingsValues.h"
@@ -24,6 +25,7 @@ constexpr int kUsage = 2;
 constexpr SettingInfo kDigits = InfoOf(SettingKey::MaxPlace);
 
 const QString kUsageLine = u"使い方: tovelconv [オプション] [--] 値 変換元 [変換先]\n"
+                           u"        tovelconv [オプション] [--] 問い合わせ (例: 5尺3寸 cm)\n"
                            u"        tovelconv [オプション] - 変換元 [変換先]\n"
                            u"        tovelconv [オプション] -f ファイル\n"_s;
 
@@ -35,11 +37,12 @@ QString HelpText()
 
 値の代わりに - を書くと、標準入力の 1 行ごとに 1 つの値を換算し、1 行ごとに
 答えます (n 行目の出力は n 行目の入力の答え、空行は空行のまま)。-f では
-ファイルの 1 行ごとに「値 変換元 [変換先]」を換算します (- で標準入力)。
+ファイルの 1 行ごとに「値 変換元 [変換先]」か「5尺3寸 cm」のような問い合わせ
+を換算します (- で標準入力)。
 換算できない行は結果を空にし、行番号つきのメッセージを標準エラーに出して、
 最後に終了状態 1 で終わります。
 
-  -f FILE          FILE の各行の「値 変換元 [変換先]」を換算する (- で標準入力)
+  -f FILE          FILE の各行の問い合わせを換算する (- で標準入力)
   --units DIR      このフォルダーの単位系ファイルを使う (既定: プログラムの横の units)
   --series NAME    単位をこの単位系から探す (複数の単位系にある名前のとき)
   --list [SERIES]  単位系の一覧、または SERIES の単位の一覧 (別名はタブの後) を表示する
@@ -53,14 +56,27 @@ QString HelpText()
   --version        版を表示する
   --               オプションの終わり (-40 のような負の値の前に)
 
-値は Tovel の値の欄と同じく読みます。単位系「進数」では各進数の数字列です。
+値はふつうの数 (1234.5、1,234.5、1.5e-3、5- は -5) のほか、計算式
+(1+2、2*(3+4)、2^10)、分数と帯分数 (1/3、1 1/2 は 1 と 1/2、1½)、全角の数字
+(１２．５)、漢数字と万・億 (三、二千五百、1.5万) で書けます。単位のついた値
+(5尺3寸、5 ft 11 in、6畳) は同じ単位系の項を足し、その後に変換先だけを書き
+ます。値と単位の間、単位と変換先の間の空白は省けて、引数は空白でつないだ 1 つ
+の問い合わせとしても読みます (6畳を平方メートルで、30 mpg in L/100km)。
+to、in、→、=、を、で なども「へ」の意味に読みます。単位系「進数」では値は
+各進数の数字列で、計算式としては読みません。読めない値は何文字目のどの文字が
+読めないかを示します。変換元の名前が複数の単位系にあるときは、変換先で
+単位系を決めます。
 終了状態: 0 成功、1 換算または名前の誤り、2 コマンド行の誤り。
 
 例:
   tovelconv 6 畳 平方メートル
+  tovelconv 1/3 尺 cm
+  tovelconv '5尺3寸' cm
+  tovelconv 6畳を平方メートルで
+  tovelconv 1 shaku cm
   tovelconv -t -- -40 セルシウス度 ファーレンハイト度
   cut -f2 feet.tsv | tovelconv -t - ft m | paste feet.tsv -
-  printf '6 畳 平方メートル\n5 尺 cm\n' | tovelconv -f -
+  printf '6 畳 平方メートル\n5尺3寸 cm\n' | tovelconv -f -
 )"_s.arg(QString::number(kDigits.min), QString::number(kDigits.max));
 }
 
@@ -214,10 +230,8 @@ public:
             return list();
         if (m_options.queryFile || (!m_options.positional.isEmpty() && m_options.positional[0] == u"-"_s))
             return batch();
-        if (m_options.positional.size() < 2)
+        if (m_options.positional.isEmpty())
             return m_command.usage(u"値と変換元の単位を指定してください。"_s);
-        if (m_options.positional.size() > 3)
-            return m_command.usage(u"余分な引数 %1"_s.arg(VisibleText(m_options.positional[3])));
         return convert();
     }
 
@@ -286,74 +300,66 @@ private:
         return kDone;
     }
 
-    // The series holding FROM; -1 when there is not exactly one.
-    int seriesOf(const QString &from)
+    // The value, series and units the words ask for; false (reported) when
+    // they cannot be converted.
+    bool resolve(const QStringList &words, WordsQuery *query)
     {
-        if (!m_options.series.isEmpty()) {
-            const int series = seriesCalled(m_options.series);
-            if (series >= 0 && m_index.lookUp(from, series).empty()) {
-                m_command.fail(u"単位「%1」は単位系「%2」にありません。"_s.arg(
-                    VisibleText(from), VisibleText(m_index.series(series).name)));
-                return -1;
+        int loaded = -1;
+        const auto unitsOf = [this, &loaded](int series) -> const UnitArray & {
+            m_session.LoadSeries(m_unitsDirectory, m_index.series(series));
+            loaded = series;
+            return m_session.units();
+        };
+        try {
+            const IndexNameLookup names(m_index);
+            *query = ResolveWords(words, names, m_options.series, unitsOf);
+            return true;
+        } catch (const ValueFailure &failure) {
+            // A name the index gives to the series read, missing from its
+            // file: the file changed since the index was made.
+            const bool stale = loaded >= 0
+                && (failure.fault() == ValueFault::UnknownUnit || failure.fault() == ValueFault::WrongSeries)
+                && !m_index.lookUp(failure.text(), loaded).empty();
+            if (!stale) {
+                m_command.fail(VisibleText(failure.message()));
+                return false;
             }
-            return series;
         }
-        const std::vector<int> holding = m_index.lookUp(from);
-        if (holding.empty()) {
-            m_command.fail(u"単位「%1」が見つかりません。"_s.arg(VisibleText(from)));
-            return -1;
+        // Read every series file again before telling that a name is missing.
+        if (!loadIndex(true))
+            return false;
+        try {
+            const IndexNameLookup names(m_index);
+            *query = ResolveWords(words, names, m_options.series, unitsOf);
+            return true;
+        } catch (const ValueFailure &failure) {
+            m_command.fail(VisibleText(failure.message()));
+            return false;
         }
-        if (holding.size() > 1) {
-            QStringList names;
-            for (const int unit : holding)
-                names << u"「%1」"_s.arg(VisibleText(m_index.series(m_index.unit(unit).series).name));
-            m_command.fail(u"単位「%1」は複数の単位系 %2 にあります。--series で単位系を選んでください。"_s.arg(
-                VisibleText(from), names.join(u"、"_s)));
-            return -1;
-        }
-        return m_index.unit(holding.front()).series;
     }
 
     int convert()
     {
-        const QString &value = m_options.positional[0];
         if (!loadIndex(false))
             return kFailed;
-        const QString &from = m_options.positional[1];
-        int series = seriesOf(from);
-        if (series < 0)
+        WordsQuery query;
+        if (!resolve(m_options.positional, &query))
             return kFailed;
-        m_session.LoadSeries(m_unitsDirectory, m_index.series(series));
-        int source = m_session.FindUnit(from);
-        if (source < 0) {
-            // The file changed since the index was made: read them all again.
-            if (!loadIndex(true) || (series = seriesOf(from)) < 0)
-                return kFailed;
-            m_session.LoadSeries(m_unitsDirectory, m_index.series(series));
-            source = m_session.FindUnit(from);
-            if (source < 0)
-                return m_command.fail(u"単位「%1」が見つかりません。"_s.arg(VisibleText(from)));
-        }
 
         chooseResultStyle();
 
         SessionOutcome outcome;
-        if (m_options.positional.size() == 3) {
-            const QString &to = m_options.positional[2];
-            const int target = m_session.FindUnit(to);
-            if (target < 0)
-                return m_command.fail(u"単位「%1」は単位系「%2」にありません。"_s.arg(
-                    VisibleText(to), VisibleText(m_session.series().name)));
-            outcome = m_session.ConvertValue(value, source, target);
-        } else {
-            outcome = m_session.ConvertToAllUnits(value, source);
-        }
+        if (query.target >= 0)
+            outcome = m_session.ConvertValue(query.value, query.source, query.target);
+        else
+            outcome = m_session.ConvertToAllUnits(query.value, query.source);
         if (outcome.failed) {
             const QString message = FailureMessage(outcome.failure).section(u"\r\n"_s, 0, 0);
+            const QString from = m_session.units()[size_t(query.source)].UnitName;
             const QString unit = m_session.units()[size_t(outcome.failedTarget)].UnitName;
             return m_command.fail(u"%1 (%2 から %3 へ)"_s.arg(message, VisibleText(from), VisibleText(unit)));
         }
-        write();
+        write(query.value == query.shown ? nullptr : &query.shown);
         return kDone;
     }
 
@@ -400,10 +406,14 @@ private:
         return RunValueBatch(converter, from, to, *m_streams);
     }
 
-    void write()
+    // Writes the last result; typed, when given, is the value as the user
+    // wrote it, shown in place of the number converted.
+    void write(const QString *typed)
     {
         QByteArray &out = m_command.result.out;
-        for (const ResultParts &line : m_session.lastResultParts()) {
+        for (ResultParts line : m_session.lastResultParts()) {
+            if (typed)
+                line.shownSource = *typed;
             if (m_options.line)
                 out += ResultLine(VisibleText(line.shownSource), VisibleText(line.sourceUnit),
                                   VisibleText(line.resultText), VisibleText(line.targetUnit))

@@ -111,7 +111,10 @@ TEST_F(TovelConvTest, FailuresSayWhatWentWrongWithTheirStatus)
          {u"1"_s, u"km"_s, u"C"_s},
          1,
          u"tovelconv: 単位「C」は単位系「length」にありません。"_s},
-        {"value that does not read", {u"1..2"_s, u"km"_s, u"cm"_s}, 1, u"tovelconv: エラー ： 不正な入力"_s},
+        {"value that does not read, where",
+         {u"1..2"_s, u"km"_s, u"cm"_s},
+         1,
+         u"tovelconv: 値「1..2」の 3 文字目「.」が読めません\n"_s},
         {"control characters escaped", {u"1"_s, u"k\x1b[2Jm"_s}, 1, u"tovelconv: 単位「k\\x1B[2Jm」"_s},
         {"unknown option", {u"--bogus"_s, u"1"_s, u"km"_s}, 2, u"tovelconv: 不明なオプション --bogus\n使い方:"_s},
         {"negative value without --", {u"-40"_s, u"C"_s, u"F"_s}, 2, u"tovelconv: 不明なオプション -40"_s},
@@ -122,6 +125,78 @@ TEST_F(TovelConvTest, FailuresSayWhatWentWrongWithTheirStatus)
         EXPECT_TRUE(r.err.startsWith(c.errorStart)) << c.name << ": " << r.err.toStdString();
         EXPECT_EQ(r.out.isEmpty(), c.status != 0) << c.name;
     }
+}
+
+// Values as people write them, names a target settles, whole queries.
+TEST_F(TovelConvTest, ValuesAndQueriesAsPeopleWriteThem)
+{
+    struct Case {
+        QStringList arguments;
+        QString out;  // with status 1: the start of the error
+        int status;
+    };
+    writeStandardSeries();
+    writeSeries(u"length.dat"_s,
+                "5\r\n\"m\",1,0,1,1\r\n\"cm\",0.01,0,1,1\r\n\"ft\",0.3048,0,1,1\r\n"
+                "\"in\",0.0254,0,1,1\r\n\"sh\",0.3,0,1,1\r\n\"#別名\",\"sh\",\"shaku\"\r\n");
+    writeSeries(u"volume.dat"_s, "3\r\n\"L\",1,0,1,1\r\n\"mL\",0.001,0,1,1\r\n\"sh\",0.018,0,1,1\r\n");
+    const Case cases[] = {
+        // A fraction is a number, never a unit over a number; the value is shown as typed.
+        {{u"1/3"_s, u"ft"_s, u"in"_s}, u"1/3 ft = 4 in\n"_s, 0},
+        // A mixed number is one and a half, never 11/2, quoted or not.
+        {{u"2 1/2"_s, u"in"_s, u"cm"_s}, u"2 1/2 in = 6.35 cm\n"_s, 0},
+        {{u"2"_s, u"1/2"_s, u"in"_s, u"cm"_s}, u"2 1/2 in = 6.35 cm\n"_s, 0},
+        {{u"１２"_s, u"m"_s, u"cm"_s}, u"１２ m = 1200 cm\n"_s, 0},
+        {{u"二千五百"_s, u"cm"_s, u"m"_s}, u"二千五百 cm = 25 m\n"_s, 0},
+        // Plain numbers as they always read, trailing sign included.
+        {{u"1e3"_s, u"cm"_s, u"m"_s}, u"1e3 cm = 10 m\n"_s, 0},
+        {{u"5-"_s, u"m"_s, u"cm"_s}, u"5- m = -500 cm\n"_s, 0},
+        // Terms of one series summed, in the last term's unit.
+        {{u"5ft3in"_s, u"cm"_s}, u"63 in = 160.02 cm\n"_s, 0},
+        {{u"5"_s, u"ft"_s, u"3"_s, u"in"_s, u"cm"_s}, u"63 in = 160.02 cm\n"_s, 0},
+        // Into words; "in" after a value is the inch, after a name "into".
+        {{u"3mをcmで"_s}, u"3 m = 300 cm\n"_s, 0},
+        {{u"1 in to cm"_s}, u"1 in = 2.54 cm\n"_s, 0},
+        {{u"3"_s, u"ft"_s, u"in"_s}, u"3 ft = 36 in\n"_s, 0},
+        {{u"6 ft in cm"_s}, u"6 ft = 182.88 cm\n"_s, 0},
+        // A name of two series: the target settles it, and the other way round.
+        {{u"1"_s, u"shaku"_s, u"cm"_s}, u"1 sh = 30 cm\n"_s, 0},
+        {{u"2"_s, u"L"_s, u"sh"_s}, u"2 L = 111.111111111111 sh\n"_s, 0},
+        {{u"1 sh mL"_s}, u"1 sh = 18 mL\n"_s, 0},
+        {{u"1m50cm"_s, u"sh"_s}, u"150 cm = 5 sh\n"_s, 0},
+        {{u"--series"_s, u"volume"_s, u"1 sh mL"_s}, u"1 sh = 18 mL\n"_s, 0},
+        {{u"1"_s, u"sh"_s}, u"tovelconv: 単位「sh」は複数の単位系 "_s, 1},
+        {{u"1 sh"_s}, u"tovelconv: 単位「sh」は複数の単位系 "_s, 1},
+        // Failures name the place; a value never converts as 0.
+        {{u"1//2"_s, u"m"_s, u"cm"_s}, u"tovelconv: 値「1//2」の 3 文字目「/」が読めません\n"_s, 1},
+        {{u"1/0"_s, u"m"_s, u"cm"_s}, u"tovelconv: 値「1/0」は 0 で割っているため計算できません\n"_s, 1},
+        {{u"1\x1b/2"_s, u"m"_s, u"cm"_s}, u"tovelconv: 値「1\\x1B/2」の 2 文字目「\\x1B」が読めません\n"_s, 1},
+        {{u"5m3L"_s, u"cm"_s}, u"tovelconv: 単位「m」(単位系 「length」) と単位「L」(単位系 「volume」) は"_s, 1},
+        {{u"3mを"_s}, u"tovelconv: 「3mを」の後に変換先の単位がありません。\n"_s, 1},
+    };
+    for (const Case &c : cases) {
+        const Ran r = run(c.arguments);
+        const std::string name = c.arguments.join(u'|').toStdString();
+        EXPECT_EQ(r.status, c.status) << name << ": " << r.err.toStdString();
+        if (c.status == 0)
+            EXPECT_EQ(r.out.toStdString(), c.out.toStdString()) << name;
+        else
+            EXPECT_TRUE(r.err.startsWith(c.out)) << name << ": " << r.err.toStdString();
+    }
+
+    // A batch reads each value line, and each query line whole.
+    const Ran values = run({u"-t"_s, u"-"_s, u"ft"_s, u"in"_s}, -1, "1/3\n1 1/2\n1//2\n１２\n");
+    EXPECT_EQ(values.out, u"4\n18\n\n144\n"_s);
+    EXPECT_EQ(values.err, u"tovelconv: 3 行目: 値「1//2」の 3 文字目「/」が読めません\n"_s);
+    // Into every unit; digit strings of the number base never go through the parser.
+    const Ran everyUnit = run({u"-t"_s, u"-"_s, u"ft"_s}, -1, "1 1/2\n");
+    EXPECT_EQ(everyUnit.out, u"0.4572\t45.72\t1.5\t18\t1.524\n"_s);
+    const Ran digits = run({u"-t"_s, u"-"_s, u"16進数"_s, u"10進数"_s}, -1, "ff\n1/2\n");
+    EXPECT_EQ(digits.out, u"255\n\n"_s);
+    EXPECT_EQ(digits.err, u"tovelconv: 2 行目: エラー ： 不正な入力 (16進数 から 10進数 へ)\n"_s);
+    const Ran queries = run({u"-f"_s, u"-"_s}, -1, "5 ft 3 in cm\n1 shaku cm\n3mをcmで\n'5 cm\n");
+    EXPECT_EQ(queries.out, u"63 in = 160.02 cm\n1 sh = 30 cm\n3 m = 300 cm\n\n"_s);
+    EXPECT_EQ(queries.err, u"tovelconv: 4 行目: 引用符が閉じていません。\n"_s);
 }
 
 TEST_F(TovelConvTest, StandardOutputThatCannotBeWrittenIsAnError)
@@ -159,13 +234,13 @@ TEST_F(TovelConvTest, BatchAnswersEachLineOnItsOwnLine)
          "1\n\n1..2\n  \n2\n",
          "1 km = 1000 m\n\n1..2 km =  m\n\n2 km = 2000 m\n",
          1,
-         u"tovelconv: 3 行目: エラー ： 不正な入力 (km から m へ)\n"_s},
+         u"tovelconv: 3 行目: 値「1..2」の 3 文字目「.」が読めません\n"_s},
         {"terse: an empty line for a failure",
          {u"-t"_s, u"-"_s, u"km"_s, u"m"_s},
          "x\n1\n",
          "\n1000\n",
          1,
-         u"tovelconv: 1 行目: エラー ： 不正な入力 (km から m へ)\n"_s},
+         u"tovelconv: 1 行目: 値「x」の 1 文字目「x」が読めません\n"_s},
         {"line ends as the input's, the last without one",
          {u"-t"_s, u"-"_s, u"km"_s, u"m"_s},
          "1\r\n2\n\r\n3",
@@ -207,7 +282,8 @@ TEST_F(TovelConvTest, BatchAnswersEachLineOnItsOwnLine)
          "1 parsec m\n1 km\t m\tx\n1 km 'm\n2 km m\n",
          "1 parsec =  m\n\n\n2 km = 2000 m\n",
          1,
-         u"tovelconv: 1 行目: 単位「parsec」が見つかりません。\ntovelconv: 2 行目: 余分な引数 x\n"
+         u"tovelconv: 1 行目: 単位「parsec」が見つかりません。\ntovelconv: 2 行目: "
+         u"変換先「m」の後の「x」が読めません。\n"
          u"tovelconv: 3 行目: 引用符が閉じていません。\n"_s},
     };
     for (const Case &c : cases) {

@@ -1,0 +1,33 @@
+#pragma once
+// The value parser's view of the name index: every unit called a name, by
+// the index's lookup rule, found through a hash table so that the many
+// candidate names a query is asked for cost no allocation when they miss.
+
+#include "catalogue/NameIndex.h"
+#include "convert/ValueParser.h"
+
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+class IndexNameLookup : public UnitNameLookup {
+public:
+    // The index must outlive the lookup and stay unchanged.
+    explicit IndexNameLookup(const NameIndex &index);
+
+    const NameIndex &index() const { return m_index; }
+
+    // The units called name (NameIndex::lookUp), as series and own names.
+    std::vector<UnitMatch> unitsCalled(QStringView name) const override;
+    qsizetype longestName() const override { return m_longest; }
+
+    // The same as indexes in the name index, at most one a series, in series order.
+    std::vector<int> unitsOf(QStringView name) const;
+
+private:
+    const std::vector<int> *spelled(QStringView name) const;
+
+    const NameIndex &m_index;
+    std::unordered_map<std::u16string_view, std::vector<int>> m_units;  // keys view the index's names
+    qsizetype m_longest = 1;
+};

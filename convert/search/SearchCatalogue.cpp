@@ -6,7 +6,6 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <utility>
 
 namespace {
@@ -24,30 +23,6 @@ void appendState(QByteArray &state, const QString &path)
         + QByteArray::number(qlonglong(st.st_size)) + ',' + QByteArray::number(qlonglong(st.st_mtim.tv_sec)) + '.'
         + QByteArray::number(qlonglong(st.st_mtim.tv_nsec)) + ',' + QByteArray::number(qlonglong(st.st_ctim.tv_sec))
         + '.' + QByteArray::number(qlonglong(st.st_ctim.tv_nsec)) + ';';
-}
-
-std::u16string_view SpellingOf(QStringView name)
-{
-    return {reinterpret_cast<const char16_t *>(name.utf16()), size_t(name.size())};
-}
-
-// Whether the compatibility form of text might differ from it: a character
-// with a compatibility decomposition, one with a canonical one outside the
-// kana and kanji (whose precomposed forms, "ガ", come back as they were), a
-// combining mark, a Hangul jamo or a surrogate.
-bool MayChangeInCompatibilityForm(QStringView text)
-{
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u < 0x80)
-            continue;
-        const QChar::Decomposition tag = c.decompositionTag();
-        if ((tag != QChar::NoDecomposition && (tag != QChar::Canonical || u < 0x3000 || u >= 0xF900))
-            || c.combiningClass() != 0 || c.isSurrogate() || (u >= 0x1100 && u < 0x1200)
-            || c.category() == QChar::Mark_NonSpacing || c.category() == QChar::Mark_SpacingCombining)
-            return true;
-    }
-    return false;
 }
 
 }  // namespace
@@ -84,45 +59,17 @@ bool SearchCatalogue::refresh()
 
 void SearchCatalogue::index()
 {
+    m_names.reset();
     m_index = NameIndex();
-    m_spellings.clear();
-    m_longestName = 0;
     for (const LoadedSeries &series : m_series) {
         m_index.addSeries(series.entry);
         for (const UnitRecord &unit : series.units)
             m_index.addUnit(unit.UnitName, unit.Aliases);
     }
-    for (int unit = 0; unit < m_index.unitCount(); ++unit) {
-        for (int k = 0; k < m_index.nameCount(unit); ++k) {
-            const QString &name = m_index.name(unit, k);
-            m_spellings.insert(SpellingOf(name));
-            m_longestName = std::max(m_longestName, name.size());
-        }
-    }
-    // A compatibility form may be shorter than what was typed ("ｶﾞ" is "ガ").
-    m_longestName *= 2;
+    m_names.emplace(m_index);
 }
 
 int SearchCatalogue::seriesCalled(QStringView name) const
 {
     return m_index.seriesCalled(name);
-}
-
-std::vector<UnitMatch> SearchCatalogue::unitsCalled(QStringView name) const
-{
-    // The index would try the compatibility form next; it is made here
-    // only when it may differ, and looked for in the hash first.
-    if (!m_spellings.contains(SpellingOf(name))) {
-        if (!MayChangeInCompatibilityForm(name))
-            return {};
-        const QString compatible = name.toString().normalized(QString::NormalizationForm_KC);
-        if (!m_spellings.contains(SpellingOf(compatible)))
-            return {};
-    }
-    std::vector<UnitMatch> matches;
-    for (const int unit : m_index.lookUp(name)) {
-        const IndexedUnit &at = m_index.unit(unit);
-        matches.push_back(UnitMatch{m_index.series(at.series).name, m_index.name(unit)});
-    }
-    return matches;
 }

@@ -1,7 +1,7 @@
 #pragma once
 // Every series of the units folder held in memory for the search provider,
-// with the one name index over their units, through which a query finds its
-// units as every other front end finds them.
+// with the one name index over their units and the value parser's view of
+// it, through which a query finds its units as every other front end does.
 //
 // The series files are read once. refresh() looks at the folder and at each
 // file (a stat each, no reading) and reads them all again only when one was
@@ -10,13 +10,12 @@
 #include "catalogue/NameIndex.h"
 #include "catalogue/SeriesCatalogue.h"
 #include "catalogue/UnitRecord.h"
-#include "convert/ValueParser.h"
+#include "convert/IndexNameLookup.h"
 
 #include <QByteArray>
 #include <QString>
 
-#include <string_view>
-#include <unordered_set>
+#include <optional>
 #include <vector>
 
 struct LoadedSeries {
@@ -24,10 +23,12 @@ struct LoadedSeries {
     UnitArray units;
 };
 
-class SearchCatalogue : public UnitNameLookup {
+class SearchCatalogue {
 public:
     // unitsDirectory ends in "/".
     explicit SearchCatalogue(QString unitsDirectory);
+    SearchCatalogue(const SearchCatalogue &) = delete;
+    SearchCatalogue &operator=(const SearchCatalogue &) = delete;
 
     // Reads the series again when the folder changed; true when it read them.
     bool refresh();
@@ -36,10 +37,8 @@ public:
     // The index of the series called name; -1 when there is none.
     int seriesCalled(QStringView name) const;
 
-    // The name index's lookup; a name that no unit is called, even in its
-    // compatibility form, is turned away by a hash look without allocating.
-    std::vector<UnitMatch> unitsCalled(QStringView name) const override;
-    qsizetype longestName() const override { return m_longestName; }
+    // The units' names, series in the order of series().
+    const IndexNameLookup &names() const { return *m_names; }
 
 private:
     QByteArray folderState() const;
@@ -50,7 +49,5 @@ private:
     bool m_read = false;
     std::vector<LoadedSeries> m_series;
     NameIndex m_index;
-    // Views of the index's names, for turning a miss away.
-    std::unordered_set<std::u16string_view> m_spellings;
-    qsizetype m_longestName = 0;
+    std::optional<IndexNameLookup> m_names;  // views m_index
 };

@@ -3,10 +3,11 @@
 // unit it is in, and perhaps the unit it should go into ("6畳 m2",
 // "5尺3寸 cm", "30 mpg to L/100km", "6畳を平方メートルで").
 //
-// ReadSearchQuery is the provider's one place that reads a query. The query
-// goes through the value reader of every front end (ParseQuery), its units
-// found through the catalogue's name index, and several terms ("5尺3寸")
-// become one value of the last term's unit (53 寸) through SumTerms.
+// ReadSearchQuery is the provider's one place that reads a query. Its words
+// are read as tovelconv reads its arguments (ResolveWords): VALUE FROM [TO]
+// with unit names, or else one query through the value parser, units found
+// through the catalogue's name index; several terms ("5尺3寸") become one
+// value of the last term's unit (53 寸) through SumTerms.
 
 #include "convert/search/SearchCatalogue.h"
 

@@ -72,7 +72,7 @@ TEST(SearchEngine, AnswersAValueWithAKnownUnitAndNothingElse)
         {"5 ft 11 in m", 5, "1.8034 メートル"},
         {"1/0 km m", 5, ""},
         {"10 16進数 10進数", 5, "16 10進数"},  // digits as typed, not the number ten
-        {"ff 16進数 to 2進数", 5, "11111111 2進数"},
+        {"ff 16進数 2進数", 5, "11111111 2進数"},
         {"1 km", 2, "1000 メートル|3280.83989501312 フィート"},
         {"1 km", 5, "1000 メートル|3280.83989501312 フィート|39370.0787401575 インチ"},
         {"90 度 ラジアン", 5, "1.5707963267949 ラジアン"},  // the series that holds both names

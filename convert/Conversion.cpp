@@ -1,7 +1,9 @@
 #include "convert/Conversion.h"
 
 #include "convert/NumberText.h"
+#include "convert/ValueParser.h"
 
+#include <charconv>
 #include <cmath>
 #include <initializer_list>
 #include <new>
@@ -188,6 +190,14 @@ QString LinearResultText(const ConversionRequest &request, const UnitRecord &sou
     return PlainText(r);
 }
 
+// The shortest text that ReadNumber reads as value.
+QString NumberTextOf(double value)
+{
+    char buf[32];
+    const auto end = std::to_chars(buf, buf + sizeof buf, value).ptr;
+    return QString::fromLatin1(buf, end - buf);
+}
+
 const UnitRecord &UnitAt(const UnitArray &units, int pos)
 {
     if (pos < 0 || static_cast<std::size_t>(pos) >= units.size())
@@ -206,10 +216,20 @@ ResultStyle ResultStyleOf(int showAns)
     }
 }
 
-ConversionOutcome ConvertRequest(const ConversionRequest &request, const UnitArray &units)
+ConversionOutcome ConvertRequest(const ConversionRequest &typedRequest, const UnitArray &units)
 {
     ConversionOutcome outcome;
     try {
+        // A formula is converted as the number it comes to and shown as
+        // typed; a text that reads as a number goes the plain way, unchanged.
+        ConversionRequest formula;
+        const bool isFormula = typedRequest.formulas && !typedRequest.numberBase
+            && !IsNumberText(typedRequest.typedText);
+        if (isFormula) {
+            formula = typedRequest;
+            formula.typedText = NumberTextOf(ReadValue(typedRequest.typedText));
+        }
+        const ConversionRequest &request = isFormula ? formula : typedRequest;
         const UnitRecord &source = UnitAt(units, request.sourcePos);
         const UnitRecord &target = UnitAt(units, request.targetPos);
         const bool numberBase = request.numberBase;
@@ -226,10 +246,16 @@ ConversionOutcome ConvertRequest(const ConversionRequest &request, const UnitArr
 
         // The source value of the result line; the test uses the target
         // unit's flag, in every series.
-        outcome.shownSource = StyleFor(target, request.style) == Style::Grouped
-            ? GroupedTyped(request.typedText, request.placeNum)
-            : request.typedText;
+        if (isFormula)
+            outcome.shownSource = typedRequest.typedText;
+        else
+            outcome.shownSource = StyleFor(target, request.style) == Style::Grouped
+                ? GroupedTyped(request.typedText, request.placeNum)
+                : request.typedText;
     } catch (const ConversionFailure &failure) {
+        outcome.failed = true;
+        outcome.failure = failure.kind();
+    } catch (const ValueFailure &failure) {
         outcome.failed = true;
         outcome.failure = failure.kind();
     } catch (const std::bad_alloc &) {

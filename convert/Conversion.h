@@ -30,6 +30,9 @@ struct ConversionRequest {
     bool numberBase = false;  // the series is the number-base series
     ResultStyle style = ResultStyle::Plain;
     int placeNum = DefaultPlaceNum;  // digit limit of the grouped style
+    // A linear series' value is read as arithmetic too ("1/3", "2*(3+4)",
+    // ReadValue); the result line then shows such a value as typed.
+    bool formulas = false;
 };
 
 struct ConversionOutcome {

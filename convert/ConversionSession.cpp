@@ -50,6 +50,7 @@ bool ConversionSession::convertOne(const QString &typed, int sourcePos, int targ
     request.numberBase = m_series.numberBase;
     request.style = m_style;
     request.placeNum = m_placeNum;
+    request.formulas = m_formulas;
     const ConversionOutcome converted = ConvertRequest(request, Units);
 
     outcome.lastTarget = targetPos;

@@ -78,6 +78,9 @@ public:
     // plain), placeNum the digit limit of the grouped style.
     void SetResultStyle(int showAns, int placeNum);
     ResultStyle resultStyle() const { return m_style; }
+    // Whether a linear series' value may be a formula ("1/3"); off at first.
+    void SetFormulas(bool on) { m_formulas = on; }
+    bool formulas() const { return m_formulas; }
     int placeNum() const { return m_placeNum; }
 
     // One conversion of typed from the unit at sourcePos to the unit at
@@ -111,6 +114,7 @@ private:
     UnitArray Units;
     ResultStyle m_style = ResultStyle::Plain;
     int m_placeNum = DefaultPlaceNum;
+    bool m_formulas = false;
     QString LastResult;
     std::vector<ResultParts> m_lastParts;
     bool m_lastWasRun = false;  // the last command was a run into every unit

@@ -11,7 +11,7 @@ bool inRange(unsigned code, unsigned first, unsigned last)
 
 }  // namespace
 
-bool AcceptsTypedChar(unsigned code, bool numberBase, int sourcePos)
+bool AcceptsTypedChar(unsigned code, bool numberBase, int sourcePos, bool formulas)
 {
     if (code == kBackspace)
         return true;
@@ -19,6 +19,8 @@ bool AcceptsTypedChar(unsigned code, bool numberBase, int sourcePos)
         return false;
 
     if (!numberBase) {
+        if (formulas && (code == '/' || code == '*' || code == '(' || code == ')' || code == '^' || code == ' '))
+            return true;
         return inRange(code, '0', '9') || code == 'E' || code == 'e' || code == '+' || code == '-' || code == ','
             || code == '.';
     }

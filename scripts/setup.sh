@@ -25,6 +25,9 @@ PACKAGES=(
   dbus-daemon libglib2.0-bin
   # ... and native Wayland on a headless compositor.
   weston qt6-wayland
+  # ... and a Japanese input method switched on: fcitx5 with mozc, and
+  # fcitx5's input-method plugin for Qt 6 (dbus-send asks fcitx5 how it is).
+  fcitx5 fcitx5-mozc mozc-server fcitx5-frontend-qt6 dbus-bin
   # tovelconv's completion test drives the real bash completion.
   bash-completion
 )

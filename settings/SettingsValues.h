@@ -23,6 +23,7 @@ enum class SettingKey {
     MaxPlace,
     UnitSeries,
     LastUnitSeries,
+    UseFormula,
     Front,
     MainFormTop,
     MainFormLeft,
@@ -58,6 +59,7 @@ inline constexpr std::array<SettingInfo, size_t(SettingKey::Count)> SettingTable
     {SettingKey::MaxPlace, "CalcSet", "MaxPlace", 15, 4, 50, true},    // digit limit of the grouped style
     {SettingKey::UnitSeries, "CalcSet", "UnitSeries", 0, 0, 1, true},  // 0 the last series at start, 1 a random one
     {SettingKey::LastUnitSeries, "CalcSet", "LastUnitSeries", 0, 0, SettingLimits::Int16Max},
+    {SettingKey::UseFormula, "CalcSet", "UseFormula", 0, 0, 1},  // 1: the value box takes arithmetic ("1/3")
     {SettingKey::Front, "FormSet", "Front", 0, SettingLimits::Int16Min, SettingLimits::Int16Max},  // non-zero: on top
     {SettingKey::MainFormTop, "FormSet", "MainFormTop", 0, SettingLimits::Int32Min, SettingLimits::Int32Max, false,
      true},

@@ -70,6 +70,15 @@ protected:
         return *window;
     }
 
+    // Creates the window as the program does for this command line (without
+    // the program's name): start-up, then what the arguments ask for.
+    frmMain &startWith(const QStringList &arguments)
+    {
+        start();
+        window->openWith(arguments);
+        return *window;
+    }
+
     // Starts, shows and activates the window, so keys and shortcuts reach it.
     frmMain &startShown()
     {

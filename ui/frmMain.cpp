@@ -1,9 +1,13 @@
 #include "ui/frmMain.h"
 
+#include "catalogue/UnitFile.h"
 #include "catalogue/UnitRecord.h"
 #include "catalogue/forms/frmFind.h"
 #include "convert/Conversion.h"
 #include "convert/EntryFilter.h"
+#include "convert/NumberText.h"
+#include "convert/QueryResolve.h"
+#include "convert/WordsQuery.h"
 #include "convert/forms/frmAll.h"
 #include "settings/SettingsLocation.h"
 #include "settings/SettingsValues.h"
@@ -11,12 +15,15 @@
 #include "settings/modFileFuncs.h"
 #include "forms/modSetForm.h"
 #include "forms/FormLook.h"
+#include "forms/TypedText.h"
 #include "ui/Desktop.h"
 #include "ui/Help.h"
 #include "ui/KeyFilters.h"
 #include "ui/Placement.h"
 #include "ui/Services.h"
 #include "ui/frmAbout.h"
+
+#include <map>
 
 #include <QAction>
 #include <QApplication>
@@ -177,7 +184,8 @@ void frmMain::buildControls()
     txtAfterConv->setMaxLength(ResultBoxMaxLength);  // what ResultBoxText cuts to
     txtAfterConv->installEventFilter(this);
     txtBeforeConv->installEventFilter(new ValueBoxFilter(txtBeforeConv, [this](unsigned code) {
-        return AcceptsTypedChar(code, m_session.isNumberBase(), comBeforeConvUnit->currentIndex());
+        return AcceptsTypedChar(code, m_session.isNumberBase(), comBeforeConvUnit->currentIndex(),
+                                m_session.formulas());
     }));
     // Keys reach the value box as plain characters; the filter keeps an
     // input method off as well.
@@ -264,6 +272,8 @@ void frmMain::buildMenus()
     Menu_RememberPairs = makeAction(Menu_Set, u"Menu_RememberPairs"_s, u"単位の組を覚える(&U)"_s);
     Menu_RememberPairs->setCheckable(true);
     Menu_RememberPairs->setChecked(true);
+    Menu_UseFormula = makeAction(Menu_Set, u"Menu_UseFormula"_s, u"値に計算式を使う(&X)"_s);
+    Menu_UseFormula->setCheckable(true);
     makeSeparator(Menu_Set, u"Kugiri1"_s);
     Menu_Setting = makeAction(Menu_Set, u"Menu_Setting"_s, u"他の設定(&S)"_s, QKeySequence(u"Ctrl+S"_s));
     makeSeparator(Menu_Others, u"Kugiri2"_s);
@@ -283,6 +293,7 @@ void frmMain::buildMenus()
     connect(Menu_FindUnit, &QAction::triggered, this, &frmMain::Menu_FindUnit_Click);
     connect(Menu_Swap, &QAction::triggered, this, &frmMain::Menu_Swap_Click);
     connect(Menu_RememberPairs, &QAction::triggered, this, &frmMain::Menu_RememberPairs_Click);
+    connect(Menu_UseFormula, &QAction::triggered, this, &frmMain::Menu_UseFormula_Click);
     connect(Menu_Front, &QAction::triggered, this, [this] {
         // Qt has flipped the check mark already; the command flips it itself.
         Menu_Front->setChecked(!Menu_Front->isChecked());
@@ -334,6 +345,8 @@ bool frmMain::Form_Load()
     placeWindow();
 
     m_session.SetResultStyle(m_settings[SettingKey::ShowAns], m_settings[SettingKey::MaxPlace]);
+    Menu_UseFormula->setChecked(m_settings[SettingKey::UseFormula] == 1);
+    m_session.SetFormulas(Menu_UseFormula->isChecked());
     m_rememberPairs = m_settings[SettingKey::RememberPairs] == 1;
     Menu_RememberPairs->setChecked(m_rememberPairs);
     if (m_rememberPairs) {
@@ -493,10 +506,15 @@ void frmMain::reportFailure(const SessionOutcome &outcome)
     setResultCommandsEnabled(false);
 }
 
+QString frmMain::valueText() const
+{
+    return AsciiForms(txtBeforeConv->text());
+}
+
 void frmMain::ConvertValue()
 {
     m_shownResult.reset();
-    const SessionOutcome outcome = m_session.ConvertValue(txtBeforeConv->text(), comBeforeConvUnit->currentIndex(),
+    const SessionOutcome outcome = m_session.ConvertValue(valueText(), comBeforeConvUnit->currentIndex(),
                                                           comAfterConvUnit->currentIndex());
     showOutcome(outcome, false);
     if (outcome.failed) {
@@ -512,8 +530,7 @@ void frmMain::ConvertValue()
 void frmMain::ConvertToAllUnits()
 {
     m_shownResult.reset();
-    const SessionOutcome outcome = m_session.ConvertToAllUnits(txtBeforeConv->text(),
-                                                               comBeforeConvUnit->currentIndex());
+    const SessionOutcome outcome = m_session.ConvertToAllUnits(valueText(), comBeforeConvUnit->currentIndex());
     showOutcome(outcome, true);
     if (outcome.failed) {
         reportFailure(outcome);  // the target list stays at the failing unit
@@ -596,10 +613,17 @@ void frmMain::Menu_Swap_Click()
 
 void frmMain::Menu_FindUnit_Click()
 {
+    openFinder(QString());
+}
+
+void frmMain::openFinder(const QString &typed)
+{
     if (!m_finder)
         m_finder = BuildNameIndex(m_unitsDir, m_series);
     frmFind finder(*m_finder, this);
     KeepFromMaximizing(&finder);
+    if (!typed.isEmpty())
+        finder.setTyped(typed);
     finder.showModal();
     if (const auto choice = finder.choice()) {
         const IndexedUnit &unit = m_finder->unit(choice->unit);
@@ -619,6 +643,55 @@ void frmMain::pickUnit(int seriesIndex, int unitIndex, bool toTarget)
     txtBeforeConv->selectAll();
 }
 
+void frmMain::openWith(const QStringList &arguments)
+{
+    const auto refuse = [this](const QString &why) {
+        m_services.messageBox(this, u"コマンド行の引数を使えません。\r\n"_s + why, Services::Exclamation, kTitle);
+    };
+    const StartRequest request = ParseStartArguments(arguments);
+    if (!request.error.isEmpty()) {
+        refuse(request.error);
+        return;
+    }
+    if (request.kind == StartRequest::Kind::Find) {
+        openFinder(request.find);
+        return;
+    }
+    if (request.kind != StartRequest::Kind::Convert)
+        return;
+    if (!m_finder)
+        m_finder = BuildNameIndex(m_unitsDir, m_series);
+    std::map<int, UnitArray> read;
+    const auto unitsOf = [this, &read](int series) -> const UnitArray & {
+        auto it = read.find(series);
+        if (it == read.end()) {
+            UnitArray units;
+            LoadUnitFile(m_unitsDir + m_finder->series(series).fileName, units);
+            it = read.emplace(series, std::move(units)).first;
+        }
+        return it->second;
+    };
+    try {
+        const IndexNameLookup names(*m_finder);
+        const WordsQuery query = ResolveWords(request.words, names, request.series, unitsOf);
+        if (query.series >= comUnitList->count())
+            return;
+        comUnitList->setCurrentIndex(query.series);  // loads it, as picking it in the list does
+        if (query.source < 0 || query.source >= comBeforeConvUnit->count())
+            return;
+        comBeforeConvUnit->setCurrentIndex(query.source);
+        if (query.target >= 0 && query.target < comAfterConvUnit->count())
+            comAfterConvUnit->setCurrentIndex(query.target);
+        // The value goes into the box as it was given where the box reads it
+        // so; otherwise as the number it comes to.
+        const bool asGiven = query.numberBase || IsNumberText(query.shown) || m_session.formulas();
+        txtBeforeConv->setText(asGiven ? query.shown : query.value);
+        ConvertValue();
+    } catch (const ValueFailure &failure) {
+        refuse(failure.message());
+    }
+}
+
 void frmMain::Menu_RememberPairs_Click()
 {
     m_rememberPairs = Menu_RememberPairs->isChecked();
@@ -626,6 +699,12 @@ void frmMain::Menu_RememberPairs_Click()
         m_pairs.read(striniAdd);
         m_pairsRead = true;
     }
+}
+
+void frmMain::Menu_UseFormula_Click()
+{
+    m_settings[SettingKey::UseFormula] = Menu_UseFormula->isChecked() ? 1 : 0;
+    m_session.SetFormulas(Menu_UseFormula->isChecked());
 }
 
 void frmMain::Menu_Front_Click()

@@ -40,6 +40,12 @@ public:
 
     // Start-up. False when the program had to end (no series file).
     bool Form_Load();
+    // After start-up, what the command line asks for (the program's name
+    // left out): "VALUE FROM [TO]" with "--series NAME" and "--" as
+    // tovelconv takes them, converted as Enter converts; "--find QUERY" opens
+    // the finder with QUERY typed. Nothing for no arguments; arguments that
+    // do not read leave the window as it started, with a message box.
+    void openWith(const QStringList &arguments);
 
     // Commands, as the menu items and keys run them.
     void ConvertValue();
@@ -50,6 +56,7 @@ public:
     void Menu_FindUnit_Click();
     void Menu_Swap_Click();
     void Menu_RememberPairs_Click();
+    void Menu_UseFormula_Click();
     void Menu_Front_Click();
     void Menu_Setting_Click();
     void Menu_ShowHelp_Click();
@@ -95,6 +102,7 @@ private:
     void buildMenus();
     bool buildSeriesList();
     void readDialogSettings();
+    void openFinder(const QString &typed);
     void placeWindow();
     QPoint centredTwips(const std::vector<QRect> &screens) const;  // with the frame as it is now
     // Moves the target list (after a run) and fills the result box as the
@@ -104,6 +112,9 @@ private:
     void setResultCommandsEnabled(bool enabled);
     void rememberCurrentPair();
     bool resultIsCurrent() const;
+    // The value box's text as the conversion reads it: pasted full-width
+    // forms as the characters they stand for.
+    QString valueText() const;
     int twips(int pixels) const;
     int pixels(int twips) const;
 
@@ -155,6 +166,7 @@ private:
     QAction *Menu_FindUnit = nullptr;
     QAction *Menu_Swap = nullptr;
     QAction *Menu_RememberPairs = nullptr;
+    QAction *Menu_UseFormula = nullptr;
     QAction *Menu_Front = nullptr;
     QAction *Menu_Setting = nullptr;
     QAction *Menu_ShowHelp = nullptr;

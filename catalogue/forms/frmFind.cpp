@@ -98,6 +98,11 @@ frmFind::frmFind(const NameIndex &finder, QWidget *owner) : SecondaryWindow(owne
     txtFind->setFocus();
 }
 
+void frmFind::setTyped(const QString &text)
+{
+    txtFind->setText(text);
+}
+
 void frmFind::txtFind_Change()
 {
     m_model->show(m_finder.find(txtFind->text()));

@@ -29,6 +29,8 @@ public:
         bool toTarget = false;
     };
 
+    // Puts text into the search box as if typed, the list following it.
+    void setTyped(const QString &text);
     void txtFind_Change();
     void choose(bool toTarget);
 

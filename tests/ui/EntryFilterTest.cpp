@@ -15,16 +15,19 @@ struct FilterCase {
     int sourcePos;
     const char *accepted;
     const char *discarded;
+    bool formulas;  // the value is read as arithmetic
 };
 
 const FilterCase kFilterCases[] = {
-    {"Linear", false, 0, "0123456789Ee+-,.", "xX aA/;:*()$&\r\x1b\x16\x18\x03"},
-    {"Radix2", true, 0, "01", "23456789aA.-+ "},
-    {"Radix10", true, 8, "0123456789", "AaEe.-"},
-    {"Radix11", true, 9, "0123456789Aa", "BbZz.-"},
-    {"Radix16", true, 14, "0123456789ABCDEFabcdef", "GgZz.-"},
-    {"Radix36", true, 34, "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", "[`{@/:.-"},
-    {"NothingSelected", true, -1, "0123456789", "Aa.-"},
+    {"Linear", false, 0, "0123456789Ee+-,.", "xX aA/;:*()^$&\r\x1b\x16\x18\x03", false},
+    {"LinearFormulas", false, 0, "0123456789Ee+-,./*()^ ", "xXaA;:$&%=[]\r\t\x1b\x16", true},
+    {"Radix2", true, 0, "01", "23456789aA.-+ ", false},
+    {"Radix10", true, 8, "0123456789", "AaEe.-", false},
+    {"Radix11", true, 9, "0123456789Aa", "BbZz.-", false},
+    {"Radix16", true, 14, "0123456789ABCDEFabcdef", "GgZz.-", false},
+    {"Radix16Formulas", true, 14, "0123456789ABCDEFabcdef", "Gg/*()^ .-", true},  // digit strings stay
+    {"Radix36", true, 34, "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", "[`{@/:.-", false},
+    {"NothingSelected", true, -1, "0123456789", "Aa.-", false},
 };
 
 }  // namespace
@@ -33,14 +36,14 @@ TEST(EntryFilter, AcceptsExactlyTheCharactersOfTheSourceUnit)
 {
     for (const FilterCase &c : kFilterCases) {
         for (const char *p = c.accepted; *p; ++p)
-            EXPECT_TRUE(AcceptsTypedChar(unsigned(uchar(*p)), c.numberBase, c.sourcePos))
+            EXPECT_TRUE(AcceptsTypedChar(unsigned(uchar(*p)), c.numberBase, c.sourcePos, c.formulas))
                 << c.name << " '" << *p << "'";
         for (const char *p = c.discarded; *p; ++p)
-            EXPECT_FALSE(AcceptsTypedChar(unsigned(uchar(*p)), c.numberBase, c.sourcePos))
+            EXPECT_FALSE(AcceptsTypedChar(unsigned(uchar(*p)), c.numberBase, c.sourcePos, c.formulas))
                 << c.name << " code " << int(uchar(*p));
-        EXPECT_TRUE(AcceptsTypedChar(8, c.numberBase, c.sourcePos)) << c.name << " Backspace";
+        EXPECT_TRUE(AcceptsTypedChar(8, c.numberBase, c.sourcePos, c.formulas)) << c.name << " Backspace";
         // Full-width digits and other characters beyond the 8-bit set never pass.
-        EXPECT_FALSE(AcceptsTypedChar(0xFF11, c.numberBase, c.sourcePos)) << c.name;
+        EXPECT_FALSE(AcceptsTypedChar(0xFF11, c.numberBase, c.sourcePos, c.formulas)) << c.name;
     }
 }
 
@@ -90,10 +93,16 @@ TEST_F(ValueBoxTest, TypingPassesThroughTheFilter)
     QTest::keyClicks(valueBox(), u"9"_s);
     EXPECT_EQ(valueBox()->text(), u".5e9-"_s);
 
+    // With formulas on, the signs of arithmetic pass too, in a linear series only.
+    action("Menu_UseFormula")->trigger();
+    valueBox()->clear();
+    QTest::keyClicks(valueBox(), u"(1 + 2)*3^2/4x"_s);
+    EXPECT_EQ(valueBox()->text(), u"(1 + 2)*3^2/4"_s);
+
     selectSeries(u"進数"_s);
     sourceList()->setCurrentIndex(14);  // radix 16
     valueBox()->clear();
-    QTest::keyClicks(valueBox(), u"fFgG19z"_s);
+    QTest::keyClicks(valueBox(), u"fFgG1/9 z"_s);
     EXPECT_EQ(valueBox()->text(), u"fF19"_s);
     Q_UNUSED(w);
 }

@@ -305,6 +305,171 @@ INSTANTIATE_TEST_SUITE_P(Kinds, ConversionFailureTest,
                                            FailureCase{"+", "エラー ： 不正な入力"},
                                            FailureCase{"1e400", "エラー ： オーバーフロー"}));
 
+TEST_F(MainWindowTest, FormulasAreReadOnlyWhileTheirMenuItemIsChecked)
+{
+    writeStandardSeries();
+    frmMain &w = start();
+    EXPECT_FALSE(action("Menu_UseFormula")->isChecked());
+    const QList<QAction *> items = child<QMenu>("Menu_Set")->actions();
+    EXPECT_EQ(items.indexOf(action("Menu_UseFormula")), items.indexOf(action("Menu_RememberPairs")) + 1);
+
+    struct Case {
+        bool formulas;
+        const char *series;
+        int source;
+        int target;
+        QString typed;     // as pasted: the filter never sees it
+        const char *line;  // empty: the message box with this first line
+        const char *failure;
+    };
+    const Case cases[] = {
+        {true, "length", 1, 0, u"1/4"_s, "1/4 (km) => 250 (m)\r\n", ""},
+        {true, "length", 1, 0, u"2*(3+4)"_s, "2*(3+4) (km) => 14000 (m)\r\n", ""},
+        {true, "length", 1, 1, u"1/4"_s, "1/4 (km) => 0.25 (km)\r\n", ""},        // the same unit
+        {true, "length", 1, 0, u"1,500"_s, "1,500 (km) => 1500000 (m)\r\n", ""},  // a number as before
+        {true, "temperature", 0, 2, u"(1/2)*200"_s, "(1/2)*200 (C) => 212 (F)\r\n", ""},
+        {true, "length", 1, 0, u"１／４"_s, "1/4 (km) => 250 (m)\r\n", ""},
+        {false, "length", 1, 0, u"１２"_s, "12 (km) => 12000 (m)\r\n", ""},  // pasted full-width
+        {true, "length", 1, 0, u"１２"_s, "12 (km) => 12000 (m)\r\n", ""},
+        {false, "length", 1, 0, u"1/4"_s, "", "エラー ： 不正な入力"},
+        {true, "length", 1, 0, u"1//2"_s, "", "エラー ： 不正な入力"},
+        {true, "length", 1, 0, u"1/0"_s, "", "エラー ： オーバーフロー"},
+        {true, "length", 1, 0, u"10^400"_s, "", "エラー ： オーバーフロー"},
+        {true, "進数", 14, 8, u"ff"_s, "ff (16進数) => 255 (10進数)\r\n", ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.typed.toStdString());
+        if (action("Menu_UseFormula")->isChecked() != c.formulas)
+            action("Menu_UseFormula")->trigger();
+        selectSeries(QString::fromUtf8(c.series));
+        sourceList()->setCurrentIndex(c.source);
+        targetList()->setCurrentIndex(c.target);
+        valueBox()->setText(c.typed);
+        services.boxes.clear();
+        w.ConvertValue();
+        if (*c.failure) {
+            ASSERT_EQ(services.boxes.size(), 1u);
+            EXPECT_EQ(services.boxes[0].text, QString::fromUtf8(c.failure) + u"\r\n処理を中断します。"_s);
+            EXPECT_EQ(services.boxes[0].title, u"Error!!"_s);
+            EXPECT_EQ(valueBox()->text(), u"0"_s);
+        } else {
+            EXPECT_TRUE(services.boxes.empty());
+            EXPECT_EQ(w.lastResult(), QString::fromUtf8(c.line));
+        }
+    }
+
+    // A run into every unit shows the formula on each line; Ctrl+R takes the
+    // result back as the number it is.
+    selectSeries(u"length"_s);
+    sourceList()->setCurrentIndex(1);
+    valueBox()->setText(u"1/4"_s);
+    answerNextModal([](QWidget *modal) { QTest::keyClick(modal, Qt::Key_Escape); });
+    w.ConvertToAllUnits();
+    EXPECT_EQ(w.lastResult(), u"1/4 (km) => 250 (m)\r\n1/4 (km) => 0.25 (km)\r\n1/4 (km) => 25000 (cm)\r\n"_s);
+    targetList()->setCurrentIndex(2);
+    w.ConvertValue();
+    w.Menu_Swap_Click();
+    EXPECT_EQ(w.lastResult(), u"25000 (cm) => 0.25 (km)\r\n"_s);
+
+    // Kept in the settings file, and read back at the next start.
+    w.Menu_End_Click();
+    EXPECT_EQ(keyOf(iniBytes(), "UseFormula"), u"1"_s);
+    start();
+    EXPECT_TRUE(action("Menu_UseFormula")->isChecked());
+}
+
+TEST_F(MainWindowTest, GroupedStyleLeavesAFormulaAsTyped)
+{
+    writeStandardSeries();
+    writeIni("[CalcSet]\r\nShowAns=1\r\nUseFormula=1\r\n");
+    frmMain &w = start();
+    sourceList()->setCurrentIndex(1);
+    valueBox()->setText(u"1000*2"_s);
+    w.ConvertValue();
+    EXPECT_EQ(w.lastResult(), u"1000*2 (km) => 2,000,000 (m)\r\n"_s);
+    valueBox()->setText(u"2000"_s);
+    w.ConvertValue();
+    EXPECT_EQ(w.lastResult(), u"2,000 (km) => 2,000,000 (m)\r\n"_s);
+}
+
+TEST_F(MainWindowTest, CommandLineOpensTheWindowWithItsConversion)
+{
+    writeStandardSeries();
+    struct Case {
+        QStringList arguments;
+        const char *series;
+        const char *value;
+        const char *line;     // empty: no conversion
+        const char *refused;  // the second line of the message box; empty: none
+    };
+    const Case cases[] = {
+        {{u"1.5"_s, u"km"_s, u"cm"_s}, "length", "1.5", "1.5 (km) => 150000 (cm)\r\n", ""},
+        {{u"--"_s, u"-40"_s, u"C"_s, u"F"_s}, "temperature", "-40", "-40 (C) => -40 (F)\r\n", ""},
+        {{u"-40"_s, u"C"_s, u"K"_s}, "temperature", "-40", "-40 (C) => 233.15 (K)\r\n", ""},
+        {{u"--series"_s, u"temperature"_s, u"--"_s, u"0"_s, u"K"_s, u"C"_s},
+         "temperature",
+         "0",
+         "0 (K) => -273.15 (C)\r\n",
+         ""},
+        {{u"--series=length"_s, u"2"_s, u"km"_s}, "length", "2", "2 (km) => 2000 (m)\r\n", ""},  // no target
+        {{u"1/4"_s, u"km"_s, u"m"_s}, "length", "0.25", "0.25 (km) => 250 (m)\r\n", ""},
+        {{u"１２"_s, u"km"_s, u"m"_s}, "length", "12", "12 (km) => 12000 (m)\r\n", ""},
+        {{u"1km500m"_s, u"cm"_s}, "length", "1500", "1500 (m) => 150000 (cm)\r\n", ""},
+        {{u"ff"_s, u"16進数"_s, u"2進数"_s}, "進数", "ff", "ff (16進数) => 11111111 (2進数)\r\n", ""},
+        {{}, "length", "0", "", ""},
+        {{u"--bogus"_s}, "length", "0", "", "不明なオプション --bogus"},
+        {{u"--series"_s}, "length", "0", "", "オプション --series に値がありません。"},
+        {{u"--series"_s, u"length"_s}, "length", "0", "", "値と変換元の単位を指定してください。"},
+        {{u"--series"_s, u"volume"_s, u"1"_s, u"m"_s}, "length", "0", "", "単位系「volume」が見つかりません。"},
+        {{u"1"_s, u"parsec"_s, u"m"_s}, "length", "0", "", "単位「parsec」が見つかりません。"},
+        {{u"1"_s, u"km"_s, u"C"_s}, "length", "0", "", "*"},  // two series: the parser's message
+        {{u"1//2"_s, u"km"_s, u"m"_s}, "length", "0", "", "値「1//2」の 3 文字目「/」が読めません"},
+        {{u"ff"_s, u"16進数"_s, u"m"_s}, "length", "0", "", "単位「m」は単位系「進数」にありません。"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.arguments.join(u' ').toStdString());
+        services.boxes.clear();
+        startWith(c.arguments);
+        EXPECT_EQ(seriesList()->currentText(), QString::fromUtf8(c.series));
+        EXPECT_EQ(valueBox()->text(), QString::fromUtf8(c.value));
+        EXPECT_EQ(window->lastResult(), QString::fromUtf8(c.line));
+        if (*c.refused) {
+            // The window stays as it started, and says why.
+            ASSERT_EQ(services.boxes.size(), 1u);
+            EXPECT_EQ(services.boxes[0].title, u"Tovel"_s);
+            const QStringList lines = services.boxes[0].text.split(u"\r\n"_s);
+            ASSERT_EQ(lines.size(), 2);
+            EXPECT_EQ(lines[0], u"コマンド行の引数を使えません。"_s);
+            if (QByteArray(c.refused) != "*")
+                EXPECT_EQ(lines[1], QString::fromUtf8(c.refused));
+            else
+                EXPECT_FALSE(lines[1].isEmpty());
+        } else {
+            EXPECT_TRUE(services.boxes.empty()) << services.boxes[0].text.toStdString();
+        }
+        window->Menu_End_Click();  // the next start begins where this one ended
+        QFile::remove(iniPath());
+    }
+}
+
+TEST_F(MainWindowTest, CommandLineFindOpensTheFinderWithTheTextTyped)
+{
+    writeStandardSeries();
+    start();
+    QString typed;
+    QString listed;
+    answerNextModal([&typed, &listed](QWidget *modal) {
+        typed = modal->findChild<QLineEdit *>(u"txtFind"_s)->text();
+        listed = modal->findChild<QListView *>(u"lstFound"_s)->model()->index(0, 0).data().toString();
+        QTest::keyClick(modal->findChild<QLineEdit *>(u"txtFind"_s), Qt::Key_Return, Qt::ShiftModifier);
+    });
+    window->openWith({u"--find"_s, u"ｃｍ"_s});
+    EXPECT_EQ(typed, u"ｃｍ"_s);
+    EXPECT_EQ(listed, u"cm — length"_s);
+    EXPECT_EQ(targetList()->currentText(), u"cm"_s);
+    EXPECT_TRUE(services.boxes.empty());
+}
+
 TEST_F(MainWindowTest, EnterConvertsWhereverTheFocusIs)
 {
     writeStandardSeries();
@@ -518,7 +683,7 @@ TEST_F(MainWindowTest, ClosingTheWindowSavesOverAFileWithCommentsKeepingTheRest)
     writeStandardSeries();
     writeIni("; my notes\r\n[Other]\r\nkey=value\r\n\r\n[FormSet]\r\nFront=0\r\nWinPos=0\r\n"
              "MainFormTop=750\r\nMainFormLeft=1500\r\n\r\n[CalcSet]\r\nShowAns=1\r\nMaxPlace=20\r\n"
-             "UnitSeries=0\r\nLastUnitSeries=0\r\n[UnitPairs]\r\nRemember=1\r\nPair1=length|m|m\r\n");
+             "UnitSeries=0\r\nLastUnitSeries=0\r\nUseFormula=0\r\n[UnitPairs]\r\nRemember=1\r\nPair1=length|m|m\r\n");
     const QByteArray before = iniBytes();
     frmMain &w = startShown();
     w.move(100, 50);

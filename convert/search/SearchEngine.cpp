@@ -66,6 +66,11 @@ void SearchEngine::refresh()
     m_pairs.read(path);
 }
 
+QStringList SearchEngine::WindowArguments(const SearchAnswer &answer)
+{
+    return {u"--series"_s, answer.series, u"--"_s, answer.value, answer.source, answer.target};
+}
+
 QString SearchEngine::IdOf(const QString &value, const QString &series, const QString &source, const QString &target)
 {
     QByteArray id;

@@ -19,6 +19,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 #include <vector>
@@ -65,6 +66,9 @@ public:
     // The result an id stands for, converted anew; nothing when its series
     // or units are gone or the value no longer converts.
     std::optional<SearchAnswer> answerOf(const QString &id);
+
+    // The window's arguments that open it on the answer's conversion.
+    static QStringList WindowArguments(const SearchAnswer &answer);
 
     static QString IdOf(const QString &value, const QString &series, const QString &source, const QString &target);
 

@@ -3,6 +3,10 @@
 // result, and series and settings files read again after they change.
 #include "convert/search/SearchEngine.h"
 
+#include "convert/QueryResolve.h"
+#include "convert/WordsQuery.h"
+#include "convert/search/SearchQuery.h"
+
 #include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -107,6 +111,32 @@ TEST(SearchEngine, SummedTermsAreOneValueOfTheLastTermsUnit)
     const auto again = engine.answerOf(answers[0].id);
     ASSERT_TRUE(again);
     EXPECT_EQ(again->description, answers[0].description);
+}
+
+// The window reads its arguments as tovelconv reads words: a result opens it
+// on the very conversion the result shows.
+TEST(SearchEngine, TheWindowsArgumentsNameTheResultsConversion)
+{
+    SearchFolder folder;
+    SearchEngine engine(folder.folders);
+    SearchCatalogue catalogue(folder.folders.programDirectory + u"/units/"_s);
+    catalogue.refresh();
+    const SeriesUnits unitsOf = [&catalogue](int series) -> const UnitArray & {
+        return catalogue.series()[size_t(series)].units;
+    };
+    for (const char *text : {"5 ft 11 in m", "1 1/2 km m", "-40 度 ケルビン", "FF 16進数 10進数", "６ｋｍ　ｍ"}) {
+        const std::vector<SearchAnswer> answers = engine.answer(QString::fromUtf8(text), 1);
+        ASSERT_EQ(answers.size(), 1u) << text;
+        const StartRequest start = ParseStartArguments(SearchEngine::WindowArguments(answers[0]));
+        ASSERT_EQ(start.kind, StartRequest::Kind::Convert) << text << " " << start.error.toStdString();
+        const WordsQuery words = ResolveWords(start.words, catalogue.names(), start.series, unitsOf);
+        const std::optional<SearchQuery> read = ReadSearchQuery(QString::fromUtf8(text), catalogue);
+        ASSERT_TRUE(read) << text;
+        EXPECT_EQ(words.series, read->series) << text;
+        EXPECT_EQ(words.source, read->source) << text;
+        EXPECT_EQ(words.target, read->target) << text;
+        EXPECT_EQ(words.value, read->value) << text;
+    }
 }
 
 TEST(SearchEngine, TheTargetLastUsedInTheWindowComesFirst)

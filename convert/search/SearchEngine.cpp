@@ -3,6 +3,7 @@
 #include "catalogue/NameIndex.h"
 #include "catalogue/UnitFile.h"
 #include "convert/Conversion.h"
+#include "convert/search/SearchQuery.h"
 #include "settings/SettingsLocation.h"
 #include "settings/SettingsValues.h"
 #include "settings/modFileFuncs.h"
@@ -31,6 +32,15 @@ QByteArray fileState(const QString &path)
 
 }  // namespace
 
+// The one place where the results' form is taken from the user's settings.
+ResultFormat ReadResultFormat(const QString &settingsPath)
+{
+    ResultFormat format;
+    format.style = ResultStyleOf(ReadSetting(settingsPath, SettingKey::ShowAns));
+    format.placeNum = ReadSetting(settingsPath, SettingKey::MaxPlace);
+    return format;
+}
+
 SearchEngine::SearchEngine(const SearchFolders &folders) : m_catalogue(folders.programDirectory + u"/units/"_s)
 {
     // Decided once: where the window keeps the settings; before the
@@ -51,10 +61,14 @@ void SearchEngine::refresh()
         return;
     m_settingsRead = true;
     m_settingsState = state;
-    m_showAns = ReadSetting(path, SettingKey::ShowAns);
-    m_placeNum = ReadSetting(path, SettingKey::MaxPlace);
+    m_format = ReadResultFormat(path);
     m_rememberPairs = ReadSetting(path, SettingKey::RememberPairs) != 0;
     m_pairs.read(path);
+}
+
+QStringList SearchEngine::WindowArguments(const SearchAnswer &answer)
+{
+    return {u"--series"_s, answer.series, u"--"_s, answer.value, answer.source, answer.target};
 }
 
 QString SearchEngine::IdOf(const QString &value, const QString &series, const QString &source, const QString &target)
@@ -73,8 +87,8 @@ std::optional<SearchAnswer> SearchEngine::convert(const QString &value, int seri
     request.sourcePos = source;
     request.targetPos = target;
     request.numberBase = loaded.entry.numberBase;
-    request.style = ResultStyleOf(m_showAns);
-    request.placeNum = m_placeNum;
+    request.style = m_format.style;
+    request.placeNum = m_format.placeNum;
     const ConversionOutcome outcome = ConvertRequest(request, loaded.units);
     if (outcome.failed || !outcome.resultWritten)
         return std::nullopt;
@@ -90,23 +104,21 @@ std::optional<SearchAnswer> SearchEngine::convert(const QString &value, int seri
     return answer;
 }
 
-std::vector<SearchAnswer> SearchEngine::answer(const QString &query, int maxResults)
+std::vector<SearchAnswer> SearchEngine::answer(const QString &text, int maxResults)
 {
     refresh();
-    const ParsedQuery parsed = ParseSearchQuery(query,
-                                                [this](const QString &name) { return m_catalogue.lookUp(name); });
-    if (!parsed.understood || maxResults <= 0)
+    const std::optional<SearchQuery> query = ReadSearchQuery(text, m_catalogue);
+    if (!query || maxResults <= 0)
         return {};
-    const int series = parsed.source.series;
+    const int series = query->series;
     const UnitArray &units = m_catalogue.series()[size_t(series)].units;
 
     std::vector<int> targets;
-    if (parsed.hasTarget()) {
-        targets.push_back(parsed.target.unit);
+    if (query->target >= 0) {
+        targets.push_back(query->target);
     } else {
         const auto add = [&](int unit) {
-            if (unit >= 0 && unit != parsed.source.unit
-                && std::find(targets.begin(), targets.end(), unit) == targets.end())
+            if (unit >= 0 && unit != query->source && std::find(targets.begin(), targets.end(), unit) == targets.end())
                 targets.push_back(unit);
         };
         if (m_rememberPairs) {
@@ -124,7 +136,7 @@ std::vector<SearchAnswer> SearchEngine::answer(const QString &query, int maxResu
     for (const int target : targets) {
         if (int(answers.size()) >= maxResults || tries++ >= maxResults + 5)
             break;
-        if (auto answer = convert(parsed.value, series, parsed.source.unit, target))
+        if (auto answer = convert(query->value, series, query->source, target))
             answers.push_back(std::move(*answer));
     }
     return answers;

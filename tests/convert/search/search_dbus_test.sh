@@ -25,9 +25,10 @@ if [[ ${1:-} != --inside ]]; then
     "$cmake" --install "$bin" --prefix "$prefix" >"$scratch/install.log" 2>&1 \
         || { cat "$scratch/install.log"; exit 1; }
 
-    # The window: records each start's arguments, one a line.
+    # The window: records each start's arguments, one a line. The real
+    # program is kept beside it for the last check.
     window=$prefix/lib/tovel/tovel
-    rm -f "$window"
+    mv "$window" "$prefix/lib/tovel/tovel.real"
     printf '#!/bin/sh\nfor a in "$@"; do printf "%%s\\n" "$a"; done >>"%s"\necho -- >>"%s"\n' \
         "$scratch/window.log" "$scratch/window.log" >"$window"
     chmod +x "$window"
@@ -208,6 +209,35 @@ expect "after the end" "$(krunner Match '6畳 m2')" "'9.72 平方メートル'"
 
 [[ $(md5sum <"$settings") == "$settings_sum" ]] || FAIL "the settings file was written"
 [[ -z $(ls -A "$HOME/.config") ]] || FAIL "the provider made files in ~/.config: $(ls -AR "$HOME/.config")"
+
+# Choosing a result opens the real window on that conversion: its title
+# names the series, and Ctrl+C copies the result line of 6 畳 in 平方メートル.
+if [[ -n ${DISPLAY:-} ]] && command -v xdotool >/dev/null; then
+    mv -f "$prefix/lib/tovel/tovel.real" "$prefix/lib/tovel/tovel"
+    gnome ActivateResult "$id" "['6畳', 'm2']" 0 >/dev/null
+    win=""
+    for ((i = 0; i < 100; i++)); do
+        win=$(xdotool search --name '^Tovel - 面積' 2>/dev/null | head -n1 || true)
+        [[ -n $win ]] && break
+        sleep 0.1
+    done
+    if [[ -z $win ]]; then
+        FAIL "activating a result opened no window titled 'Tovel - 面積'"
+    else
+        echo -n | xclip -i -selection clipboard
+        got=""
+        for ((i = 0; i < 50; i++)); do
+            xdotool windowfocus --sync "$win" key --window "$win" ctrl+c 2>/dev/null || true
+            got=$(xclip -o -selection clipboard 2>/dev/null || true)
+            [[ $got == *"6 (畳) => 9.72 (平方メートル)"* ]] && break
+            sleep 0.1
+        done
+        [[ $got == *"6 (畳) => 9.72 (平方メートル)"* ]] || FAIL "the window opened on another conversion: '$got'"
+        xdotool windowclose "$win" 2>/dev/null || pkill -f "^$prefix/lib/tovel/tovel\$" || true
+    fi
+else
+    echo "note: no Xvfb or xdotool: the real window's start is not checked"
+fi
 
 ((fail == 0)) && echo "ok: the search provider answers both desktops on the bus"
 exit $fail

@@ -75,8 +75,22 @@ int main(int argc, char **argv)
     const double first = CallMs(Match(u"6畳 m2"_s));
     const uint pid = bus->servicePid(kService);
 
-    const QStringList queries{u"6畳 m2"_s,    u"６畳　ｍ２"_s, u"100 km/h"_s, u"30 mpg to L/100km"_s, u"1000 km"_s,
-                              u"FF 16進数"_s, u"hello"_s,      u"42"_s,       u"6 furlongs"_s,        u"5 ft in m"_s};
+    const QStringList queries{u"6畳 m2"_s,
+                              u"６畳　ｍ２"_s,
+                              u"100 km/h"_s,
+                              u"30 mpg to L/100km"_s,
+                              u"1000 km"_s,
+                              u"FF 16進数"_s,
+                              u"hello"_s,
+                              u"42"_s,
+                              u"6 furlongs"_s,
+                              u"5 ft in m"_s,
+                              u"5尺3寸 cm"_s,
+                              u"1 1/2 in mm"_s,
+                              u"6畳を平方メートルで"_s,
+                              u"５尺３寸　ｃｍ"_s,
+                              u"90 度"_s,
+                              u"x"_s};
     std::vector<double> times;
     times.reserve(size_t(count));
     for (int i = 0; i < count; ++i) {

@@ -1,5 +1,7 @@
 #include "files/SafeFile.h"
 
+#include "files/Descriptor.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -15,32 +17,8 @@
 #include <unistd.h>
 
 namespace SafeFile {
-namespace {
 
-// Closes a descriptor when it goes out of scope.
-class Descriptor {
-public:
-    explicit Descriptor(int fd = -1) : m_fd(fd) {}
-    ~Descriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Descriptor(const Descriptor &) = delete;
-    Descriptor &operator=(const Descriptor &) = delete;
-    int get() const { return m_fd; }
-    int release()
-    {
-        const int fd = m_fd;
-        m_fd = -1;
-        return fd;
-    }
-
-private:
-    int m_fd;
-};
-
-bool writeAll(int fd, const QByteArray &bytes)
+bool WriteAll(int fd, const QByteArray &bytes)
 {
     const char *data = bytes.constData();
     qsizetype left = bytes.size();
@@ -55,6 +33,8 @@ bool writeAll(int fd, const QByteArray &bytes)
     }
     return true;
 }
+
+namespace {
 
 // The user's own, or root's: what the user may trust on the way to a file.
 bool isTrustedOwner(uid_t owner)
@@ -235,7 +215,7 @@ Outcome Replace(const QString &path, const QByteArray &bytes, const Options &opt
             ::unlinkat(folder.get(), temporary.constData(), 0);
         return Outcome::Failed;
     };
-    if (!writeAll(fd.get(), bytes) || (old && !keepOwnership(fd.get(), *old)) || ::fsync(fd.get()) != 0)
+    if (!WriteAll(fd.get(), bytes) || (old && !keepOwnership(fd.get(), *old)) || ::fsync(fd.get()) != 0)
         return fail();
     if (!named) {
         const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd.get());

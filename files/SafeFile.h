@@ -18,6 +18,10 @@
 
 namespace SafeFile {
 
+// Writes all of bytes to fd, going on after interruptions; false when a
+// write fails.
+bool WriteAll(int fd, const QByteArray &bytes);
+
 enum class Outcome {
     Written,  // done (for MakePrivateFolder: the folder is there and ours)
     Refused,  // not ours to write: a link, file or folder of someone else, a file marked read-only, not a regular file

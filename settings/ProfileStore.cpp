@@ -2,6 +2,7 @@
 
 #include "settings/ProfileFile.h"
 
+#include "files/Descriptor.h"
 #include "files/SafeFile.h"
 
 #include <QFile>
@@ -36,39 +37,6 @@ struct Document {
     Encoding encoding = Encoding::CodePage;
     bool writable = true;  // false: a UTF-16 file that would not read back as it was
 };
-
-// Closes a descriptor when it goes out of scope.
-class Descriptor {
-public:
-    explicit Descriptor(int fd = -1) : m_fd(fd) {}
-    ~Descriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Descriptor(const Descriptor &) = delete;
-    Descriptor &operator=(const Descriptor &) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
-bool writeAll(int fd, const QByteArray &bytes)
-{
-    const char *data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, data, size_t(left));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        left -= n;
-    }
-    return true;
-}
 
 Document decode(const QByteArray &raw)
 {
@@ -201,7 +169,7 @@ private:
             return false;
         }
         const QByteArray mark = kLockMark + QByteArray::number(qint64(::getpid())) + '\n';
-        if (::ftruncate(fd, 0) != 0 || !writeAll(fd, mark)) {
+        if (::ftruncate(fd, 0) != 0 || !SafeFile::WriteAll(fd, mark)) {
             ::close(fd);
             m_failed = true;
             return false;

@@ -44,63 +44,32 @@ bool SearchCatalogue::refresh()
         return false;
     m_read = true;
     m_series.clear();
-    m_names.clear();
     for (SeriesEntry &entry : BuildSeriesList(m_unitsDirectory))
         m_series.push_back(LoadedSeries{std::move(entry), {}});
     // Taken before reading, so that a file changed while it is read is read
     // again at the next look.
     m_state = folderState();
     for (LoadedSeries &series : m_series) {
-        if (LoadUnitFile(m_unitsDirectory + series.entry.fileName, series.units, series.compounds) < 0) {
+        if (LoadUnitFile(m_unitsDirectory + series.entry.fileName, series.units) < 0)
             series.units.clear();
-            series.compounds.clear();
-        }
     }
-    for (int s = 0; s < int(m_series.size()); ++s) {
-        const LoadedSeries &series = m_series[size_t(s)];
-        for (int u = 0; u < int(series.units.size()); ++u) {
-            const UnitRecord &unit = series.units[size_t(u)];
-            const UnitRef ref{s, u, series.entry.numberBase};
-            // A name counts once per series: its first unit, as the window
-            // finds it.
-            const auto add = [&](const QString &name) {
-                if (name.isEmpty())
-                    return;
-                std::vector<UnitRef> &refs = m_names[name];
-                if (refs.empty() || refs.back().series != s)
-                    refs.push_back(ref);
-            };
-            add(unit.UnitName);
-        }
-        for (int u = 0; u < int(series.units.size()); ++u) {
-            const UnitRef ref{s, u, series.entry.numberBase};
-            for (const QString &alias : series.units[size_t(u)].Aliases) {
-                std::vector<UnitRef> &refs = m_names[alias];
-                if (!alias.isEmpty() && (refs.empty() || refs.back().series != s))
-                    refs.push_back(ref);
-            }
-        }
-        // Values in several units by their names, after every unit.
-        for (int c = 0; c < int(series.compounds.size()); ++c) {
-            std::vector<UnitRef> &refs = m_names[series.compounds[size_t(c)].name];
-            if (refs.empty() || refs.back().series != s)
-                refs.push_back(UnitRef{s, int(series.units.size()) + c, series.entry.numberBase});
-        }
-    }
+    index();
     return true;
 }
 
-int SearchCatalogue::seriesCalled(const QString &name) const
+void SearchCatalogue::index()
 {
-    for (int s = 0; s < int(m_series.size()); ++s) {
-        if (m_series[size_t(s)].entry.name == name)
-            return s;
+    m_names.reset();
+    m_index = NameIndex();
+    for (const LoadedSeries &series : m_series) {
+        m_index.addSeries(series.entry);
+        for (const UnitRecord &unit : series.units)
+            m_index.addUnit(unit.UnitName, unit.Aliases);
     }
-    return -1;
+    m_names.emplace(m_index);
 }
 
-std::vector<UnitRef> SearchCatalogue::lookUp(const QString &name) const
+int SearchCatalogue::seriesCalled(QStringView name) const
 {
-    const auto found = m_names.constFind(name);
-    return found == m_names.constEnd() ? std::vector<UnitRef>{} : *found;
+    return m_index.seriesCalled(name);
 }

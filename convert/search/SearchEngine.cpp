@@ -3,6 +3,7 @@
 #include "catalogue/NameIndex.h"
 #include "catalogue/UnitFile.h"
 #include "convert/Conversion.h"
+#include "convert/search/SearchQuery.h"
 #include "settings/SettingsLocation.h"
 #include "settings/SettingsValues.h"
 #include "settings/modFileFuncs.h"
@@ -31,6 +32,16 @@ QByteArray fileState(const QString &path)
 
 }  // namespace
 
+// The one place where the results' form is taken from the user's settings.
+ResultFormat ReadResultFormat(const QString &settingsPath)
+{
+    ResultFormat format;
+    format.style = ResultStyleOf(ReadSetting(settingsPath, SettingKey::ShowAns));
+    format.placeNum = ReadSetting(settingsPath, SettingKey::MaxPlace);
+    format.sigDigits = ReadSetting(settingsPath, SettingKey::SigDigits);
+    return format;
+}
+
 SearchEngine::SearchEngine(const SearchFolders &folders) : m_catalogue(folders.programDirectory + u"/units/"_s)
 {
     // Decided once: where the window keeps the settings; before the
@@ -51,11 +62,14 @@ void SearchEngine::refresh()
         return;
     m_settingsRead = true;
     m_settingsState = state;
-    m_showAns = ReadSetting(path, SettingKey::ShowAns);
-    m_placeNum = ReadSetting(path, SettingKey::MaxPlace);
-    m_sigDigits = ReadSetting(path, SettingKey::SigDigits);
+    m_format = ReadResultFormat(path);
     m_rememberPairs = ReadSetting(path, SettingKey::RememberPairs) != 0;
     m_pairs.read(path);
+}
+
+QStringList SearchEngine::WindowArguments(const SearchAnswer &answer)
+{
+    return {u"--series"_s, answer.series, u"--"_s, answer.value, answer.source, answer.target};
 }
 
 QString SearchEngine::IdOf(const QString &value, const QString &series, const QString &source, const QString &target)
@@ -69,21 +83,14 @@ QString SearchEngine::IdOf(const QString &value, const QString &series, const QS
 std::optional<SearchAnswer> SearchEngine::convert(const QString &value, int series, int source, int target) const
 {
     const LoadedSeries &loaded = m_catalogue.series()[size_t(series)];
-    // A value in several units is a target only.
-    const int unitCount = int(loaded.units.size());
-    if (source < 0 || source >= unitCount || target < 0 || target >= unitCount + int(loaded.compounds.size()))
-        return std::nullopt;
-    const CompoundUnit *compound = target >= unitCount ? &loaded.compounds[size_t(target - unitCount)] : nullptr;
     ConversionRequest request;
     request.typedText = value;
     request.sourcePos = source;
     request.targetPos = target;
-    if (compound)
-        request.targetParts = compound->parts;
     request.numberBase = loaded.entry.numberBase;
-    request.style = ResultStyleOf(m_showAns);
-    request.placeNum = m_placeNum;
-    request.sigDigits = m_sigDigits;
+    request.style = m_format.style;
+    request.placeNum = m_format.placeNum;
+    request.sigDigits = m_format.sigDigits;
     const ConversionOutcome outcome = ConvertRequest(request, loaded.units);
     if (outcome.failed || !outcome.resultWritten)
         return std::nullopt;
@@ -91,32 +98,29 @@ std::optional<SearchAnswer> SearchEngine::convert(const QString &value, int seri
     answer.value = value;
     answer.series = loaded.entry.name;
     answer.source = loaded.units[size_t(source)].UnitName;
-    answer.target = compound ? compound->name : loaded.units[size_t(target)].UnitName;
+    answer.target = loaded.units[size_t(target)].UnitName;
     answer.resultText = outcome.resultText;
-    // "5 尺 2.8 寸" names its units itself.
-    answer.name = compound ? answer.resultText : answer.resultText + u' ' + answer.target;
+    answer.name = answer.resultText + u' ' + answer.target;
     answer.description = outcome.shownSource + u' ' + answer.source + u" = "_s + answer.name;
     answer.id = IdOf(value, answer.series, answer.source, answer.target);
     return answer;
 }
 
-std::vector<SearchAnswer> SearchEngine::answer(const QString &query, int maxResults)
+std::vector<SearchAnswer> SearchEngine::answer(const QString &text, int maxResults)
 {
     refresh();
-    const ParsedQuery parsed = ParseSearchQuery(query,
-                                                [this](const QString &name) { return m_catalogue.lookUp(name); });
-    if (!parsed.understood || maxResults <= 0)
+    const std::optional<SearchQuery> query = ReadSearchQuery(text, m_catalogue);
+    if (!query || maxResults <= 0)
         return {};
-    const int series = parsed.source.series;
+    const int series = query->series;
     const UnitArray &units = m_catalogue.series()[size_t(series)].units;
 
     std::vector<int> targets;
-    if (parsed.hasTarget()) {
-        targets.push_back(parsed.target.unit);
+    if (query->target >= 0) {
+        targets.push_back(query->target);
     } else {
         const auto add = [&](int unit) {
-            if (unit >= 0 && unit != parsed.source.unit
-                && std::find(targets.begin(), targets.end(), unit) == targets.end())
+            if (unit >= 0 && unit != query->source && std::find(targets.begin(), targets.end(), unit) == targets.end())
                 targets.push_back(unit);
         };
         if (m_rememberPairs) {
@@ -134,7 +138,7 @@ std::vector<SearchAnswer> SearchEngine::answer(const QString &query, int maxResu
     for (const int target : targets) {
         if (int(answers.size()) >= maxResults || tries++ >= maxResults + 5)
             break;
-        if (auto answer = convert(parsed.value, series, parsed.source.unit, target))
+        if (auto answer = convert(query->value, series, query->source, target))
             answers.push_back(std::move(*answer));
     }
     return answers;
@@ -154,12 +158,7 @@ std::optional<SearchAnswer> SearchEngine::answerOf(const QString &id)
         return std::nullopt;
     const UnitArray &units = m_catalogue.series()[size_t(series)].units;
     const int source = FindUnitByName(units, fields[2]);
-    int target = FindUnitByName(units, fields[3]);
-    const CompoundArray &compounds = m_catalogue.series()[size_t(series)].compounds;
-    for (size_t c = 0; c < compounds.size() && target < 0; ++c) {
-        if (compounds[c].name == fields[3])
-            target = int(units.size() + c);
-    }
+    const int target = FindUnitByName(units, fields[3]);
     if (source < 0 || target < 0)
         return std::nullopt;
     return convert(fields[0], series, source, target);

@@ -1,44 +1,34 @@
 #pragma once
 // Understanding what was typed into the desktop's search field: a value, the
 // unit it is in, and perhaps the unit it should go into ("6畳 m2",
-// "30 mpg to L/100km", "100 km/h").
+// "5尺3寸 cm", "30 mpg to L/100km", "6畳を平方メートルで").
 //
-// ParseSearchQuery is the one place that reads a query; the rest of the
-// provider only sees its ParsedQuery. Units are found through the lookup it
-// is given, so that the reading does not depend on how the series are held.
+// ReadSearchQuery is the provider's one place that reads a query. Its words
+// are read as tovelconv reads its arguments (ResolveWords): VALUE FROM [TO]
+// with unit names, or else one query through the value parser, units found
+// through the catalogue's name index; several terms ("5尺3寸") become one
+// value of the last term's unit (53 寸) through SumTerms.
+
+#include "convert/search/SearchCatalogue.h"
 
 #include <QString>
-#include <QStringList>
+#include <QStringView>
 
-#include <functional>
-#include <vector>
+#include <optional>
 
-// One unit the lookup knows by a name: the series (an index of the caller's
-// series list) and the unit's index in it.
-struct UnitRef {
-    int series = -1;
-    int unit = -1;
-    bool numberBase = false;  // the series is the number-base series, whose values are digit strings
-    bool operator==(const UnitRef &) const = default;
+struct SearchQuery {
+    int series = -1;  // in the catalogue's series list
+    int source = -1;  // unit positions in that series
+    int target = -1;  // -1: no target was given
+    QString value;    // as the value box takes it: a number, or a digit string of the number-base series
 };
 
-// Every unit called name (by its name or an alias), in series-list order;
-// empty when none is.
-using UnitLookup = std::function<std::vector<UnitRef>(const QString &name)>;
-
-struct ParsedQuery {
-    bool understood = false;  // a value with a known unit
-    QString value;            // the value as the value box takes it
-    UnitRef source;
-    UnitRef target;  // series -1: no target was given
-    bool hasTarget() const { return target.series >= 0; }
-};
-
-// Words that stand between the source and the target unit.
-QStringList IntoWords();
-
-// Reads text. Full-width letters and digits read as their ASCII forms. A
-// query is understood when it is a value followed by a unit, optionally by an
-// into-word and a target unit of the same series; anything else (a plain
-// number, a word, an unknown unit) is not.
-ParsedQuery ParseSearchQuery(const QString &text, const UnitLookup &lookup);
+// The query text means, or nothing when it is not a value with a known unit
+// (a plain number, a word, an unknown unit, fewer than 2 characters), the
+// units are of different series or the value cannot be read.
+//
+// A name held by several series ("度") is settled by the other names; when
+// they leave several, the first series in the list that reads the query
+// counts, as in the window's series list. A digit string ("FF 16進数
+// 10進数") is taken as it stands, for the number-base series only.
+std::optional<SearchQuery> ReadSearchQuery(QStringView text, const SearchCatalogue &catalogue);

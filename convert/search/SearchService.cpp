@@ -63,7 +63,7 @@ void SearchService::startBeside(const QString &program, const QStringList &argum
 
 void SearchService::openWindow(const SearchAnswer &answer)
 {
-    startBeside(u"tovel"_s, {u"--series"_s, answer.series, u"--"_s, answer.value, answer.source, answer.target});
+    startBeside(u"tovel"_s, SearchEngine::WindowArguments(answer));
 }
 
 void SearchService::openFinder(const QString &query)

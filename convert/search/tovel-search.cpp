@@ -4,7 +4,10 @@
 // SearchService.
 //
 //   tovel-search --copy TEXT   keeps TEXT on the clipboard (what the
-//                              service starts for "値をコピー")
+//                              service starts for "値をコピー") for ten
+//                              minutes (TOVEL_SEARCH_COPY_SECONDS sets
+//                              another time), then hands it to the
+//                              clipboard manager
 #include "convert/search/SearchService.h"
 
 #include <QClipboard>
@@ -22,11 +25,11 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Owns the clipboard with text until another program takes it, at most ten
-// minutes; ending hands the text to the desktop's clipboard manager, as the
+// Owns the clipboard with text until another program takes it, at most for
+// keepTime; ending hands the text to the desktop's clipboard manager, as the
 // window does when it ends. Through X11 (XWayland on a Wayland session): a
 // Wayland client without a focused window may not set the clipboard.
-int KeepOnClipboard(int argc, char **argv, const QString &text)
+int KeepOnClipboard(int argc, char **argv, const QString &text, std::chrono::milliseconds keepTime)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "xcb;wayland");
@@ -37,17 +40,18 @@ int KeepOnClipboard(int argc, char **argv, const QString &text)
         if (mode == QClipboard::Clipboard && !clipboard->ownsClipboard())
             QCoreApplication::quit();
     });
-    QTimer::singleShot(10min, &app, &QCoreApplication::quit);
+    QTimer::singleShot(keepTime, &app, &QCoreApplication::quit);
     return app.exec();
 }
 
-std::chrono::milliseconds IdleTime()
+// The seconds in the environment variable name, or else fallback.
+std::chrono::milliseconds SecondsFrom(const char *name, std::chrono::milliseconds fallback)
 {
     bool ok = false;
-    const double seconds = qEnvironmentVariable("TOVEL_SEARCH_IDLE_SECONDS").toDouble(&ok);
+    const double seconds = qEnvironmentVariable(name).toDouble(&ok);
     if (ok && seconds > 0 && seconds <= 3600)
         return std::chrono::milliseconds(qint64(seconds * 1000));
-    return 20s;
+    return fallback;
 }
 
 }  // namespace
@@ -55,7 +59,7 @@ std::chrono::milliseconds IdleTime()
 int main(int argc, char **argv)
 {
     if (argc == 3 && std::strcmp(argv[1], "--copy") == 0)
-        return KeepOnClipboard(argc, argv, QString::fromUtf8(argv[2]));
+        return KeepOnClipboard(argc, argv, QString::fromUtf8(argv[2]), SecondsFrom("TOVEL_SEARCH_COPY_SECONDS", 10min));
 
     QCoreApplication app(argc, argv);
     // The folders of the window program: the one the program really lives
@@ -65,7 +69,7 @@ int main(int argc, char **argv)
     folders.programDirectory = QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).absolutePath();
     folders.userConfigDirectory = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
 
-    SearchService service(folders, IdleTime());
+    SearchService service(folders, SecondsFrom("TOVEL_SEARCH_IDLE_SECONDS", 20s));
     if (!service.start())
         return 1;
     return app.exec();

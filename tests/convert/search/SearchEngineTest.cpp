@@ -3,6 +3,10 @@
 // result, and series and settings files read again after they change.
 #include "convert/search/SearchEngine.h"
 
+#include "convert/QueryResolve.h"
+#include "convert/WordsQuery.h"
+#include "convert/search/SearchQuery.h"
+
 #include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -30,8 +34,7 @@ public:
         writeSeries("長さ",
                     "4\n\"メートル\",1,0,1,1\n\"キロメートル\",1000,0,1,1\n\"フィート\",0.3048,0,1,1\n"
                     "\"インチ\",0.0254,0,1,1\n\"#別名\",\"メートル\",\"m\"\n\"#別名\",\"キロメートル\",\"km\"\n"
-                    "\"#別名\",\"フィート\",\"ft\",\"foot (intl)\"\n\"#別名\",\"インチ\",\"in\"\n"
-                    "\"#併記\",\"フィート・インチ\",フィート,インチ\n");
+                    "\"#別名\",\"フィート\",\"ft\",\"foot (intl)\"\n\"#別名\",\"インチ\",\"in\"\n");
         writeSeries("温度", "2\n\"度\",1,0,0,1\n\"ケルビン\",1,273.15,0,1\n");
         writeSeries("角度", "2\n\"度\",1,0,1,1\n\"ラジアン\",57.295779513082323,0,1,1\n");
         writeSeries("進数", "3\n\"2進数\",2,0,0,0\n\"10進数\",10,0,0,0\n\"16進数\",16,0,0,0\n");
@@ -66,12 +69,20 @@ TEST(SearchEngine, AnswersAValueWithAKnownUnitAndNothingElse)
         {"６ｋｍ　ｍ", 5, "6000 メートル"},  // full-width, as an input method leaves it
         {"6km to メートル", 5, "6000 メートル"},
         {"6kmをメートル", 5, "6000 メートル"},
-        {"2 foot (intl) in", 5, "24 インチ"},  // a name of several words, "in" the unit
+        {"2 foot (intl) to in", 5, "24 インチ"},  // a name of several words, "in" the unit
+        {"6kmをメートルで", 5, "6000 メートル"},
+        {"1 1/2 km m", 5, "1500 メートル"},
+        {"５ｆｔ１１ｉｎ　ｍ", 5, "1.8034 メートル"},  // summed, full-width
+        {"5 ft 11 in m", 5, "1.8034 メートル"},
+        {"1/0 km m", 5, ""},
+        {"10 16進数 10進数", 5, "16 10進数"},  // digits as typed, not the number ten
+        {"ff 16進数 2進数", 5, "11111111 2進数"},
         {"1 km", 2, "1000 メートル|3280.83989501312 フィート"},
         {"1 km", 5, "1000 メートル|3280.83989501312 フィート|39370.0787401575 インチ"},
         {"90 度 ラジアン", 5, "1.5707963267949 ラジアン"},  // the series that holds both names
         {"90 度", 1, "363.15 ケルビン"},                    // else the first series in the list
         {"FF 16進数 10進数", 5, "255 10進数"},
+        {"ＦＦ　１６進数　１０進数", 5, "255 10進数"},
         {"-40 度 ケルビン", 5, "233.15 ケルビン"},
         {"42", 5, ""},
         {"km", 5, ""},
@@ -79,8 +90,6 @@ TEST(SearchEngine, AnswersAValueWithAKnownUnitAndNothingElse)
         {"6 km 度", 5, ""},  // a target of another series
         {"FF km m", 5, ""},  // digits of a radix before a unit that is none
         {"6 km km", 5, "6 キロメートル"},
-        {"1.8 m フィート・インチ", 5, "5 フィート 10.8661417322835 インチ"},  // names its units itself
-        {"1 フィート・インチ m", 5, ""},                                      // a target only
         {"6", 5, ""},
         {"6 km m", 0, ""},
     };
@@ -88,12 +97,46 @@ TEST(SearchEngine, AnswersAValueWithAKnownUnitAndNothingElse)
     SearchEngine engine(folder.folders);
     for (const Case &c : cases)
         EXPECT_EQ(Names(engine.answer(QString::fromUtf8(c.query), c.max)), QString::fromUtf8(c.names)) << c.query;
-    // A value in several units is found again by its id.
-    const std::vector<SearchAnswer> compound = engine.answer(u"1.8 m フィート・インチ"_s, 1);
-    ASSERT_EQ(compound.size(), 1u);
-    const auto again = engine.answerOf(compound[0].id);
+}
+
+TEST(SearchEngine, SummedTermsAreOneValueOfTheLastTermsUnit)
+{
+    SearchFolder folder;
+    SearchEngine engine(folder.folders);
+    const std::vector<SearchAnswer> answers = engine.answer(u"5 ft 11 in m"_s, 5);
+    ASSERT_EQ(answers.size(), 1u);
+    EXPECT_EQ(answers[0].value, u"71"_s);
+    EXPECT_EQ(answers[0].source, u"インチ"_s);
+    EXPECT_EQ(answers[0].description, u"71 インチ = 1.8034 メートル"_s);
+    const auto again = engine.answerOf(answers[0].id);
     ASSERT_TRUE(again);
-    EXPECT_EQ(again->name, compound[0].name);
+    EXPECT_EQ(again->description, answers[0].description);
+}
+
+// The window reads its arguments as tovelconv reads words: a result opens it
+// on the very conversion the result shows.
+TEST(SearchEngine, TheWindowsArgumentsNameTheResultsConversion)
+{
+    SearchFolder folder;
+    SearchEngine engine(folder.folders);
+    SearchCatalogue catalogue(folder.folders.programDirectory + u"/units/"_s);
+    catalogue.refresh();
+    const SeriesUnits unitsOf = [&catalogue](int series) -> const UnitArray & {
+        return catalogue.series()[size_t(series)].units;
+    };
+    for (const char *text : {"5 ft 11 in m", "1 1/2 km m", "-40 度 ケルビン", "FF 16進数 10進数", "６ｋｍ　ｍ"}) {
+        const std::vector<SearchAnswer> answers = engine.answer(QString::fromUtf8(text), 1);
+        ASSERT_EQ(answers.size(), 1u) << text;
+        const StartRequest start = ParseStartArguments(SearchEngine::WindowArguments(answers[0]));
+        ASSERT_EQ(start.kind, StartRequest::Kind::Convert) << text << " " << start.error.toStdString();
+        const WordsQuery words = ResolveWords(start.words, catalogue.names(), start.series, unitsOf);
+        const std::optional<SearchQuery> read = ReadSearchQuery(QString::fromUtf8(text), catalogue);
+        ASSERT_TRUE(read) << text;
+        EXPECT_EQ(words.series, read->series) << text;
+        EXPECT_EQ(words.source, read->source) << text;
+        EXPECT_EQ(words.target, read->target) << text;
+        EXPECT_EQ(words.value, read->value) << text;
+    }
 }
 
 TEST(SearchEngine, TheTargetLastUsedInTheWindowComesFirst)

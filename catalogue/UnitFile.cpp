@@ -218,11 +218,21 @@ void readLinesAfterRecords(SeriesItemReader &reader, UnitFileContents &contents)
             extension.line = firstLine;
             extension.keyword = item.value.toString();
             const bool aliases = extension.keyword == kAliasKeyword;
+            // A compound line keeps its units as written, a repeated one
+            // too (it is then out of order), up to the most units a series
+            // may have.
+            const bool compound = extension.keyword == kCompoundKeyword;
             QSet<QStringView> seen;
             while (!item.endsLine && reader.next(item) == SeriesItemReader::Item) {
                 const bool named = extension.items.empty();
-                if (named
-                    || (aliases ? !item.value.isEmpty() && !seen.contains(item.value) : extension.items.size() < 4)) {
+                bool keep = named;
+                if (!named && aliases)
+                    keep = !item.value.isEmpty() && !seen.contains(item.value);
+                else if (!named && compound)
+                    keep = !item.value.isEmpty() && extension.items.size() <= size_t(kMaxLoadedUnits);
+                else if (!named)
+                    keep = extension.items.size() < 4;
+                if (keep) {
                     if (aliases && !named)
                         seen.insert(item.value);
                     extension.items.push_back(ToSeriesItem(item));
@@ -290,6 +300,23 @@ void applyExtension(UnitFileContents &contents)
                 unit.Aliases << alias;
             }
         }
+    }
+}
+
+// The compound units, once every unit and alias is known.
+void applyCompoundLines(UnitFileContents &contents)
+{
+    UnitArray all = contents.units;
+    all.insert(all.end(), contents.reciprocalUnits.begin(), contents.reciprocalUnits.end());
+    for (const ExtensionLine &line : contents.extensionLines) {
+        if (line.keyword != kCompoundKeyword || line.items.empty())
+            continue;
+        QStringList unitNames;
+        for (size_t i = 1; i < line.items.size(); ++i)
+            unitNames << line.items[i].text;
+        CompoundUnit compound;
+        if (ReadCompoundUnit(line.items[0].text, unitNames, all, compound) == CompoundProblem::None)
+            contents.compoundUnits.push_back(std::move(compound));
     }
 }
 
@@ -466,8 +493,10 @@ UnitFileContents ParseSeriesText(const QString &text, SeriesExtension extension)
     }
     if (!endOfFile) {
         readLinesAfterRecords(reader, contents);
-        if (extension == SeriesExtension::Read)
+        if (extension == SeriesExtension::Read) {
             applyExtension(contents);
+            applyCompoundLines(contents);
+        }
     }
     return contents;
 }
@@ -475,6 +504,7 @@ UnitFileContents ParseSeriesText(const QString &text, SeriesExtension extension)
 void ApplySeriesExtension(UnitFileContents &contents)
 {
     applyExtension(contents);
+    applyCompoundLines(contents);
 }
 
 std::vector<SeriesItem> ScanSeriesItems(const QString &text)
@@ -537,10 +567,17 @@ UnitFileContents ReadUnitFile(const QString &path, SeriesExtension extension)
 
 qint16 LoadUnitFile(const QString &path, UnitArray &units)
 {
+    CompoundArray compounds;
+    return LoadUnitFile(path, units, compounds);
+}
+
+qint16 LoadUnitFile(const QString &path, UnitArray &units, CompoundArray &compounds)
+{
     const bool numberBase = IsNumberBaseSeries(SeriesNameOfFile(QFileInfo(path).fileName()));
     UnitFileContents contents = ReadUnitFile(path, numberBase ? SeriesExtension::Skip : SeriesExtension::Read);
     units = std::move(contents.units);
     units.insert(units.end(), std::make_move_iterator(contents.reciprocalUnits.begin()),
                  std::make_move_iterator(contents.reciprocalUnits.end()));
+    compounds = std::move(contents.compoundUnits);
     return static_cast<qint16>(static_cast<int>(units.size()) - 1);
 }

@@ -11,7 +11,11 @@
 // series (a reader that knows only the records never sees them):
 //   "#逆数",NAME,K,SEP,EXP   a reciprocal unit NAME: v in it is K / v in the
 //                            base unit; SEP and EXP are the two flags;
-//   "#別名",NAME,ALIAS,...   further names by which the unit NAME is found.
+//   "#別名",NAME,ALIAS,...   further names by which the unit NAME is found;
+//   "#併記",NAME,UNIT1,UNIT2[,UNIT3...]
+//                            a target NAME that shows a value in the units
+//                            UNIT1, UNIT2, ... of the file, largest first
+//                            (CompoundUnit.h).
 // Each such line is one line of items: its line end ends it. A keyword not
 // known here is ignored, so that later ones can be added. The number-base
 // series does not read these lines.
@@ -19,6 +23,7 @@
 // LoadUnitFile is what the program uses. ReadUnitFile gives the same records
 // together with what a checker wants to know about how the file read.
 
+#include "catalogue/CompoundUnit.h"
 #include "catalogue/SeriesText.h"
 #include "catalogue/UnitRecord.h"
 
@@ -85,6 +90,7 @@ struct FieldIssue {
 // The extension keywords this reader knows.
 inline constexpr char16_t kReciprocalKeyword[] = u"#逆数";
 inline constexpr char16_t kAliasKeyword[] = u"#別名";
+inline constexpr char16_t kCompoundKeyword[] = u"#併記";
 
 // Opens the series file at path for reading as ReadSeriesFileText does;
 // false for what ReadSeriesFileText refuses before reading. Whoever reads
@@ -178,6 +184,7 @@ struct UnitFileContents {
     int trailingLine = 0;         // the line where the first such item starts
     UnitArray units;              // count records (blank ones past the end of the file), with their aliases
     UnitArray reciprocalUnits;    // the "#逆数" units in file order, with their aliases; they follow units
+    CompoundArray compoundUnits;  // the "#併記" lines that read, in file order
     std::vector<ExtensionLine> extensionLines;  // in file order, read or not
     std::vector<FieldIssue> issues;
 };
@@ -195,8 +202,9 @@ UnitFileContents ReadUnitFile(const QString &path, SeriesExtension extension = S
 // ordinary file, cannot be read, or is larger than kMaxSeriesFileBytes.
 bool ReadSeriesFileText(const QString &path, QString *text);
 
-// Reads the reciprocal units and the aliases of contents.extensionLines into
-// contents, as ParseSeriesText does with SeriesExtension::Read.
+// Reads the reciprocal units, the aliases and the compound units of
+// contents.extensionLines into contents, as ParseSeriesText does with
+// SeriesExtension::Read.
 void ApplySeriesExtension(UnitFileContents &contents);
 
 // Every item of the text, in order, read exactly as ParseSeriesText reads them.
@@ -211,3 +219,5 @@ UnitFileContents ParseSeriesText(const QString &text, SeriesExtension extension 
 // -1 when the file yields no unit (missing, unreadable, a count of 0,
 // negative or out of range). Never reports an error.
 qint16 LoadUnitFile(const QString &path, UnitArray &units);
+// The same, and the compound units of the file into compounds.
+qint16 LoadUnitFile(const QString &path, UnitArray &units, CompoundArray &compounds);

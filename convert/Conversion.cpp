@@ -1,11 +1,14 @@
 #include "convert/Conversion.h"
 
+#include "convert/CompoundText.h"
 #include "convert/NumberText.h"
 #include "convert/ValueParser.h"
 
 #include <charconv>
 #include <cmath>
 #include <initializer_list>
+#include <limits>
+#include <optional>
 #include <new>
 #include <utility>
 
@@ -64,10 +67,15 @@ QString SameUnitResult(const ConversionRequest &request, const UnitRecord &targe
 {
     if (numberBase)
         return request.typedText;
-    // A reciprocal unit has no value 0, in any unit it is converted to, and
-    // one without a usable constant no values at all, not even in itself.
-    if (target.Reciprocal && (!HasUsableConstant(target) || ReadNumber(request.typedText) == 0.0))
+    // A reciprocal unit without a usable constant has no values at all, not
+    // even in itself. (Its 0 is 0 in itself: ∞ in the base unit and back.)
+    if (target.Reciprocal && !HasUsableConstant(target))
         Fail(FailureKind::Other);
+    if (request.keptValue)
+        return StyledResultText(*request.keptValue, target, request.style, request.placeNum, request.sigDigits);
+    if (request.sigDigits < MaxSigDigits && IsNumberText(request.typedText))
+        return StyledResultText(ReadNumber(request.typedText), target, request.style, request.placeNum,
+                                request.sigDigits);
     switch (StyleFor(target, request.style)) {
     case Style::Grouped: return GroupedTyped(request.typedText, request.placeNum);
     case Style::Scientific: return ScientificText(request.typedText);
@@ -142,6 +150,40 @@ double ReciprocalResult(double v, const UnitRecord &source, const UnitRecord &ta
     return FirstInRange({k / (shifted * f), (k / f) / shifted, (k / shifted) / f});
 }
 
+// The answers at the ends of a reciprocal unit, K / x taken to its limit:
+// 0 into or out of a reciprocal unit is infinite (an infinite pace at
+// standstill, infinite distance on no fuel), and an infinite value (a kept
+// result) is 0 there. Nothing for any other value, or for a reciprocal unit
+// without a usable constant (ReciprocalResult refuses those).
+std::optional<double> LimitResult(double v, const UnitRecord &source, const UnitRecord &target)
+{
+    if ((source.Reciprocal && !HasUsableConstant(source)) || (target.Reciprocal && !HasUsableConstant(target)))
+        return std::nullopt;
+    const double infinity = std::numeric_limits<double>::infinity();
+    double base = 0.0;  // 0 or infinite
+    if (source.Reciprocal) {
+        if (v == 0.0)
+            base = infinity;
+        else if (std::isinf(v))
+            base = 0.0;
+        else
+            return std::nullopt;
+    } else if (std::isinf(v) && source.Factor != 0.0) {
+        base = source.Factor > 0.0 ? v : -v;
+    } else if (target.Reciprocal && v - source.Offset == 0.0) {
+        base = 0.0;
+    } else {
+        return std::nullopt;
+    }
+    if (target.Reciprocal)
+        return base == 0.0 ? infinity : 0.0;
+    if (target.Factor == 0.0)
+        return std::nullopt;
+    if (std::isinf(base))
+        return target.Factor > 0.0 ? base : -base;
+    return target.Offset;
+}
+
 double ToBase(double v, const UnitRecord &source)
 {
     const double shifted = v - source.Offset;
@@ -169,25 +211,48 @@ double FromBase(double base, const UnitRecord &target)
 // Every unit meets the others in the base unit.
 double LinearResult(double v, const UnitRecord &source, const UnitRecord &target)
 {
+    if (const std::optional<double> limit = LimitResult(v, source, target))
+        return *limit;
     if (source.Reciprocal || target.Reciprocal)
         return ReciprocalResult(v, source, target);
     return FromBase(ToBase(v, source), target);
 }
 
-QString LinearResultText(const ConversionRequest &request, const UnitRecord &source, const UnitRecord &target)
+double ValueToConvert(const ConversionRequest &request)
 {
-    const double v = ReadNumber(request.typedText);
-    const double r = LinearResult(v, source, target);
-    // Both styles start from r cut to 15 significant digits, as PlainText
-    // writes it. They format r itself: the same digits, and no detour
-    // through a text that may not read back (r near the largest double
-    // rounds beyond it at 15 digits).
-    switch (StyleFor(target, request.style)) {
-    case Style::Grouped: return WithoutFinalPoint(InGroupedRange(r, request.placeNum) ? GroupedText(r) : PlainText(r));
-    case Style::Scientific: return ScientificText(r);
-    case Style::Plain: break;
+    return request.keptValue ? *request.keptValue : ReadNumber(request.typedText);
+}
+
+const UnitRecord &UnitAt(const UnitArray &units, int pos);
+
+// A value in several units: from the base value, the parts as CompoundParts
+// splits them.
+void CompoundResult(const ConversionRequest &request, const UnitRecord &source, const UnitArray &units,
+                    ConversionOutcome &outcome)
+{
+    std::vector<const UnitRecord *> parts;
+    for (const int pos : request.targetParts)
+        parts.push_back(&UnitAt(units, pos));
+    UnitRecord baseUnit;
+    baseUnit.Factor = 1.0;
+    const double base = LinearResult(ValueToConvert(request), source, baseUnit);
+    outcome.resultValue = LinearResult(ValueToConvert(request), source, *parts.back());
+    CompoundStyle style{request.style, request.placeNum, request.sigDigits};
+    const std::vector<CompoundPart> split = CompoundParts(base, parts, style);
+    QStringList names;
+    for (const CompoundPart &part : split) {
+        outcome.partTexts << part.text;
+        outcome.partUnits.push_back(request.targetParts[size_t(part.index)]);
+        names << parts[size_t(part.index)]->UnitName;
     }
-    return PlainText(r);
+    outcome.resultText = CompoundResultText(outcome.partTexts, names);
+}
+
+QString LinearResultText(const ConversionRequest &request, const UnitRecord &source, const UnitRecord &target,
+                         double &value)
+{
+    value = LinearResult(ValueToConvert(request), source, target);
+    return StyledResultText(value, target, request.style, request.placeNum, request.sigDigits);
 }
 
 // The shortest text that ReadNumber reads as value.
@@ -207,6 +272,25 @@ const UnitRecord &UnitAt(const UnitArray &units, int pos)
 
 }  // namespace
 
+QString StyledResultText(double r, const UnitRecord &target, ResultStyle style, int placeNum, int sigDigits)
+{
+    if (std::isinf(r))
+        return r < 0 ? QStringLiteral("-") + QString::fromUtf16(kInfinityText) : QString::fromUtf16(kInfinityText);
+    // Each style starts from r rounded to the significant digits (15 at
+    // most), as PlainText writes it. They format r itself: the same digits,
+    // and no detour through a text that may not read back (r near the
+    // largest double rounds beyond it).
+    switch (StyleFor(target, style)) {
+    case Style::Grouped:
+        return WithoutFinalPoint(InGroupedRange(r, placeNum) && BelowPowerOfTen(r, placeNum, sigDigits)
+                                     ? GroupedText(r, sigDigits)
+                                     : PlainText(r, sigDigits));
+    case Style::Scientific: return ScientificText(r, sigDigits);
+    case Style::Plain: break;
+    }
+    return PlainText(r, sigDigits);
+}
+
 ResultStyle ResultStyleOf(int showAns)
 {
     switch (showAns) {
@@ -223,7 +307,7 @@ ConversionOutcome ConvertRequest(const ConversionRequest &typedRequest, const Un
         // A formula is converted as the number it comes to and shown as
         // typed; a text that reads as a number goes the plain way, unchanged.
         ConversionRequest formula;
-        const bool isFormula = typedRequest.formulas && !typedRequest.numberBase
+        const bool isFormula = typedRequest.formulas && !typedRequest.numberBase && !typedRequest.keptValue
             && !IsNumberText(typedRequest.typedText);
         if (isFormula) {
             formula = typedRequest;
@@ -231,22 +315,41 @@ ConversionOutcome ConvertRequest(const ConversionRequest &typedRequest, const Un
         }
         const ConversionRequest &request = isFormula ? formula : typedRequest;
         const UnitRecord &source = UnitAt(units, request.sourcePos);
-        const UnitRecord &target = UnitAt(units, request.targetPos);
         const bool numberBase = request.numberBase;
-
+        outcome.resultValue = std::numeric_limits<double>::quiet_NaN();
+        if (!request.targetParts.empty()) {
+            if (numberBase || request.targetParts.size() < 2)
+                Fail(FailureKind::Other);
+            CompoundResult(request, source, units, outcome);
+            outcome.resultWritten = true;
+            const UnitRecord &last = UnitAt(units, request.targetParts.back());
+            if (isFormula || request.keptValue)
+                outcome.shownSource = typedRequest.typedText;
+            else
+                outcome.shownSource = StyleFor(last, request.style) == Style::Grouped
+                    ? GroupedTyped(request.typedText, request.placeNum)
+                    : request.typedText;
+            return outcome;
+        }
+        const UnitRecord &target = UnitAt(units, request.targetPos);
         QString result;
-        if (request.sourcePos == request.targetPos)
+        if (request.sourcePos == request.targetPos) {
             result = SameUnitResult(request, target, numberBase);
-        else if (numberBase)
+            if (!numberBase && (request.keptValue || IsNumberText(request.typedText)))
+                outcome.resultValue = ValueToConvert(request);
+        } else if (numberBase) {
             result = NumberBaseResult(request, source, target);
-        else
-            result = LinearResultText(request, source, target);
+        } else {
+            result = LinearResultText(request, source, target, outcome.resultValue);
+        }
         outcome.resultWritten = true;
         outcome.resultText = std::move(result);
 
         // The source value of the result line; the test uses the target
         // unit's flag, in every series.
-        if (isFormula)
+        // A kept value's text is a result as it was shown, and a formula is
+        // shown as typed: both stay so.
+        if (isFormula || request.keptValue)
             outcome.shownSource = typedRequest.typedText;
         else
             outcome.shownSource = StyleFor(target, request.style) == Style::Grouped
@@ -272,6 +375,22 @@ QString ResultLine(const QString &shownSource, const QString &sourceUnit, const 
 {
     return shownSource + QStringLiteral(" (") + sourceUnit + QStringLiteral(") => ") + resultText + QStringLiteral(" (")
         + targetUnit + QStringLiteral(")\r\n");
+}
+
+QString CompoundResultText(const QStringList &partTexts, const QStringList &unitNames)
+{
+    QStringList words;
+    for (qsizetype i = 0; i < partTexts.size() && i < unitNames.size(); ++i)
+        words << partTexts[i] << unitNames[i];
+    return words.join(u' ');
+}
+
+QString CompoundLineText(const QStringList &partTexts, const QStringList &unitNames)
+{
+    QStringList words;
+    for (qsizetype i = 0; i < partTexts.size() && i < unitNames.size(); ++i)
+        words << partTexts[i] + QStringLiteral(" (") + unitNames[i] + u')';
+    return words.join(u' ');
 }
 
 QString ValueTextOfResult(const QString &resultText, bool numberBase)

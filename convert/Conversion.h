@@ -11,6 +11,9 @@
 #include "convert/ConversionFailure.h"
 
 #include <QString>
+#include <QStringList>
+#include <optional>
+#include <vector>
 
 // How results are shown, as the user chose it. The target unit may still
 // refuse the grouped or scientific style; the plain style is then used.
@@ -23,16 +26,37 @@ ResultStyle ResultStyleOf(int showAns);
 // The digit limit of the grouped style when none is given.
 constexpr int DefaultPlaceNum = 15;
 
+// The significant digits a result keeps: 1 to 15; 15 shows every digit a
+// result has.
+constexpr int MinSigDigits = 1;
+constexpr int MaxSigDigits = 15;
+constexpr int DefaultSigDigits = 15;
+
+// The answer where a unit's value is infinite: 0 into or out of a
+// reciprocal unit (an infinite pace at standstill, infinite distance on no
+// fuel).
+inline constexpr char16_t kInfinityText[] = u"∞";
+
 struct ConversionRequest {
     QString typedText;        // the value box as typed
     int sourcePos = -1;       // list position of the source unit, -1 for none
     int targetPos = -1;       // list position of the target unit, -1 for none
     bool numberBase = false;  // the series is the number-base series
     ResultStyle style = ResultStyle::Plain;
-    int placeNum = DefaultPlaceNum;  // digit limit of the grouped style
+    int placeNum = DefaultPlaceNum;    // digit limit of the grouped style
+    int sigDigits = DefaultSigDigits;  // significant digits of a result
     // A linear series' value is read as arithmetic too ("1/3", "2*(3+4)",
     // ReadValue); the result line then shows such a value as typed.
     bool formulas = false;
+    // The value itself when typedText is a result shown earlier and left as
+    // it was: converted instead of what the text reads as (which has lost
+    // digits, or is "∞"), so that a swap gives back the value exactly.
+    // typedText remains the source value the line shows. Ignored in the
+    // number-base series.
+    std::optional<double> keptValue = std::nullopt;
+    // When not empty, the target is a value in several units, these list
+    // positions, largest first (targetPos is then ignored).
+    std::vector<int> targetParts = {};
 };
 
 struct ConversionOutcome {
@@ -41,13 +65,31 @@ struct ConversionOutcome {
     bool failed = false;
     FailureKind failure = FailureKind::Other;
     QString shownSource;  // the source value as the result line shows it
+    // The result before it was rounded and written, for a later swap; NaN
+    // for a digit string; of a value in several units, the value in its
+    // last unit.
+    double resultValue = 0.0;
+    // Of a value in several units: the number of each part shown and its
+    // unit's list position (leading parts of 0 are not shown).
+    QStringList partTexts;
+    std::vector<int> partUnits;
 };
 
 ConversionOutcome ConvertRequest(const ConversionRequest &request, const UnitArray &units);
 
+// The result text of a linear unit: r rounded to sigDigits significant
+// digits and written in the style, as far as the unit permits it; "∞" for an
+// infinite r in every style.
+QString StyledResultText(double r, const UnitRecord &target, ResultStyle style, int placeNum, int sigDigits);
+
 // One line of the last result: "v (src) => r (dst)" and CR LF.
 QString ResultLine(const QString &shownSource, const QString &sourceUnit, const QString &resultText,
                    const QString &targetUnit);
+
+// Of a value in several units: the result text, "5 尺 2.8 寸", and its part
+// of the result line, "5 (尺) 2.8 (寸)".
+QString CompoundResultText(const QStringList &partTexts, const QStringList &unitNames);
+QString CompoundLineText(const QStringList &partTexts, const QStringList &unitNames);
 
 // A result as the value box takes it back, reading as the same number: the
 // group separators and a final point dropped, the empty text of a grouped

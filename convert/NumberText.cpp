@@ -275,6 +275,14 @@ Decimal ToDecimal(double value)
     return d;
 }
 
+// The 15-digit form of value rounded once more to significant digits.
+Decimal ToDecimal(double value, int significant)
+{
+    Decimal d = ToDecimal(value);
+    RoundDecimal(d, std::clamp(significant, 1, kSignificant));
+    return d;
+}
+
 // ---------------------------------------------------------------------------
 // Writing
 
@@ -368,11 +376,11 @@ bool IsNumberText(QStringView text)
     return Read(text).status == ReadStatus::Ok;
 }
 
-QString PlainText(double value)
+QString PlainText(double value, int significant)
 {
     if (!std::isfinite(value))
         return NonFiniteText(value);
-    const Decimal d = ToDecimal(value);
+    const Decimal d = ToDecimal(value, significant);
     if (d.count == 0)
         return QStringLiteral("0");
     TextBuffer out;
@@ -391,13 +399,13 @@ QString PlainText(double value)
     return out.text();
 }
 
-QString GroupedText(double value)
+QString GroupedText(double value, int significant)
 {
     if (!std::isfinite(value))
         return NonFiniteText(value);
     if (value == 0.0)
         return QString();
-    Decimal d = ToDecimal(value);
+    Decimal d = ToDecimal(value, significant);
     // At most 15 fraction digits: keep the digits down to 10^-15.
     RoundDecimal(d, d.exponent + 1 + 15);
     TextBuffer out;
@@ -413,7 +421,7 @@ QString GroupedText(const QString &text)
     return r.status == ReadStatus::Ok ? GroupedText(r.value) : text;
 }
 
-bool BelowPowerOfTen(double value, int n)
+bool BelowPowerOfTen(double value, int n, int significant)
 {
     if (std::isnan(value) || value == HUGE_VAL)
         return false;
@@ -421,14 +429,20 @@ bool BelowPowerOfTen(double value, int n)
         return true;
     // The rounded value is d.ddd x 10^exponent with a first digit of 1 to 9,
     // so it lies in [10^exponent, 10^(exponent + 1)).
-    return ToDecimal(value).exponent < n;
+    return ToDecimal(value, significant).exponent < n;
 }
 
-QString ScientificText(double value)
+int DecimalExponent(double value)
+{
+    const Decimal d = ToDecimal(value);
+    return d.count == 0 ? 0 : d.exponent;
+}
+
+QString ScientificText(double value, int significant)
 {
     if (!std::isfinite(value))
         return NonFiniteText(value);
-    Decimal d = ToDecimal(value);
+    Decimal d = ToDecimal(value, significant);
     RoundDecimal(d, 3);
     TextBuffer out;
     if (d.count == 0) {

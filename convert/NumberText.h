@@ -50,7 +50,14 @@ bool IsNumberText(QStringView text);
 // separators, "-" for negative values, "0" for either zero, leading "0" below
 // 1 (0.5). Exponent form as described above. Infinities and NaN, which the
 // conversion never formats, give "Infinity", "-Infinity" and "NaN".
-QString PlainText(double value);
+//
+// The double overloads of the three styles take the number of significant
+// digits a result keeps, 1 to 15 (others count as the nearest of the two):
+// the 15-digit form is rounded once more, half away from zero, to that many
+// digits before the style writes it, so 3 digits write 3.30578512396694 as
+// 3.31 and 123456 as 123000. 15 changes nothing.
+constexpr int kMaxSignificantDigits = 15;
+QString PlainText(double value, int significant = kMaxSignificantDigits);
 
 // The pattern "#,##0.###############;-#,##0.###############;#;0": the integer
 // part grouped by three with ",", then "." (always written, even with no
@@ -58,7 +65,7 @@ QString PlainText(double value);
 // trailing zeros. Zero (either sign) gives the empty text. The text overload
 // reads its argument like ReadNumber and returns a text that does not read as
 // a number unchanged.
-QString GroupedText(double value);
+QString GroupedText(double value, int significant = kMaxSignificantDigits);
 QString GroupedText(const QString &text);
 
 // Whether the value, rounded to 15 significant digits as the styles write
@@ -66,12 +73,17 @@ QString GroupedText(const QString &text);
 // (a double power of ten may be off by one unit in the last place, and
 // 999999999999999.9 is written "1,000,000,000,000,000." with 16 digits, so
 // is not below 10^15 either). NaN and +Infinity are not below any power.
-bool BelowPowerOfTen(double value, int n);
+// With fewer significant digits the value is compared as rounded to them.
+bool BelowPowerOfTen(double value, int n, int significant = kMaxSignificantDigits);
+
+// The power of ten of the first digit of value rounded to 15 significant
+// digits (2 for 123.4, -3 for 0.0012); 0 for zero. value must be finite.
+int DecimalExponent(double value);
 
 // The pattern "0.00E+00": 1234.5 gives "1.23E+03", 0 gives "0.00E+00",
 // 1E+100 gives "1.00E+100". The text overload reads its argument like
 // ReadNumber and returns a text that does not read as a number unchanged.
-QString ScientificText(double value);
+QString ScientificText(double value, int significant = kMaxSignificantDigits);
 QString ScientificText(const QString &text);
 
 // The text without its last character (a surrogate pair counts as one).

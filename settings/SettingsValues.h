@@ -21,6 +21,7 @@
 enum class SettingKey {
     ShowAns,
     MaxPlace,
+    SigDigits,
     UnitSeries,
     LastUnitSeries,
     UseFormula,
@@ -57,6 +58,7 @@ constexpr long long Int32Max = std::numeric_limits<qint32>::max();
 inline constexpr std::array<SettingInfo, size_t(SettingKey::Count)> SettingTable = {{
     {SettingKey::ShowAns, "CalcSet", "ShowAns", 0, 0, 2, true},        // the result style: plain, grouped, scientific
     {SettingKey::MaxPlace, "CalcSet", "MaxPlace", 15, 4, 50, true},    // digit limit of the grouped style
+    {SettingKey::SigDigits, "CalcSet", "SigDigits", 15, 1, 15, true},  // significant digits of a result
     {SettingKey::UnitSeries, "CalcSet", "UnitSeries", 0, 0, 1, true},  // 0 the last series at start, 1 a random one
     {SettingKey::LastUnitSeries, "CalcSet", "LastUnitSeries", 0, 0, SettingLimits::Int16Max},
     {SettingKey::UseFormula, "CalcSet", "UseFormula", 0, 0, 1},  // 1: the value box takes arithmetic ("1/3")

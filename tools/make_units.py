@@ -8,8 +8,9 @@ double nearest the exact value. Files are CP932 with CRLF line ends.
 After the counted records each file carries its extension lines: one
 "#逆数",NAME,K,1,1 for each reciprocal unit, then one "#別名",NAME,ALIAS,...
 for each unit that has aliases (its symbols, its English names, and its
-reading in romaji, and in hiragana unless the name is plain katakana). A
-reader that knows only the counted records never gets to them.
+reading in romaji, and in hiragana unless the name is plain katakana), then
+one "#併記",NAME,UNIT1,UNIT2,... for each value in several units. A reader
+that knows only the counted records never gets to them.
 
     tools/make_units.py [--out DIR]     write the files (default: units/)
     tools/make_units.py --report        simulate every pair through the
@@ -425,6 +426,45 @@ RECIPROCALS = {
         ("米ガロン毎100マイル", 100 * MPG),
     ],
 }
+
+# Values in several units of one series, largest first: (name, units). They
+# are targets only, listed after the units.
+COMPOUNDS = {
+    "長さ": [
+        ("尺・寸", ["尺", "寸"]),
+        ("間・尺・寸", ["間", "尺", "寸"]),
+        ("フィート・インチ", ["フィート", "インチ"]),
+        ("ヤード・フィート・インチ", ["ヤード", "フィート", "インチ"]),
+        ("マイル・ヤード", ["マイル", "ヤード"]),
+    ],
+    "時間": [
+        ("時間・分・秒", ["時間", "分", "秒"]),
+        ("日・時間・分", ["日", "時間", "分"]),
+    ],
+    "角度": [
+        ("度・分・秒", ["度", "分", "秒"]),
+    ],
+    "質量": [
+        ("ポンド・オンス", ["ポンド", "オンス"]),
+        ("貫・匁", ["貫", "匁"]),
+    ],
+}
+
+
+def compounds_of(series):
+    """The compound entries of a series, checked: units of the series, not
+    reciprocal, at least two, largest first."""
+    units = {n: (f, r) for n, f, _, r in units_of(series)}
+    out = COMPOUNDS.get(series[0], [])
+    for cname, parts in out:
+        assert len(parts) >= 2, cname
+        sizes = []
+        for p in parts:
+            assert p in units and not units[p][1], (cname, p)
+            sizes.append(units[p][0])
+        assert all(a > b for a, b in zip(sizes, sizes[1:])), cname
+    return out
+
 
 # The usual symbols of each unit, and other names it goes by. Every alias
 # is told apart from every other name of its series by its exact text, so
@@ -1125,6 +1165,8 @@ def file_bytes(series):
         aliases = aliases_of(name, uname)
         if aliases:
             lines.append(",".join(f'"{t}"' for t in ["#別名", uname] + aliases))
+    for cname, parts in compounds_of(series):
+        lines.append(",".join(f'"{t}"' for t in ["#併記", cname] + parts))
     text = "\r\n".join(lines) + "\r\n"
     return text.encode(ENCODING)
 
@@ -1184,14 +1226,18 @@ def help_rows():
     for series in SERIES:
         name = series[0]
         units = units_of(series)
+        compounds = compounds_of(series)
+        rows = len(units) + len(compounds)
         for i, (uname, _, _, reciprocal) in enumerate(units):
             cells = []
             if i == 0:
-                cells.append(f'<td rowspan="{len(units)}">{html.escape(name)}</td>')
+                cells.append(f'<td rowspan="{rows}">{html.escape(name)}</td>')
             mark = "（逆数）" if reciprocal else ""
             cells.append(f"<td>{html.escape(uname)}{mark}</td>")
             cells.append(f"<td>{html.escape('　'.join(aliases_of(name, uname)))}</td>")
             out.append("  <tr>" + "".join(cells) + "</tr>")
+        for cname, _ in compounds:
+            out.append(f"  <tr><td>{html.escape(cname)}（併記）</td><td></td></tr>")
     out.append('  <tr><td>進数</td><td>2進数～36進数</td><td></td></tr>')
     return "\n".join(out)
 

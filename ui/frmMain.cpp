@@ -41,6 +41,8 @@
 #include <QStringList>
 #include <QWindow>
 
+#include <cmath>
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace {
@@ -187,6 +189,8 @@ void frmMain::buildControls()
         return AcceptsTypedChar(code, m_session.isNumberBase(), comBeforeConvUnit->currentIndex(),
                                 m_session.formulas());
     }));
+    // What the user does to the value box makes it their own value again.
+    connect(txtBeforeConv, &QLineEdit::textEdited, this, [this] { m_kept.reset(); });
     // Keys reach the value box as plain characters; the filter keeps an
     // input method off as well.
     txtBeforeConv->setAttribute(Qt::WA_InputMethodEnabled, false);
@@ -344,7 +348,8 @@ bool frmMain::Form_Load()
 
     placeWindow();
 
-    m_session.SetResultStyle(m_settings[SettingKey::ShowAns], m_settings[SettingKey::MaxPlace]);
+    m_session.SetResultStyle(m_settings[SettingKey::ShowAns], m_settings[SettingKey::MaxPlace],
+                             m_settings[SettingKey::SigDigits]);
     Menu_UseFormula->setChecked(m_settings[SettingKey::UseFormula] == 1);
     m_session.SetFormulas(Menu_UseFormula->isChecked());
     m_rememberPairs = m_settings[SettingKey::RememberPairs] == 1;
@@ -441,6 +446,9 @@ void frmMain::comUnitList_Click()
         for (int i = 0; i <= last; ++i)
             names << ShownName(m_session.units()[size_t(i)].UnitName);
         comBeforeConvUnit->addItems(names);
+        // The values in several units are targets only, after the units.
+        for (const CompoundUnit &compound : m_session.compounds())
+            names << compound.name;
         comAfterConvUnit->addItems(names);
         comBeforeConvUnit->setCurrentIndex(-1);
         comAfterConvUnit->setCurrentIndex(-1);
@@ -455,7 +463,7 @@ void frmMain::comUnitList_Click()
         int target = 0;
         if (const auto pair = m_rememberPairs ? m_pairs.recall(m_series[size_t(index)].name) : std::nullopt) {
             source = qMax(0, m_session.FindUnit(pair->source));
-            target = qMax(0, m_session.FindUnit(pair->target));
+            target = qMax(0, m_session.FindTarget(pair->target));
         }
         comBeforeConvUnit->setCurrentIndex(source);  // runs the source-unit handler
         comAfterConvUnit->setCurrentIndex(target);
@@ -506,6 +514,13 @@ void frmMain::reportFailure(const SessionOutcome &outcome)
     setResultCommandsEnabled(false);
 }
 
+std::optional<double> frmMain::keptValue() const
+{
+    if (m_kept && m_kept->text == txtBeforeConv->text())
+        return m_kept->value;
+    return std::nullopt;
+}
+
 QString frmMain::valueText() const
 {
     return AsciiForms(txtBeforeConv->text());
@@ -515,14 +530,18 @@ void frmMain::ConvertValue()
 {
     m_shownResult.reset();
     const SessionOutcome outcome = m_session.ConvertValue(valueText(), comBeforeConvUnit->currentIndex(),
-                                                          comAfterConvUnit->currentIndex());
+                                                          comAfterConvUnit->currentIndex(), keptValue());
     showOutcome(outcome, false);
     if (outcome.failed) {
         reportFailure(outcome);
         return;
     }
-    m_shownResult = ShownResult{intSeriesIndex, comBeforeConvUnit->currentIndex(), comAfterConvUnit->currentIndex(),
-                                txtBeforeConv->text(), txtAfterConv->text()};
+    m_shownResult = ShownResult{intSeriesIndex,
+                                comBeforeConvUnit->currentIndex(),
+                                comAfterConvUnit->currentIndex(),
+                                txtBeforeConv->text(),
+                                txtAfterConv->text(),
+                                outcome.lastValue};
     setResultCommandsEnabled(true);
     m_services.messageBeep(Services::Information);
 }
@@ -530,7 +549,8 @@ void frmMain::ConvertValue()
 void frmMain::ConvertToAllUnits()
 {
     m_shownResult.reset();
-    const SessionOutcome outcome = m_session.ConvertToAllUnits(valueText(), comBeforeConvUnit->currentIndex());
+    const SessionOutcome outcome = m_session.ConvertToAllUnits(valueText(), comBeforeConvUnit->currentIndex(),
+                                                               keptValue());
     showOutcome(outcome, true);
     if (outcome.failed) {
         reportFailure(outcome);  // the target list stays at the failing unit
@@ -601,13 +621,26 @@ void frmMain::Menu_Swap_Click()
     if (source < 0 || target < 0)
         return;
     const bool roundTrip = resultIsCurrent();
-    const QString result = txtAfterConv->text();
-    comBeforeConvUnit->setCurrentIndex(target);  // in "進数" this empties both boxes
+    QString result = ValueTextOfResult(txtAfterConv->text(), m_session.isNumberBase());
+    const double value = roundTrip ? m_shownResult->value : 0.0;
+    // A value in several units goes back as the value in its last unit.
+    int newSource = target;
+    const int unitCount = int(m_session.units().size());
+    if (target >= unitCount) {
+        newSource = m_session.compounds()[size_t(target - unitCount)].parts.back();
+        if (roundTrip)
+            result = std::isinf(value) ? QString::fromUtf16(kInfinityText) : PlainText(value, m_session.sigDigits());
+    }
+    comBeforeConvUnit->setCurrentIndex(newSource);  // in "進数" this empties both boxes
     comAfterConvUnit->setCurrentIndex(source);
     if (!roundTrip)
         return;
-    // The result goes back the other way: the user sees the value come back.
-    txtBeforeConv->setText(ValueTextOfResult(result, m_session.isNumberBase()));
+    // The result goes back the other way: the user sees the value come back,
+    // converted from the value behind the text (the text has lost digits).
+    txtBeforeConv->setText(result);
+    m_kept.reset();
+    if (!std::isnan(value))
+        m_kept = KeptValue{result, value};
     ConvertValue();
 }
 
@@ -723,7 +756,8 @@ void frmMain::Menu_Front_Click()
 void frmMain::readDialogSettings()
 {
     m_settings.takeOver(ReadSettings(striniAdd), DialogSettingKeys());
-    m_session.SetResultStyle(m_settings[SettingKey::ShowAns], m_settings[SettingKey::MaxPlace]);
+    m_session.SetResultStyle(m_settings[SettingKey::ShowAns], m_settings[SettingKey::MaxPlace],
+                             m_settings[SettingKey::SigDigits]);
 }
 
 void frmMain::Menu_Setting_Click()

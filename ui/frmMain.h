@@ -77,6 +77,7 @@ public:
     bool allConvRunning() const { return m_session.allConvRunning(); }
     int showAns() const { return m_settings[SettingKey::ShowAns]; }
     int placeNum() const { return m_settings[SettingKey::MaxPlace]; }
+    int sigDigits() const { return m_settings[SettingKey::SigDigits]; }
     int winPos() const { return m_settings[SettingKey::WinPos]; }
     int front() const { return m_settings[SettingKey::Front]; }
     int unitSeries() const { return m_settings[SettingKey::UnitSeries]; }
@@ -112,6 +113,8 @@ private:
     void setResultCommandsEnabled(bool enabled);
     void rememberCurrentPair();
     bool resultIsCurrent() const;
+    // The kept value while the value box holds its text.
+    std::optional<double> keptValue() const;
     // The value box's text as the conversion reads it: pasted full-width
     // forms as the characters they stand for.
     QString valueText() const;
@@ -140,8 +143,17 @@ private:
         int target = -1;
         QString typed;
         QString result;
+        double value = 0.0;  // the result before it was rounded (NaN for a digit string)
     };
     std::optional<ShownResult> m_shownResult;
+    // A result that a swap put into the value box, kept unrounded: while the
+    // box holds its text unchanged, the conversion uses the value itself,
+    // so the value comes back exactly. Any edit of the box drops it.
+    struct KeptValue {
+        QString text;
+        double value = 0.0;
+    };
+    std::optional<KeptValue> m_kept;
 
     // Controls.
     QGroupBox *frmBeforeConvert = nullptr;

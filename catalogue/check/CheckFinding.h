@@ -41,6 +41,7 @@ enum class FindingKind {
     ExtensionNamesNoUnit,   // an alias line for a unit that does not exist, a reciprocal line without a name
     ReciprocalConstant,     // a reciprocal constant of 0 or not a number: every conversion fails
     SharedAlias,            // one name for two units of a series
+    CompoundUnits,  // a "#併記" line that does not read: a unit missing or reciprocal, fewer than two, out of order
 };
 
 struct CheckFinding {

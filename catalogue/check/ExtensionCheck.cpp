@@ -83,6 +83,44 @@ void CheckAliasLine(const UnitFileContents &contents, const ExtensionLine &line,
     }
 }
 
+void CheckCompoundLine(const UnitArray &units, const ExtensionLine &line, const ExtensionFindingSink &add)
+{
+    const QString name = line.items.empty() ? QString() : line.items[0].text;
+    QStringList unitNames;
+    for (size_t i = 1; i < line.items.size(); ++i) {
+        if (!line.items[i].text.isEmpty())  // empty items are passed over, as the reader does
+            unitNames << line.items[i].text;
+    }
+    CompoundUnit compound;
+    QString unit;
+    const CompoundProblem problem = ReadCompoundUnit(name, unitNames, units, compound, &unit);
+    const QString head = QStringLiteral("「#併記」の「%1」: ").arg(ShortenedText(name));
+    const QString unread = QStringLiteral("この行は読まれません。");
+    switch (problem) {
+    case CompoundProblem::None: return;
+    case CompoundProblem::NoName:
+        add(FindingKind::ExtensionNamesNoUnit, line.line, -1,
+            QStringLiteral("「#併記」の行に名前がありません。") + unread);
+        return;
+    case CompoundProblem::UnitMissing:
+        add(FindingKind::ExtensionNamesNoUnit, line.line, -1,
+            head + QStringLiteral("単位「%1」がこの系列にありません。").arg(ShortenedText(unit)) + unread);
+        return;
+    case CompoundProblem::ReciprocalUnit:
+        add(FindingKind::CompoundUnits, line.line, -1,
+            head + QStringLiteral("単位「%1」は逆数の単位で、併記できません。").arg(ShortenedText(unit)) + unread);
+        return;
+    case CompoundProblem::TooFewUnits:
+        add(FindingKind::CompoundUnits, line.line, -1,
+            head + QStringLiteral("併記する単位が二つ以上ありません。") + unread);
+        return;
+    case CompoundProblem::NotLargestFirst:
+        add(FindingKind::CompoundUnits, line.line, -1,
+            head + QStringLiteral("単位が大きい順に並んでいません（「%1」）。").arg(ShortenedText(unit)) + unread);
+        return;
+    }
+}
+
 }  // namespace
 
 void CheckExtensionLines(const UnitFileContents &contents, bool numberBase, const ExtensionFindingSink &add)
@@ -103,9 +141,16 @@ void CheckExtensionLines(const UnitFileContents &contents, bool numberBase, cons
         if (line.keyword == kReciprocalKeyword)
             CheckReciprocalLine(contents, line, unitOfName, add);
     }
+    UnitArray all;
     for (const ExtensionLine &line : contents.extensionLines) {
         if (line.keyword == kAliasKeyword) {
             CheckAliasLine(contents, line, unitOfName, add);
+        } else if (line.keyword == kCompoundKeyword) {
+            if (all.empty()) {
+                all = contents.units;
+                all.insert(all.end(), contents.reciprocalUnits.begin(), contents.reciprocalUnits.end());
+            }
+            CheckCompoundLine(all, line, add);
         } else if (line.keyword != kReciprocalKeyword) {
             add(FindingKind::UnknownKeyword, line.line, -1,
                 QStringLiteral("キーワード「%1」は知られていません。この行は読まれません。").arg(line.keyword));

@@ -142,8 +142,8 @@ void FileChecker::finishFile(const SeriesEncodingChoice &choice)
     m_records.finishRecord(0);
     if (m_records.count() > 0) {
         m_records.finish();
-        m_afterRecords.finish(m_records.count(), m_records.takeNames(), m_records.declaredCount(),
-                              m_records.isShifted());
+        m_afterRecords.finish(m_records.count(), m_records.takeNames(), m_records.takeFactors(),
+                              m_records.declaredCount(), m_records.isShifted());
     }
     // A UTF-8 file read as CP932: every byte is UTF-8, yet the weighing
     // chose CP932, which only half-width katakana can have won.

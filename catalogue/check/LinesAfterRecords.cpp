@@ -54,7 +54,8 @@ void LinesAfterRecords::endLine()
         m_extraLine = m_lineFirst;
 }
 
-void LinesAfterRecords::finish(int count, std::vector<QString> names, long long declaredCount, bool shifted)
+void LinesAfterRecords::finish(int count, std::vector<QString> names, const std::vector<double> &factors,
+                               long long declaredCount, bool shifted)
 {
     if (m_lineOpen)
         endLine();
@@ -64,6 +65,8 @@ void LinesAfterRecords::finish(int count, std::vector<QString> names, long long 
         contents.units.resize(size_t(count));
         for (size_t i = 0; i < names.size() && i < contents.units.size(); ++i)
             contents.units[i].UnitName = std::move(names[i]);
+        for (size_t i = 0; i < factors.size() && i < contents.units.size(); ++i)
+            contents.units[i].Factor = factors[i];
         names.clear();
         contents.extensionLines = std::move(m_extensionLines);
         if (!m_numberBase)

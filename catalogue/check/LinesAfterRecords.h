@@ -23,9 +23,10 @@ public:
     // and for one after a line end.
     void readItem(const SeriesItemView &item, bool startsLine);
     // At the end of the file, with the series' records: count read, their
-    // names, the count as written, and whether a comma in a name shifted
+    // names and factors, the count as written, and whether a comma in a name shifted
     // the records (then the extra items are its consequence, not reported).
-    void finish(int count, std::vector<QString> names, long long declaredCount, bool shifted);
+    void finish(int count, std::vector<QString> names, const std::vector<double> &factors, long long declaredCount,
+                bool shifted);
 
 private:
     void endLine();

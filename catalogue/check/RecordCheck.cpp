@@ -110,6 +110,8 @@ void RecordCheck::readField(int f, const SeriesItemView &item)
         readVisibleName(item.value);
     } else {
         field.failed = !ReadRecordField(m_unit, RecordField(f), item.value, &field.issue, &field.tooLarge);
+        if (f == FactorField)
+            m_factors.push_back(m_unit.Factor);
     }
 }
 

@@ -48,6 +48,8 @@ public:
     bool isShifted() const { return m_shiftedAt >= 0; }
     // The names of the records read, for the lines after the records.
     std::vector<QString> takeNames() { return std::move(m_names); }
+    // Their factors as read (a record cut short has none).
+    std::vector<double> takeFactors() { return std::move(m_factors); }
 
 private:
     // One field of the record being read: what its findings show.
@@ -91,6 +93,7 @@ private:
     int m_count = 0;  // records the program reads
     int m_recordsPresent = 0;
     std::vector<QString> m_names;  // of the counted records, for the extension lines
+    std::vector<double> m_factors;
     int m_shiftedAt = -1;
 
     // The record being read.

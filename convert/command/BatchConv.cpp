@@ -461,7 +461,7 @@ QString BatchConverter::answer(const UnitArray &units, int source, int target, b
                                const std::string &fromShown, const std::string &toShown, std::string *out,
                                const QString *typed)
 {
-    ConversionRequest request{value, source, target, numberBase, m_setup.style, m_setup.placeNum};
+    ConversionRequest request{value, source, target, numberBase, m_setup.style, m_setup.placeNum, m_setup.sigDigits};
     // A value other than a plain number goes through the value parser; a
     // plain one converts as it always has, with no reading before it.
     QString read;

@@ -47,6 +47,7 @@ struct BatchSetup {
     QString series;               // the series to look units up in; empty for any
     ResultStyle style = ResultStyle::Plain;
     int placeNum = DefaultPlaceNum;
+    int sigDigits = DefaultSigDigits;
     AnswerForm form = AnswerForm::Usual;
 };
 

@@ -23,6 +23,10 @@ constexpr int kUsage = 2;
 
 // The digit limit of the grouped style, as the settings file bounds it.
 constexpr SettingInfo kDigits = InfoOf(SettingKey::MaxPlace);
+// The significant digits of a result.
+constexpr SettingInfo kSigDigits = InfoOf(SettingKey::SigDigits);
+// What resolveCompoundTarget gives after it reported a failure.
+constexpr int kNotConverted = -2;
 
 const QString kUsageLine = u"使い方: tovelconv [オプション] [--] 値 変換元 [変換先]\n"
                            u"        tovelconv [オプション] [--] 問い合わせ (例: 5尺3寸 cm)\n"
@@ -31,9 +35,11 @@ const QString kUsageLine = u"使い方: tovelconv [オプション] [--] 値 変
 
 QString HelpText()
 {
-    return kUsageLine + uR"(値を単位 変換元 から 変換先 へ換算します。変換先を省くと、変換元の単位系の
+    return kUsageLine
+        + uR"(値を単位 変換元 から 変換先 へ換算します。変換先を省くと、変換元の単位系の
 すべての単位へ換算します(一括変換)。単位と単位系は Tovel の units フォルダー
-の単位系ファイルから読みます。
+の単位系ファイルから読みます。変換先には、単位系ファイルの併記 (尺・寸 など)
+や、同じ単位系の単位を大きい順に「;」でつないだもの (尺;寸) も書けます。
 
 値の代わりに - を書くと、標準入力の 1 行ごとに 1 つの値を換算し、1 行ごとに
 答えます (n 行目の出力は n 行目の入力の答え、空行は空行のまま)。-f では
@@ -49,6 +55,7 @@ QString HelpText()
   --names          すべての単位の名前を表示する (--series でその単位系だけ)
   --style STYLE    結果の書式: plain, grouped, scientific (既定: Tovel の設定)
   --digits N       桁区切りする整数部の最大桁数 %1〜%2 (既定: Tovel の設定)
+  --sig N          結果の有効数字 %3〜%4 桁 (既定: Tovel の設定)
   -t, --terse      結果の数値だけを表示する
   --line           クリップボードに送る形の結果行を表示する (行末は CR LF、
                    - と -f では入力の行と同じ)
@@ -77,7 +84,8 @@ to、in、→、=、を、で なども「へ」の意味に読みます。単�
   tovelconv -t -- -40 セルシウス度 ファーレンハイト度
   cut -f2 feet.tsv | tovelconv -t - ft m | paste feet.tsv -
   printf '6 畳 平方メートル\n5尺3寸 cm\n' | tovelconv -f -
-)"_s.arg(QString::number(kDigits.min), QString::number(kDigits.max));
+)"_s.arg(QString::number(kDigits.min), QString::number(kDigits.max), QString::number(kSigDigits.min),
+         QString::number(kSigDigits.max));
 }
 
 // Text from the command line or from a file, safe to print on a terminal.
@@ -93,6 +101,7 @@ struct Options {
     bool names = false;
     std::optional<int> style;
     std::optional<int> digits;
+    std::optional<int> sigDigits;
     bool terse = false;
     bool line = false;
     bool help = false;
@@ -150,7 +159,7 @@ bool ParseArguments(const QStringList &arguments, Options *options, Command *com
             return true;
         };
         const bool takesValue = arg == u"--units"_s || arg == u"--series"_s || arg == u"--style"_s
-            || arg == u"--digits"_s;
+            || arg == u"--digits"_s || arg == u"--sig"_s;
         if (attached && !takesValue) {
             command->usage(u"オプション %1 は値をとりません。"_s.arg(VisibleText(arg)));
             return false;
@@ -182,6 +191,17 @@ bool ParseArguments(const QStringList &arguments, Options *options, Command *com
                 return false;
             }
             options->digits = digits;
+        } else if (arg == u"--sig"_s) {
+            if (!value(&text))
+                return false;
+            bool ok = false;
+            const int digits = text.toInt(&ok);
+            if (!ok || digits < kSigDigits.min || digits > kSigDigits.max) {
+                command->usage(u"有効数字は %1 から %2 の整数です: %3"_s.arg(
+                    QString::number(kSigDigits.min), QString::number(kSigDigits.max), VisibleText(text)));
+                return false;
+            }
+            options->sigDigits = digits;
         } else if (arg == u"-f"_s) {
             if (!value(&text))
                 return false;
@@ -338,25 +358,57 @@ private:
         }
     }
 
+    // "VALUE FROM TO" where TO is no unit's name but a value in several
+    // units of FROM's series ("尺・寸", or "尺;寸" written from its units):
+    // the query of VALUE FROM, and TO's target position; -1 otherwise, and
+    // kNotConverted after reporting units joined by ";" that are no such value.
+    int resolveCompoundTarget(WordsQuery *query)
+    {
+        const QStringList &words = m_options.positional;
+        if (words.size() != 3 || !m_index.lookUp(words[2]).empty())
+            return -1;
+        const auto unitsOf = [this](int series) -> const UnitArray & {
+            m_session.LoadSeries(m_unitsDirectory, m_index.series(series));
+            return m_session.units();
+        };
+        try {
+            const IndexNameLookup names(m_index);
+            *query = ResolveWords(words.mid(0, 2), names, m_options.series, unitsOf);
+        } catch (const ValueFailure &) {
+            return -1;
+        }
+        m_session.LoadSeries(m_unitsDirectory, m_index.series(query->series));
+        const int target = m_session.FindTarget(words[2]);
+        if (target < 0 && words[2].contains(u';')) {
+            m_command.fail(u"「%1」は単位系「%2」の単位を大きい順に「;」でつないだものではありません。"_s.arg(
+                VisibleText(words[2]), VisibleText(m_session.series().name)));
+            return kNotConverted;
+        }
+        return target;
+    }
+
     int convert()
     {
         if (!loadIndex(false))
             return kFailed;
         WordsQuery query;
-        if (!resolve(m_options.positional, &query))
+        const int compoundTarget = resolveCompoundTarget(&query);
+        if (compoundTarget == kNotConverted || (compoundTarget < 0 && !resolve(m_options.positional, &query)))
             return kFailed;
 
         chooseResultStyle();
 
         SessionOutcome outcome;
-        if (query.target >= 0)
+        if (compoundTarget >= 0)
+            outcome = m_session.ConvertValue(query.value, query.source, compoundTarget);
+        else if (query.target >= 0)
             outcome = m_session.ConvertValue(query.value, query.source, query.target);
         else
             outcome = m_session.ConvertToAllUnits(query.value, query.source);
         if (outcome.failed) {
             const QString message = FailureMessage(outcome.failure).section(u"\r\n"_s, 0, 0);
             const QString from = m_session.units()[size_t(query.source)].UnitName;
-            const QString unit = m_session.units()[size_t(outcome.failedTarget)].UnitName;
+            const QString unit = m_session.targetName(outcome.failedTarget);
             return m_command.fail(u"%1 (%2 から %3 へ)"_s.arg(message, VisibleText(from), VisibleText(unit)));
         }
         write(query.value == query.shown ? nullptr : &query.shown);
@@ -366,10 +418,12 @@ private:
     // The options' result style, the settings' where an option is missing.
     void chooseResultStyle()
     {
-        const Settings settings = m_options.style && m_options.digits ? Settings()
-                                                                      : ReadSettings(SettingsToRead(m_folders));
+        const Settings settings = m_options.style && m_options.digits && m_options.sigDigits
+            ? Settings()
+            : ReadSettings(SettingsToRead(m_folders));
         m_session.SetResultStyle(m_options.style.value_or(settings[SettingKey::ShowAns]),
-                                 m_options.digits.value_or(settings[SettingKey::MaxPlace]));
+                                 m_options.digits.value_or(settings[SettingKey::MaxPlace]),
+                                 m_options.sigDigits.value_or(settings[SettingKey::SigDigits]));
     }
 
     // Values from standard input ("-") or queries from a file (-f), a line each.
@@ -393,6 +447,7 @@ private:
         setup.series = m_options.series;
         setup.style = m_session.resultStyle();
         setup.placeNum = m_session.placeNum();
+        setup.sigDigits = m_session.sigDigits();
         setup.form = m_options.line ? AnswerForm::ResultLine : m_options.terse ? AnswerForm::Terse : AnswerForm::Usual;
         BatchConverter converter(setup);
         if (m_options.queryFile)
@@ -414,7 +469,15 @@ private:
         for (ResultParts line : m_session.lastResultParts()) {
             if (typed)
                 line.shownSource = *typed;
-            if (m_options.line)
+            // A value in several units names its units within its result.
+            const bool compound = !line.compoundLine.isEmpty();
+            if (m_options.line && compound)
+                out += (VisibleText(line.shownSource) + u" ("_s + VisibleText(line.sourceUnit) + u") => "_s
+                        + VisibleText(line.compoundLine) + u"\r\n"_s)
+                           .toUtf8();
+            else if (compound && !m_options.terse)
+                out += Shown(line.shownSource) + ' ' + Shown(line.sourceUnit) + " = " + Shown(line.resultText) + '\n';
+            else if (m_options.line)
                 out += ResultLine(VisibleText(line.shownSource), VisibleText(line.sourceUnit),
                                   VisibleText(line.resultText), VisibleText(line.targetUnit))
                            .toUtf8();

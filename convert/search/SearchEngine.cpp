@@ -38,6 +38,7 @@ ResultFormat ReadResultFormat(const QString &settingsPath)
     ResultFormat format;
     format.style = ResultStyleOf(ReadSetting(settingsPath, SettingKey::ShowAns));
     format.placeNum = ReadSetting(settingsPath, SettingKey::MaxPlace);
+    format.sigDigits = ReadSetting(settingsPath, SettingKey::SigDigits);
     return format;
 }
 
@@ -89,6 +90,7 @@ std::optional<SearchAnswer> SearchEngine::convert(const QString &value, int seri
     request.numberBase = loaded.entry.numberBase;
     request.style = m_format.style;
     request.placeNum = m_format.placeNum;
+    request.sigDigits = m_format.sigDigits;
     const ConversionOutcome outcome = ConvertRequest(request, loaded.units);
     if (outcome.failed || !outcome.resultWritten)
         return std::nullopt;

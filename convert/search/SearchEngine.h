@@ -34,7 +34,8 @@ struct SearchFolders {
 // ReadResultFormat alone and handed to every conversion in convert().
 struct ResultFormat {
     ResultStyle style = ResultStyle::Plain;
-    int placeNum = DefaultPlaceNum;  // digit limit of the grouped style
+    int placeNum = DefaultPlaceNum;    // digit limit of the grouped style
+    int sigDigits = DefaultSigDigits;  // significant digits of a result
 };
 ResultFormat ReadResultFormat(const QString &settingsPath);
 

@@ -12,6 +12,7 @@
 #include <QRect>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QSpinBox>
 
 #include <iterator>
 
@@ -38,6 +39,10 @@ constexpr TwipsBox kOptShowAns[3] = {{120, 300, 1755, 180}, {120, 600, 2055, 180
 constexpr TwipsBox kLabel2{420, 900, 1695, 195};
 constexpr TwipsBox kTxtPlaceNum{2280, 840, 495, 285};
 constexpr TwipsBox kVscPlaceNum{2760, 840, 255, 285};
+// The significant digits, beside the first style: caption, spin box, "桁".
+constexpr TwipsBox kLblSigDigits{2400, 300, 1215, 195};
+constexpr TwipsBox kSpnSigDigits{3660, 240, 675, 285};
+constexpr TwipsBox kLblSigDigitsUnit{4395, 300, 375, 195};
 constexpr TwipsBox kLabel1[3] = {{420, 1980, 3795, 195}, {420, 1200, 4275, 195}, {420, 1440, 3615, 195}};
 constexpr TwipsBox kFrame2{60, 2460, 4995, 615};
 constexpr TwipsBox kOptWinPos[2] = {{120, 300, 1755, 195}, {2640, 300, 1035, 195}};
@@ -113,6 +118,17 @@ void frmSet::buildControls()
     vscPlaceNum->setAccessibleName(u"上限桁数"_s);
     setScrollBarLimit(kDefaultLimit);
     layout.place(vscPlaceNum, kVscPlaceNum);
+    lblSigDigits = label(Frame1, u"lblSigDigits"_s, u"有効数字(&G)"_s);
+    layout.place(lblSigDigits, kLblSigDigits);
+    spnSigDigits = new QSpinBox(Frame1);
+    spnSigDigits->setObjectName(u"spnSigDigits"_s);
+    spnSigDigits->setRange(int(InfoOf(SettingKey::SigDigits).min), int(InfoOf(SettingKey::SigDigits).max));
+    spnSigDigits->setValue(InfoOf(SettingKey::SigDigits).defaultValue);
+    spnSigDigits->setAccessibleName(u"有効数字"_s);
+    layout.place(spnSigDigits, kSpnSigDigits);
+    lblSigDigits->setBuddy(spnSigDigits);
+    lblSigDigitsUnit = label(Frame1, u"lblSigDigitsUnit"_s, u"桁"_s);
+    layout.place(lblSigDigitsUnit, kLblSigDigitsUnit);
     Label1[1] = label(Frame1, u"Label1_1"_s, u"※桁数が「上限桁数」を超えた場合は、無視します。"_s);
     layout.place(Label1[1], kLabel1[1]);
     Label1[2] = label(Frame1, u"Label1_2"_s, u"※区切りがふさわしくない場合は、無視します。"_s);
@@ -155,6 +171,8 @@ void frmSet::buildControls()
     // downwards and to the right, options about their middle, so every
     // caption keeps its place.
     GrowToFitCaption(Label2, Label2->text(), Grow::DownAndRight, txtPlaceNum->x());
+    GrowToFitCaption(lblSigDigits, lblSigDigits->text(), Grow::DownAndRight, spnSigDigits->x());
+    GrowToFitCaption(lblSigDigitsUnit, lblSigDigitsUnit->text(), Grow::DownAndRight);
     for (QLabel *caption : {Label1[0], Label1[1], Label1[2]})
         GrowToFitCaption(caption, caption->text(), Grow::DownAndRight);
     for (QRadioButton *caption :
@@ -187,6 +205,10 @@ void frmSet::buildControls()
     // other and why the pair never loops.
     connect(vscPlaceNum, &QScrollBar::valueChanged, this, &frmSet::vscPlaceNum_Change);
     connect(txtPlaceNum, &QLineEdit::textChanged, this, &frmSet::txtPlaceNum_Change);
+    connect(spnSigDigits, &QSpinBox::valueChanged, this, [this] {
+        if (!m_loading)
+            spnSigDigits_Change();
+    });
     connect(cmdOK, &QPushButton::clicked, this, &frmSet::cmdOK_Click);
     connect(cmdCancel, &QPushButton::clicked, this, &frmSet::cmdCancel_Click);
     connect(cmdAppli, &QPushButton::clicked, this, &frmSet::cmdAppli_Click);
@@ -212,6 +234,7 @@ void frmSet::Form_Load()
     optShowAns[size_t(m_settings[SettingKey::ShowAns])]->setChecked(true);
     setScrollBarLimit(m_settings[SettingKey::MaxPlace]);
     txtPlaceNum->setText(QString::number(m_settings[SettingKey::MaxPlace]));
+    spnSigDigits->setValue(m_settings[SettingKey::SigDigits]);
     optWinPos[size_t(m_settings[SettingKey::WinPos])]->setChecked(true);
     optUnitSeries[size_t(m_settings[SettingKey::UnitSeries])]->setChecked(true);
     m_loading = false;
@@ -249,6 +272,12 @@ void frmSet::txtPlaceNum_Change()
     // Runs valueChanged, and so vscPlaceNum_Change, when the value differs.
     setScrollBarLimit(int(value));
     m_settings[SettingKey::MaxPlace] = scrollBarLimit();
+}
+
+void frmSet::spnSigDigits_Change()
+{
+    m_settings[SettingKey::SigDigits] = spnSigDigits->value();
+    cmdAppli->setEnabled(true);
 }
 
 void frmSet::optWinPos_Click(int Index)

@@ -1,6 +1,6 @@
 #pragma once
 // The settings dialog "設定": result style, digit limit for grouped results,
-// placement of the main window and the series shown at start-up.
+// significant digits of a result, placement of the main window and the series shown at start-up.
 //
 // It works on the settings file itself, not on the main window's fields:
 // Form_Load reads its keys (those of DialogSettingKeys), Apply and OK write
@@ -23,6 +23,7 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 class QScrollBar;
+class QSpinBox;
 
 class frmSet : public SecondaryWindow {
     Q_OBJECT
@@ -34,6 +35,7 @@ public:
     void optShowAns_Click(int Index);
     void vscPlaceNum_Change();
     void txtPlaceNum_Change();
+    void spnSigDigits_Change();
     void optWinPos_Click(int Index);
     void optUnitSeries_Click(int Index);
     void cmdOK_Click();
@@ -64,6 +66,9 @@ private:
     QLabel *Label2 = nullptr;
     QLineEdit *txtPlaceNum = nullptr;
     QScrollBar *vscPlaceNum = nullptr;
+    QLabel *lblSigDigits = nullptr;  // "有効数字(&G)", the spin box, "桁"
+    QSpinBox *spnSigDigits = nullptr;
+    QLabel *lblSigDigitsUnit = nullptr;
     std::array<QLabel *, 3> Label1{};
     std::array<QFrame *, 2> Line1{};
     QPushButton *cmdOK = nullptr;

@@ -826,3 +826,43 @@ TEST_F(UnitFileTest, ExtensionLinesAddReciprocalUnitsAndAliases)
         EXPECT_LE(contents.extensionLines[0].items.size(), 4u);
     }
 }
+
+TEST_F(UnitFileTest, CompoundLinesNameUnitsOfTheFileLargestFirst)
+{
+    const QByteArray records = "3\r\n"
+                               "\"間\",1.8,0,1,1\r\n"
+                               "\"尺\",0.3,0,1,1\r\n"
+                               "\"寸\",0.03,0,1,1\r\n"
+                               "\"#逆数\",\"r\",1,0,0\r\n"
+                               "\"#別名\",\"寸\",sun\r\n";
+    struct Case {
+        const char *lines;
+        std::vector<int> parts;  // of the one compound read; empty for none
+    };
+    const Case cases[] = {
+        {"\"#併記\",\"尺・寸\",尺,寸\r\n", {1, 2}},
+        {"\"#併記\",\"間・尺・寸\",\"間\",\"尺\",sun,,\r\n", {0, 1, 2}},  // an alias; empty items ignored
+        {"\"#併記\",\"尺・分\",尺,分\r\n", {}},                           // a unit the file lacks
+        {"\"#併記\",\"尺・r\",尺,r\r\n", {}},                             // a reciprocal unit
+        {"\"#併記\",\"尺\",尺\r\n", {}},                                  // one unit
+        {"\"#併記\",\"寸・尺\",寸,尺\r\n", {}},                           // smallest first
+        {"\"#併記\",\"尺・尺\",尺,尺\r\n", {}},                           // a unit twice
+        {"\"#併記\",,尺,寸\r\n", {}},                                     // no name
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.lines);
+        UnitArray units;
+        CompoundArray compounds;
+        ASSERT_EQ(LoadUnitFile(write(records + c.lines), units, compounds), 3);
+        ASSERT_EQ(compounds.size(), c.parts.empty() ? 0u : 1u);
+        if (!c.parts.empty()) {
+            EXPECT_EQ(compounds[0].parts, c.parts);
+            EXPECT_FALSE(compounds[0].name.isEmpty());
+        }
+        // A reader of the records alone, and the number-base series, see none.
+        EXPECT_EQ(ParseSeriesText(QString::fromUtf8(records + c.lines), SeriesExtension::Skip).compoundUnits.size(),
+                  0u);
+        LoadUnitFile(write(records + c.lines, u"進数.dat"_s), units, compounds);
+        EXPECT_TRUE(compounds.empty());
+    }
+}

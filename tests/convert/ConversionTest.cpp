@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cmath>
 #include <optional>
 #include <string>
 
@@ -85,6 +86,8 @@ struct Case {
     QString result;
     std::optional<FailureKind> failure;
     QString shown;
+    int sig = 15;                     // significant digits
+    std::optional<double> kept = {};  // a kept value behind the typed text
 };
 
 constexpr auto Overflow = FailureKind::Overflow;
@@ -149,8 +152,38 @@ const Case kCases[] = {
 
     {"30 mpg in L/100km", FuelSeries, "30", 1, 2, 0, 15, true, "7.84048611111111", Ok, "30"},
     {"reciprocal to reciprocal", FuelSeries, "5", 2, 3, 0, 15, true, "0.05", Ok, "5"},
-    {"0 in a reciprocal unit", FuelSeries, "0", 2, 0, 0, 15, false, "", Other, ""},
-    {"0 into a reciprocal unit", FuelSeries, "-0", 0, 2, 0, 15, false, "", Other, ""},
+    {"0 in a reciprocal unit is infinite", FuelSeries, "0", 2, 0, 0, 15, true, u"∞"_s, Ok, "0"},
+    {"0 into a reciprocal unit is infinite", FuelSeries, "-0", 0, 2, 0, 15, true, u"∞"_s, Ok, "-0"},
+    {"grouped infinity", FuelSeries, "0", 0, 2, 1, 15, true, u"∞"_s, Ok, "0"},
+    {"scientific infinity", FuelSeries, "0", 0, 2, 2, 15, true, u"∞"_s, Ok, "0"},
+    {"0 reciprocal to reciprocal is 0", FuelSeries, "0", 2, 3, 0, 15, true, "0", Ok, "0"},
+    {"0 in the same reciprocal unit", FuelSeries, "0", 2, 2, 0, 15, true, "0", Ok, "0"},
+    {"0 in a reciprocal unit without a constant", FuelSeries, "0", 4, 0, 0, 15, false, "", Other, ""},
+    {"kept infinity swaps back to 0", FuelSeries, u"∞"_s, 2, 0, 0, 15, true, "0", Ok, u"∞"_s, 15, HUGE_VAL},
+    {"kept infinity into a linear unit", FuelSeries, u"∞"_s, 0, 1, 0, 15, true, u"∞"_s, Ok, u"∞"_s, 15, HUGE_VAL},
+    // 7 L/100km is 14.2857142857143 km/L as shown; the text alone goes back
+    // to 6.99999999999999, the kept value to 7.
+    {"shown text alone does not swap back", FuelSeries, "14.2857142857143", 0, 2, 0, 15, true, "6.99999999999999", Ok,
+     "14.2857142857143"},
+    {"kept value swaps back exactly", FuelSeries, "14.2857142857143", 0, 2, 0, 15, true, "7", Ok, "14.2857142857143",
+     15, 100.0 / 7.0},
+    {"kept value is not grouped again", LinearSeries, "1,234.5", 0, 1, 1, 15, true, "1.2345", Ok, "1,234.5", 15,
+     1234.5},
+
+    // name, series, typed, source, target, showAns, placeNum, written, result, failure, shown, sig
+    {"3 digits", LinearSeries, "3.30578512396694", 0, 3, 0, 15, true, "3.31", Ok, "3.30578512396694", 3},
+    {"3 digits of a whole number", LinearSeries, "123456", 0, 3, 0, 15, true, "123000", Ok, "123456", 3},
+    {"3 digits in the same unit", LinearSeries, "123456", 0, 0, 0, 15, true, "123000", Ok, "123456", 3},
+    {"3 digits drop trailing zeros", LinearSeries, "5.0004", 0, 3, 0, 15, true, "5", Ok, "5.0004", 3},
+    {"rounding carries into a new digit", LinearSeries, "9.996", 0, 3, 0, 15, true, "10", Ok, "9.996", 3},
+    {"3 digits below 1", LinearSeries, "0.000123456", 0, 3, 0, 15, true, "0.000123", Ok, "0.000123456", 3},
+    {"3 digits grouped", LinearSeries, "1234.567", 1, 0, 1, 15, true, "1,230,000", Ok, "1,234.567", 3},
+    {"rounding reaches the digit limit", LinearSeries, "9999.6", 0, 3, 1, 4, true, "10000", Ok, "9,999.6", 4},
+    {"1 digit scientific", LinearSeries, "1.2345", 1, 0, 2, 15, true, "1.00E+03", Ok, "1.2345", 1},
+    {"digits beyond 15 count as 15", LinearSeries, "1.23456789012345678", 0, 3, 0, 15, true, "1.23456789012346", Ok,
+     "1.23456789012345678", 40},
+    {"digit strings are not rounded", NumberBase, "FFFFFFFFFFFFFFFF", 2, 1, 0, 15, true, "18446744073709551615", Ok,
+     "FFFFFFFFFFFFFFFF", 3},
     {"reciprocal unit without a constant", FuelSeries, "1", 4, 0, 0, 15, false, "", Other, ""},
     {"reciprocal unit without a constant into itself", FuelSeries, "5", 4, 4, 0, 15, false, "", Other, ""},
     {"reciprocal unit of a negative constant", FuelSeries, "5", 5, 5, 0, 15, false, "", Other, ""},
@@ -196,6 +229,8 @@ TEST_P(ConvertRequestTest, GivesTheExpectedOutcome)
     request.numberBase = c.series == NumberBase;
     request.style = ResultStyleOf(c.showAns);
     request.placeNum = c.placeNum;
+    request.sigDigits = c.sig;
+    request.keptValue = c.kept;
 
     const ConversionOutcome out = ConvertRequest(request,
                                                  c.series == NumberBase       ? Radices()
@@ -265,6 +300,77 @@ TEST(Conversion, AResultGoesBackIntoTheValueBoxAsTheSameNumber)
         SCOPED_TRACE(c.result);
         const QString value = ValueTextOfResult(QString::fromUtf8(c.result), c.numberBase);
         EXPECT_EQ(value, QString::fromUtf8(c.value));
+    }
+}
+
+// Lengths for values in several units, and minutes and seconds of arc.
+const UnitArray &Lengths()
+{
+    static const UnitArray units = {
+        Unit("m", 1, 0, 1, 1),                   // 0
+        Unit("間", 6.0 * 10 / 33, 0, 1, 1),      // 1
+        Unit("尺", 10.0 / 33, 0, 1, 1),          // 2
+        Unit("寸", 1.0 / 33, 0, 1, 1),           // 3
+        Unit("ft", 0.3048, 0, 1, 1),             // 4
+        Unit("in", 0.0254, 0, 1, 1),             // 5
+        Unit("mile", 1609.344, 0, 1, 1),         // 6
+        Unit("yd", 0.9144, 0, 1, 1),             // 7
+        Unit("度", 3600, 0, 1, 1),               // 8
+        Unit("分", 60, 0, 1, 1),                 // 9
+        Unit("秒", 1, 0, 1, 1),                  // 10
+        Unit("no exponent", 1.0 / 33, 0, 0, 0),  // 11
+    };
+    return units;
+}
+
+struct CompoundCase {
+    const char *typed;
+    int source;
+    std::vector<int> parts;
+    int showAns;
+    int sig;
+    const char *text;  // the result text; empty for a failure
+    const char *line;  // its part of the result line
+};
+
+TEST(Conversion, AValueInSeveralUnitsSplitsIntoWholePartsAndAFraction)
+{
+    const CompoundCase cases[] = {
+        {"1.6", 0, {2, 3}, 0, 15, "5 尺 2.8 寸", "5 (尺) 2.8 (寸)"},
+        {"0.5", 0, {2, 3}, 0, 15, "1 尺 6.5 寸", "1 (尺) 6.5 (寸)"},  // 0 尺 is left out
+        {"0.01", 0, {1, 2, 3}, 0, 15, "0.33 寸", "0.33 (寸)"},
+        {"2", 0, {1, 2, 3}, 0, 15, "1 間 0 尺 6 寸", "1 (間) 0 (尺) 6 (寸)"},  // only leading zeros go
+        {"-1.6", 0, {2, 3}, 0, 15, "-5 尺 2.8 寸", "-5 (尺) 2.8 (寸)"},        // signed once
+        {"0", 0, {2, 3}, 0, 15, "0 寸", "0 (寸)"},
+        {"1.8", 0, {4, 5}, 0, 3, "5 ft 10.9 in", "5 (ft) 10.9 (in)"},
+        {"1.8287", 0, {4, 5}, 0, 3, "6 ft 0 in", "6 (ft) 0 (in)"},                 // 5 ft 11.996 in carries
+        {"1.8181", 0, {2, 3}, 0, 2, "6 尺 0 寸", "6 (尺) 0 (寸)"},                 // never 5 尺 10 寸
+        {"1.8181", 0, {1, 2, 3}, 0, 2, "1 間 0 尺 0 寸", "1 (間) 0 (尺) 0 (寸)"},  // carries twice
+        {"1000.5", 6, {6, 7}, 1, 15, "1,000 mile 880 yd", "1,000 (mile) 880 (yd)"},
+        {"1.6", 0, {2, 3}, 2, 15, "5 尺 2.80E+00 寸", "5 (尺) 2.80E+00 (寸)"},
+        {"1.6", 0, {2, 11}, 2, 15, "5 尺 2.8 no exponent", "5 (尺) 2.8 (no exponent)"},
+        {"12.3456", 8, {8, 9, 10}, 0, 15, "12 度 20 分 44.16 秒", "12 (度) 20 (分) 44.16 (秒)"},
+        // The fraction keeps no digit finer than the whole value has.
+        {"123456.789", 8, {8, 9, 10}, 0, 15, "123456 度 47 分 20.4 秒", "123456 (度) 47 (分) 20.4 (秒)"},
+        {"1e308", 6, {6, 7}, 0, 15, "", ""},  // too large in the last unit
+    };
+    for (const CompoundCase &c : cases) {
+        SCOPED_TRACE(std::string(c.typed) + " " + c.text);
+        ConversionRequest request;
+        request.typedText = QString::fromUtf8(c.typed);
+        request.sourcePos = c.source;
+        request.targetParts = c.parts;
+        request.style = ResultStyleOf(c.showAns);
+        request.sigDigits = c.sig;
+        const ConversionOutcome out = ConvertRequest(request, Lengths());
+        EXPECT_EQ(out.failed, *c.text == 0);
+        if (out.failed)
+            continue;
+        EXPECT_EQ(out.resultText, QString::fromUtf8(c.text));
+        QStringList names;
+        for (const int unit : out.partUnits)
+            names << Lengths()[size_t(unit)].UnitName;
+        EXPECT_EQ(CompoundLineText(out.partTexts, names), QString::fromUtf8(c.line));
     }
 }
 

@@ -682,7 +682,7 @@ TEST_F(MainWindowTest, ClosingTheWindowSavesOverAFileWithCommentsKeepingTheRest)
 {
     writeStandardSeries();
     writeIni("; my notes\r\n[Other]\r\nkey=value\r\n\r\n[FormSet]\r\nFront=0\r\nWinPos=0\r\n"
-             "MainFormTop=750\r\nMainFormLeft=1500\r\n\r\n[CalcSet]\r\nShowAns=1\r\nMaxPlace=20\r\n"
+             "MainFormTop=750\r\nMainFormLeft=1500\r\n\r\n[CalcSet]\r\nShowAns=1\r\nMaxPlace=20\r\nSigDigits=15\r\n"
              "UnitSeries=0\r\nLastUnitSeries=0\r\nUseFormula=0\r\n[UnitPairs]\r\nRemember=1\r\nPair1=length|m|m\r\n");
     const QByteArray before = iniBytes();
     frmMain &w = startShown();
@@ -792,6 +792,106 @@ TEST_F(MainWindowTest, SwapTurnsTheUnitsRoundAndRunsTheShownResultBack)
     EXPECT_EQ(targetList()->currentIndex(), 1);
     EXPECT_EQ(valueBox()->text(), u"7"_s);
     EXPECT_EQ(resultBox()->text(), u"2000"_s);
+}
+
+// A swap gives back the value itself, not what its shown digits read as.
+TEST_F(MainWindowTest, SwapGivesBackTheValueExactlyUntilTheValueIsEdited)
+{
+    writeStandardSeries();
+    writeSeries(u"fuel.dat"_s, "1\r\n\"km/L\",1,0,1,1\r\n\"#逆数\",\"L/100km\",100,1,1\r\n");
+    writeSeries(u"shaku.dat"_s,
+                "3\r\n\"m\",1,0,1,1\r\n\"尺\",0.30303030303030304,0,1,1\r\n"
+                "\"寸\",0.030303030303030304,0,1,1\r\n\"#併記\",\"尺・寸\",尺,寸\r\n");
+    frmMain &w = startShown();
+    struct Case {
+        const char *series;
+        int source;
+        int target;
+        const char *typed;
+        const char *result;
+        int swappedSource;  // the source after the swap
+        const char *swappedValue;
+        const char *back;  // the result after the swap
+    };
+    const Case cases[] = {
+        {"fuel", 1, 0, "7", "14.2857142857143", 0, "14.2857142857143", "7"},  // 6.99999999999999 from the text
+        {"temperature", 0, 2, "-40", "-40", 2, "-40", "-40"},
+        {"fuel", 0, 1, "0", "∞", 1, "∞", "0"},                    // 0 km/L is ∞ L/100km, and back
+        {"shaku", 0, 3, "1.6", "5 尺 2.8 寸", 2, "52.8", "1.6"},  // back from its last unit
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(std::string(c.series) + " " + c.typed);
+        selectSeries(QString::fromUtf8(c.series));
+        sourceList()->setCurrentIndex(c.source);
+        targetList()->setCurrentIndex(c.target);
+        valueBox()->setText(QString::fromUtf8(c.typed));
+        w.ConvertValue();
+        ASSERT_EQ(resultBox()->text(), QString::fromUtf8(c.result));
+        QTest::keyClick(w.windowHandle(), Qt::Key_R, Qt::ControlModifier);
+        EXPECT_EQ(sourceList()->currentIndex(), c.swappedSource);
+        EXPECT_EQ(targetList()->currentIndex(), c.source);
+        EXPECT_EQ(valueBox()->text(), QString::fromUtf8(c.swappedValue));
+        EXPECT_EQ(resultBox()->text(), QString::fromUtf8(c.back));
+        w.ConvertValue();  // again, while the text is unchanged
+        EXPECT_EQ(resultBox()->text(), QString::fromUtf8(c.back));
+        EXPECT_TRUE(services.boxes.empty());
+    }
+
+    // An edit, even one that leaves the same text, drops the kept value.
+    selectSeries(u"fuel"_s);
+    sourceList()->setCurrentIndex(1);
+    targetList()->setCurrentIndex(0);
+    valueBox()->setText(u"7"_s);
+    w.ConvertValue();
+    QTest::keyClick(w.windowHandle(), Qt::Key_R, Qt::ControlModifier);
+    ASSERT_EQ(resultBox()->text(), u"7"_s);
+    valueBox()->setFocus();
+    valueBox()->end(false);
+    QTest::keyClick(valueBox(), Qt::Key_Backspace);
+    QTest::keyClick(valueBox(), Qt::Key_3);
+    EXPECT_EQ(valueBox()->text(), u"14.2857142857143"_s);
+    w.ConvertValue();
+    EXPECT_EQ(resultBox()->text(), u"6.99999999999999"_s);
+
+    // The run into every unit takes the kept value too: "∞" reads as no number.
+    sourceList()->setCurrentIndex(0);
+    targetList()->setCurrentIndex(1);
+    valueBox()->setText(u"0"_s);
+    w.ConvertValue();
+    QTest::keyClick(w.windowHandle(), Qt::Key_R, Qt::ControlModifier);
+    ASSERT_EQ(valueBox()->text(), u"∞"_s);
+    answerNextModal([](QWidget *modal) { QTest::keyClick(modal, Qt::Key_Escape); });
+    w.ConvertToAllUnits();
+    EXPECT_EQ(w.lastResult(), u"∞ (L/100km) => 0 (km/L)\r\n∞ (L/100km) => ∞ (L/100km)\r\n"_s);
+    EXPECT_TRUE(services.boxes.empty());
+}
+
+// Values in several units are targets only: after the units of the target
+// list, not in the source list, not in the run into every unit.
+TEST_F(MainWindowTest, ValuesInSeveralUnitsFollowTheUnitsOfTheTargetListOnly)
+{
+    writeIni("[CalcSet]\r\nSigDigits=2\r\n");
+    writeSeries(u"shaku.dat"_s,
+                "3\r\n\"m\",1,0,1,1\r\n\"尺\",0.30303030303030304,0,1,1\r\n"
+                "\"寸\",0.030303030303030304,0,1,1\r\n\"#併記\",\"尺・寸\",尺,寸\r\n");
+    frmMain &w = startShown();
+    EXPECT_EQ(w.sigDigits(), 2);
+    EXPECT_EQ(sourceList()->count(), 3);
+    ASSERT_EQ(targetList()->count(), 4);
+    EXPECT_EQ(targetList()->itemText(3), u"尺・寸"_s);
+    valueBox()->setText(u"1.8181"_s);
+    targetList()->setCurrentIndex(3);
+    w.ConvertValue();
+    EXPECT_EQ(resultBox()->text(), u"6 尺 0 寸"_s);  // 5 尺 9.9973 寸 at 2 digits
+    EXPECT_EQ(w.lastResult(), u"1.8181 (m) => 6 (尺) 0 (寸)\r\n"_s);
+    action("Menu_SendValue")->trigger();
+    EXPECT_EQ(services.clipboard, u"6 尺 0 寸"_s);  // the value-only copy is the result text
+    targetList()->setCurrentIndex(1);
+    w.ConvertValue();
+    EXPECT_EQ(resultBox()->text(), u"6"_s);  // 5.99973 尺 at 2 digits
+    answerNextModal([](QWidget *modal) { QTest::keyClick(modal, Qt::Key_Escape); });
+    w.ConvertToAllUnits();
+    EXPECT_EQ(w.lastResult().count(u"\r\n"_s), 3);
 }
 
 TEST_F(MainWindowTest, ValueOnlyCopyTakesTheResultTextsWithoutUnits)

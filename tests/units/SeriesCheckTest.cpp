@@ -124,6 +124,19 @@ const Planted kPlanted[] = {
      FindingKind::ReciprocalConstant, -1, 3},
     {"alias of two units", "燃費.dat", "2\n\"a\",1,0,1,1\n\"b\",2,0,1,1\n\"#別名\",a,x\n\"#別名\",b,y,x\n",
      FindingKind::SharedAlias, -1, 5},
+    {"compound with an empty item is no finding", "長さ.dat",
+     "2\n\"尺\",0.3,0,1,1\n\"寸\",0.03,0,1,1\n\"#併記\",\"尺・寸\",尺,,寸\n\"#併記\",\"寸・尺\",寸,尺\n",
+     FindingKind::CompoundUnits, -1, 5},
+    {"compound of a unit the file lacks", "長さ.dat",
+     "2\n\"尺\",0.3,0,1,1\n\"寸\",0.03,0,1,1\n\"#併記\",\"尺・分\",尺,分\n", FindingKind::ExtensionNamesNoUnit, -1, 4},
+    {"compound of a reciprocal unit", "燃費.dat", "1\n\"a\",1,0,1,1\n\"#逆数\",\"b\",100,0,0\n\"#併記\",\"a・b\",a,b\n",
+     FindingKind::CompoundUnits, -1, 4},
+    {"compound of one unit", "長さ.dat", "1\n\"尺\",0.3,0,1,1\n\"#併記\",\"尺だけ\",尺\n", FindingKind::CompoundUnits,
+     -1, 3},
+    {"compound smallest first", "長さ.dat", "2\n\"尺\",0.3,0,1,1\n\"寸\",0.03,0,1,1\n\"#併記\",\"寸・尺\",寸,尺\n",
+     FindingKind::CompoundUnits, -1, 4},
+    {"compound with a unit twice", "長さ.dat",
+     "2\n\"尺\",0.3,0,1,1\n\"寸\",0.03,0,1,1\n\"#併記\",\"尺・寸・尺\",尺,寸,尺\n", FindingKind::CompoundUnits, -1, 4},
 };
 
 TEST(SeriesCheck, FindsEachPlantedFaultAtItsUnitAndLine)

@@ -9,6 +9,8 @@
 #include "catalogue/SeriesCatalogue.h"
 #include "catalogue/UnitFile.h"
 #include "convert/Conversion.h"
+#include "convert/ConversionSession.h"
+#include "convert/NumberText.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,7 +21,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <iostream>
 #include <map>
+#include <random>
 #include <optional>
 #include <set>
 #include <string>
@@ -626,8 +630,11 @@ TEST(ShippedUnits, FilesAreCp932WithCrlfAndReadCleanly)
             EXPECT_TRUE(lines[i].startsWith(QStringLiteral("\"#"))) << lines[i].toStdString();
         EXPECT_FALSE(contents.trailingItems);
         EXPECT_TRUE(contents.issues.empty());
-        for (const ExtensionLine &line : contents.extensionLines)
-            EXPECT_GE(line.unit, 0) << "line " << line.line << " names no unit";
+        for (const ExtensionLine &line : contents.extensionLines) {
+            if (line.keyword != QStringView(kCompoundKeyword)) {
+                EXPECT_GE(line.unit, 0) << "line " << line.line << " names no unit";
+            }
+        }
     }
 }
 
@@ -835,6 +842,132 @@ TEST(ShippedUnits, SpotChecks)
         const ConversionOutcome out = Convert(series, units, from, to, QString::fromUtf8(c.value));
         EXPECT_FALSE(out.failed);
         EXPECT_EQ(out.resultText.toStdString(), c.result) << c.value << " " << c.from << " -> " << c.to;
+    }
+}
+
+// The values in several units that ship: series, name, units largest first.
+struct CompoundDef {
+    const char *series;
+    const char *name;
+    std::vector<const char *> units;
+};
+
+const CompoundDef kCompounds[] = {
+    {"長さ", "尺・寸", {"尺", "寸"}},
+    {"長さ", "間・尺・寸", {"間", "尺", "寸"}},
+    {"長さ", "フィート・インチ", {"フィート", "インチ"}},
+    {"長さ", "ヤード・フィート・インチ", {"ヤード", "フィート", "インチ"}},
+    {"長さ", "マイル・ヤード", {"マイル", "ヤード"}},
+    {"時間", "時間・分・秒", {"時間", "分", "秒"}},
+    {"時間", "日・時間・分", {"日", "時間", "分"}},
+    {"角度", "度・分・秒", {"度", "分", "秒"}},
+    {"質量", "ポンド・オンス", {"ポンド", "オンス"}},
+    {"質量", "貫・匁", {"貫", "匁"}},
+};
+
+// A value converted through a shipped compound: series, value, source,
+// compound name, result text at 15 digits (the last part keeps the digits
+// the whole value has: 2187.22659667542 yd is 1 マイル 427.22659667542 ヤード).
+const SpotCheck kCompoundChecks[] = {
+    {"長さ", "1.6", "メートル", "尺・寸", "5 尺 2.8 寸"},
+    {"長さ", "0.5", "メートル", "尺・寸", "1 尺 6.5 寸"},
+    {"長さ", "180", "センチメートル", "フィート・インチ", "5 フィート 10.8661417322835 インチ"},
+    {"長さ", "2", "キロメートル", "マイル・ヤード", "1 マイル 427.22659667542 ヤード"},
+    {"時間", "3661", "秒", "時間・分・秒", "1 時間 1 分 1 秒"},
+    {"時間", "-90", "分", "日・時間・分", "-1 時間 30 分"},
+    {"質量", "1", "キログラム", "貫・匁", "266.666666666667 匁"},
+};
+
+TEST(ShippedUnits, ValuesInSeveralUnitsFollowTheDefinitions)
+{
+    std::map<QString, std::vector<const CompoundDef *>> bySeries;
+    for (const CompoundDef &c : kCompounds)
+        bySeries[QString::fromUtf8(c.series)].push_back(&c);
+    for (const SeriesDef &s : Definitions()) {
+        SCOPED_TRACE(s.name.toStdString());
+        UnitArray units;
+        CompoundArray compounds;
+        LoadUnitFile(QDir(UnitsDir()).filePath(s.name + QStringLiteral(".dat")), units, compounds);
+        const std::vector<const CompoundDef *> &expected = bySeries[s.name];
+        ASSERT_EQ(compounds.size(), expected.size());
+        for (size_t i = 0; i < compounds.size(); ++i) {
+            EXPECT_EQ(compounds[i].name, QString::fromUtf8(expected[i]->name));
+            ASSERT_EQ(compounds[i].parts.size(), expected[i]->units.size());
+            for (size_t k = 0; k < compounds[i].parts.size(); ++k)
+                EXPECT_EQ(units[size_t(compounds[i].parts[k])].UnitName, QString::fromUtf8(expected[i]->units[k]));
+        }
+    }
+    for (const SpotCheck &c : kCompoundChecks) {
+        SCOPED_TRACE(std::string(c.value) + " " + c.from + " -> " + c.to);
+        UnitArray units;
+        CompoundArray compounds;
+        LoadUnitFile(QDir(UnitsDir()).filePath(QString::fromUtf8(c.series) + QStringLiteral(".dat")), units, compounds);
+        ConversionRequest request;
+        request.typedText = QString::fromUtf8(c.value);
+        request.sourcePos = IndexOf(units, QString::fromUtf8(c.from));
+        for (const CompoundUnit &compound : compounds) {
+            if (compound.name == QString::fromUtf8(c.to))
+                request.targetParts = compound.parts;
+        }
+        ASSERT_FALSE(request.targetParts.empty());
+        const ConversionOutcome out = ConvertRequest(request, units);
+        ASSERT_FALSE(out.failed);
+        EXPECT_EQ(out.resultText.toStdString(), c.result);
+    }
+}
+
+// A swap: value in A into B, then the result back from B into A, through
+// the session as the window drives it. With the kept result behind the
+// shown text the value always comes back; the shown text alone loses the
+// last digit of many (the figure is printed beside the one that counts).
+TEST(ShippedUnits, TwoThousandRandomSwapsGiveBackTheValue)
+{
+    std::vector<SeriesEntry> linear;
+    for (const SeriesEntry &e : BuildSeriesList(UnitsDir()))
+        if (!e.numberBase)
+            linear.push_back(e);
+    ASSERT_FALSE(linear.empty());
+    std::mt19937_64 random(20261210);
+    const auto pick = [&random](size_t n) { return size_t(random() % n); };
+    for (const int sig : {15, 3}) {
+        SCOPED_TRACE(sig);
+        int changed = 0, changedByText = 0, inTemperature = 0, changedInTemperature = 0;
+        const int kSwaps = 2000;
+        ConversionSession session;
+        session.SetResultStyle(0, DefaultPlaceNum, sig);
+        for (int i = 0; i < kSwaps; ++i) {
+            const SeriesEntry &entry = linear[pick(linear.size())];
+            session.LoadSeries(UnitsDir() + u'/', entry);
+            const int count = int(session.units().size());
+            const int a = int(pick(size_t(count)));
+            const int b = int(pick(size_t(count)));
+            // A value as people type it: up to six digits, a point anywhere.
+            const bool temperature = entry.name == QStringLiteral("温度");
+            const long long digits = 1 + (long long)pick(999999);
+            const int shift = int(pick(10)) - 4;
+            QString typed = PlainText(double(digits) * std::pow(10.0, shift));
+            if (temperature && pick(2) == 0)
+                typed.prepend(u'-');
+            const SessionOutcome there = session.ConvertValue(typed, a, b);
+            ASSERT_FALSE(there.failed) << typed.toStdString();
+            const QString shown = ValueTextOfResult(*there.lastShown, false);
+            const QString expected = PlainText(ReadNumber(typed), sig);
+            const SessionOutcome back = session.ConvertValue(shown, b, a, there.lastValue);
+            const SessionOutcome backByText = session.ConvertValue(shown, b, a);
+            ASSERT_FALSE(back.failed);
+            const bool lost = *back.lastShown != expected;
+            const bool lostByText = backByText.failed || *backByText.lastShown != expected;
+            changed += lost;
+            changedByText += lostByText;
+            inTemperature += temperature;
+            changedInTemperature += temperature && lostByText;
+            EXPECT_FALSE(lost) << typed.toStdString() << " " << entry.name.toStdString() << " " << a << " -> " << b
+                               << " -> " << back.lastShown->toStdString();
+        }
+        std::cout << sig << " digits: round trips " << kSwaps << ", changed with the kept value " << changed
+                  << ", changed from the shown text alone " << changedByText << " (" << 100.0 * changedByText / kSwaps
+                  << " %; in 温度 " << changedInTemperature << " of " << inTemperature << ")\n";
+        EXPECT_EQ(changed, 0);
     }
 }
 

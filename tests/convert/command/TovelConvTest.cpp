@@ -127,6 +127,38 @@ TEST_F(TovelConvTest, FailuresSayWhatWentWrongWithTheirStatus)
     }
 }
 
+TEST_F(TovelConvTest, ValuesInSeveralUnitsSignificantDigitsAndInfinity)
+{
+    writeSeries(u"shaku.dat"_s,
+                "3\r\n\"メートル\",1,0,1,1\r\n\"尺\",0.30303030303030304,0,1,1\r\n"
+                "\"寸\",0.030303030303030304,0,1,1\r\n\"#併記\",\"尺・寸\",尺,寸\r\n");
+    writeSeries(u"fuel.dat"_s, "1\r\n\"km/L\",1,0,1,1\r\n\"#逆数\",\"L/100km\",100,1,1\r\n");
+    struct Case {
+        QStringList arguments;
+        int status;
+        QString out;  // or the start of the error
+    };
+    const Case cases[] = {
+        {{u"1.6"_s, u"メートル"_s, u"尺・寸"_s}, 0, u"1.6 メートル = 5 尺 2.8 寸\n"_s},
+        {{u"--line"_s, u"1.6"_s, u"メートル"_s, u"尺;寸"_s}, 0, u"1.6 (メートル) => 5 (尺) 2.8 (寸)\r\n"_s},
+        {{u"-t"_s, u"--sig"_s, u"1"_s, u"1.6"_s, u"メートル"_s, u"尺・寸"_s}, 0, u"5 尺 3 寸\n"_s},
+        {{u"--sig=3"_s, u"1"_s, u"尺"_s, u"メートル"_s}, 0, u"1 尺 = 0.303 メートル\n"_s},
+        {{u"0"_s, u"km/L"_s}, 0, u"0 km/L = 0 km/L\n0 km/L = ∞ L/100km\n"_s},  // the run goes on
+        {{u"--sig"_s, u"16"_s, u"1"_s, u"尺"_s}, 2, u"tovelconv: 有効数字は 1 から 15 の整数です: 16"_s},
+        {{u"1"_s, u"尺"_s, u"寸;尺"_s},
+         1,
+         u"tovelconv: 「寸;尺」は単位系「shaku」の単位を大きい順に「;」でつないだものではありません。"_s},
+    };
+    for (const Case &c : cases) {
+        const Ran r = run(c.arguments);
+        EXPECT_EQ(r.status, c.status) << c.arguments.join(u' ').toStdString() << r.err.toStdString();
+        if (c.status == 0)
+            EXPECT_EQ(r.out, c.out) << c.arguments.join(u' ').toStdString();
+        else
+            EXPECT_TRUE(r.err.startsWith(c.out)) << r.err.toStdString();
+    }
+}
+
 // Values as people write them, names a target settles, whole queries.
 TEST_F(TovelConvTest, ValuesAndQueriesAsPeopleWriteThem)
 {

@@ -172,6 +172,9 @@ TEST(SearchEngine, ChangedSeriesAndSettingsAreReadAgain)
     EXPECT_EQ(Names(engine.answer(u"2 キログラム グラム"_s, 5)), u"2,000 グラム"_s);
     EXPECT_FALSE(engine.answerOf(u"6/%E9%95%B7%E3%81%95/x/y"_s));
     EXPECT_FALSE(engine.answerOf(u"nonsense"_s));
+    // The significant digits of the window's settings.
+    folder.writeSettings("[CalcSet]\r\nSigDigits=3\r\n");
+    EXPECT_EQ(Names(engine.answer(u"1.23456 キログラム グラム"_s, 5)), u"1230 グラム"_s);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionSlider>
@@ -130,6 +131,8 @@ TEST_F(SettingsDialog, CaptionsAndTitleAreExact)
         {"Label1_0", "※指数形式がふさわしくない場合は、無視します。"},
         {"Label1_1", "※桁数が「上限桁数」を超えた場合は、無視します。"},
         {"Label1_2", "※区切りがふさわしくない場合は、無視します。"},
+        {"lblSigDigits", "有効数字(&G)"},
+        {"lblSigDigitsUnit", "桁"},
     };
     for (const auto &l : labels)
         EXPECT_EQ(control<QLabel>(l.name)->text(), QString::fromUtf8(l.caption)) << l.name;
@@ -260,7 +263,7 @@ TEST_F(SettingsDialog, TypedLimitsMoveTheBarOnlyWithinFourToFifty)
         EXPECT_FALSE(dialog->isVisible());
         EXPECT_EQ(stored(),
                   QByteArray("[CalcSet]\r\nShowAns=0\r\nMaxPlace=") + QByteArray::number(c.limit)
-                      + "\r\nUnitSeries=0\r\n[FormSet]\r\nWinPos=0\r\n");
+                      + "\r\nSigDigits=15\r\nUnitSeries=0\r\n[FormSet]\r\nWinPos=0\r\n");
     }
 }
 
@@ -306,7 +309,8 @@ TEST_F(SettingsDialog, OptionChoicesEnableApplyWhichWritesAndCancelKeepsIt)
     EXPECT_FALSE(apply()->isEnabled());
     EXPECT_TRUE(dialog->isVisible());
     const QByteArray applied
-        = "; mine\r\n[CalcSet]\r\nShowAns=2\r\nMaxPlace=15\r\nUnitSeries=0\r\n[FormSet]\r\nWinPos=0\r\n";
+        = "; "
+          "mine\r\n[CalcSet]\r\nShowAns=2\r\nMaxPlace=15\r\nSigDigits=15\r\nUnitSeries=0\r\n[FormSet]\r\nWinPos=0\r\n";
     EXPECT_EQ(stored(), applied);
 
     // Changes after Apply are lost on Cancel; the applied ones stay.
@@ -333,8 +337,10 @@ TEST_F(SettingsDialog, EachGroupsChoiceIsSavedByOk)
     control<QRadioButton>("optUnitSeries_1")->click();
     control<QPushButton>("cmdOK")->click();
     EXPECT_EQ(dialog->result(), QDialog::Accepted);
-    EXPECT_EQ(stored(),
-              QByteArray("[CalcSet]\r\nShowAns=1\r\nMaxPlace=15\r\nUnitSeries=1\r\n[FormSet]\r\nWinPos=1\r\n"));
+    EXPECT_EQ(
+        stored(),
+        QByteArray(
+            "[CalcSet]\r\nShowAns=1\r\nMaxPlace=15\r\nSigDigits=15\r\nUnitSeries=1\r\n[FormSet]\r\nWinPos=1\r\n"));
 }
 
 TEST_F(SettingsDialog, OkWithoutChangeRewritesTheFourKeysAsRead)
@@ -345,7 +351,7 @@ TEST_F(SettingsDialog, OkWithoutChangeRewritesTheFourKeysAsRead)
     control<QPushButton>("cmdOK")->click();
     EXPECT_EQ(stored(),
               QByteArray("[FormSet]\r\nFront=-1\r\nWinPos=1\r\n[CalcSet]\r\nShowAns=2\r\nMaxPlace=20\r\n"
-                         "UnitSeries=0\r\nLastUnitSeries=3\r\n"));
+                         "UnitSeries=0\r\nLastUnitSeries=3\r\nSigDigits=15\r\n"));
 }
 
 TEST_F(SettingsDialog, EscActsAsCancelAndEnterAsOk)
@@ -363,6 +369,33 @@ TEST_F(SettingsDialog, EscActsAsCancelAndEnterAsOk)
     EXPECT_FALSE(dialog->isVisible());
     EXPECT_EQ(dialog->result(), QDialog::Accepted);
     EXPECT_EQ(ReadValue(path, "CalcSet", "MaxPlace", "?"), "8");
+}
+
+TEST_F(SettingsDialog, SignificantDigitsShowWhatTheFileHoldsAndAChangeIsApplied)
+{
+    const std::pair<QByteArray, int> cases[] = {
+        {"", 15},
+        {"[CalcSet]\r\nSigDigits=3\r\n", 3},
+        {"[CalcSet]\r\nSigDigits=1\r\n", 1},
+        {"[CalcSet]\r\nSigDigits=0\r\n", 15},
+        {"[CalcSet]\r\nSigDigits=16\r\n", 15},
+    };
+    for (const auto &[file, digits] : cases) {
+        SCOPED_TRACE(file.toStdString());
+        QFile::remove(path);
+        if (!file.isEmpty())
+            store(file);
+        open();
+        auto *spin = control<QSpinBox>("spnSigDigits");
+        EXPECT_EQ(spin->value(), digits);
+        EXPECT_FALSE(apply()->isEnabled());
+        EXPECT_EQ(control<QLabel>("lblSigDigits")->buddy(), spin);
+        const int chosen = digits == 1 ? 2 : digits - 1;
+        spin->setValue(chosen);
+        EXPECT_TRUE(apply()->isEnabled());
+        control<QPushButton>("cmdOK")->click();
+        EXPECT_EQ(ReadValue(path, "CalcSet", "SigDigits", "?"), QString::number(chosen));
+    }
 }
 
 TEST_F(SettingsDialog, CloseRequestsAreRefused)

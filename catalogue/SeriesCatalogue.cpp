@@ -1,6 +1,7 @@
 #include "catalogue/SeriesCatalogue.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QStringList>
 
 #include <algorithm>
@@ -17,7 +18,21 @@ QString ListFiles(const QString &directory, const QString &pattern)
     // links to them; no folders, no names starting with ".", no pipes,
     // sockets, devices or dangling links. Without QDir::CaseSensitive the
     // pattern matches with letter case ignored.
-    QStringList names = dir.entryList(QStringList{pattern}, QDir::Files, QDir::NoSort);
+    QStringList names;
+    const QStringView suffix = QStringView(pattern).mid(1);
+    if (pattern.startsWith(u'*') && !suffix.contains(u'*') && !suffix.contains(u'?') && !suffix.contains(u'[')) {
+        // "*.dat": a comparison of the name's end, without the regular
+        // expression that a name filter compiles (tovelconv lists the folder
+        // on every run).
+        QDirIterator it(directory, QDir::Files);
+        while (it.hasNext()) {
+            const QString name = it.nextFileInfo().fileName();
+            if (name.endsWith(suffix, Qt::CaseInsensitive))
+                names << name;
+        }
+    } else {
+        names = dir.entryList(QStringList{pattern}, QDir::Files, QDir::NoSort);
+    }
 
     // Directory order is arbitrary here: sort so that a list position means
     // the same series at every start.

@@ -246,7 +246,7 @@ NameIndex LoadNameIndex(const QString &unitsDirectory, const QString &cacheFile,
         const auto hit = cachedAt.constFind(entry.fileName);
         if (stamped && hit != cachedAt.constEnd() && cached[*hit].stamp == stamp) {
             for (const QStringList &names : cached[*hit].units)
-                index.addUnit(names.value(0), names.mid(1));
+                index.addUnitNames(names);
             kept.push_back(std::move(cached[*hit]));
             continue;
         }

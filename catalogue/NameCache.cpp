@@ -223,9 +223,13 @@ NameIndex LoadNameIndex(const QString &unitsDirectory, const QString &cacheFile,
 {
     NameIndex index;
     const std::vector<SeriesEntry> series = BuildSeriesList(unitsDirectory);
+    // The cache holds the folder as its file is named after it, so that
+    // "units/" and "/home/me/units/" share one cache instead of each
+    // replacing the other's.
+    const QString cachedFolder = QFileInfo(unitsDirectory).absoluteFilePath();
     std::vector<CachedSeriesFile> cached;
     if (use == NameCacheUse::ReadAndWrite)
-        cached = ReadCache(cacheFile, unitsDirectory);
+        cached = ReadCache(cacheFile, cachedFolder);
     QHash<QString, size_t> cachedAt;
     for (size_t i = 0; i < cached.size(); ++i)
         cachedAt.insert(cached[i].fileName, i);
@@ -242,7 +246,7 @@ NameIndex LoadNameIndex(const QString &unitsDirectory, const QString &cacheFile,
         const auto hit = cachedAt.constFind(entry.fileName);
         if (stamped && hit != cachedAt.constEnd() && cached[*hit].stamp == stamp) {
             for (const QStringList &names : cached[*hit].units)
-                index.addUnit(names.value(0), names.mid(1));
+                index.addUnitNames(names);
             kept.push_back(std::move(cached[*hit]));
             continue;
         }
@@ -262,7 +266,7 @@ NameIndex LoadNameIndex(const QString &unitsDirectory, const QString &cacheFile,
         changed = true;
     }
     if (changed && !cacheFile.isEmpty())
-        WriteNameCache(cacheFile, NameCacheBytes(unitsDirectory, kept));
+        WriteNameCache(cacheFile, NameCacheBytes(cachedFolder, kept));
     if (readFiles)
         *readFiles = reads;
     return index;

@@ -125,6 +125,19 @@ void NameIndex::addUnit(const QString &name, const QStringList &aliases)
     m_keys.clear();
 }
 
+void NameIndex::addUnitNames(const QStringList &names)
+{
+    if (names.isEmpty()) {
+        addUnit(QString());
+        return;
+    }
+    const int series = seriesCount() - 1;
+    m_units.push_back({series, unitCount() - m_seriesFirstUnit[size_t(series)]});
+    m_names.insert(m_names.end(), names.begin(), names.end());
+    m_firstName.push_back(m_names.size());
+    m_keys.clear();
+}
+
 int NameIndex::seriesCalled(QStringView name) const
 {
     for (int s = 0; s < seriesCount(); ++s)

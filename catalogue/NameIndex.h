@@ -57,6 +57,9 @@ public:
     void addSeries(const SeriesEntry &entry);
     // Adds the next unit of the last series, by its name and its aliases.
     void addUnit(const QString &name, const QStringList &aliases = {});
+    // The same with its names in one list, its own name first (none: an
+    // unnamed unit).
+    void addUnitNames(const QStringList &names);
 
     int seriesCount() const { return int(m_series.size()); }
     const SeriesEntry &series(int index) const { return m_series[size_t(index)]; }

@@ -1,9 +1,12 @@
 #include "catalogue/SeriesCatalogue.h"
 
 #include <QDir>
+#include <QFile>
 #include <QStringList>
 
 #include <algorithm>
+#include <dirent.h>
+#include <sys/stat.h>
 
 QString ListFiles(const QString &directory, const QString &pattern)
 {
@@ -17,7 +20,34 @@ QString ListFiles(const QString &directory, const QString &pattern)
     // links to them; no folders, no names starting with ".", no pipes,
     // sockets, devices or dangling links. Without QDir::CaseSensitive the
     // pattern matches with letter case ignored.
-    QStringList names = dir.entryList(QStringList{pattern}, QDir::Files, QDir::NoSort);
+    QStringList names;
+    const QStringView suffix = QStringView(pattern).mid(1);
+    if (pattern.startsWith(u'*') && !suffix.contains(u'*') && !suffix.contains(u'?') && !suffix.contains(u'[')) {
+        // "*.dat": a comparison of the name's end, without the regular
+        // expression that a name filter compiles or a file information for
+        // every entry (tovelconv lists the folder on every run). The same
+        // entries: only a link or an entry of unknown type is looked up.
+        const QByteArray folder = QFile::encodeName(directory);
+        if (DIR *listing = ::opendir(folder.constData())) {
+            while (const dirent *entry = ::readdir(listing)) {
+                if (entry->d_name[0] == '.')
+                    continue;
+                const QString name = QFile::decodeName(entry->d_name);
+                if (!name.endsWith(suffix, Qt::CaseInsensitive))
+                    continue;
+                bool file = entry->d_type == DT_REG;
+                if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+                    struct stat st {};
+                    file = ::stat((folder + '/' + entry->d_name).constData(), &st) == 0 && S_ISREG(st.st_mode);
+                }
+                if (file)
+                    names << name;
+            }
+            ::closedir(listing);
+        }
+    } else {
+        names = dir.entryList(QStringList{pattern}, QDir::Files, QDir::NoSort);
+    }
 
     // Directory order is arbitrary here: sort so that a list position means
     // the same series at every start.

@@ -25,6 +25,15 @@ if ! command -v "$compiler" >/dev/null; then
     echo "fuzz.sh: $compiler not found (apt-get install clang libclang-rt-dev)" >&2
     exit 1
 fi
+# libFuzzer comes in the compiler's runtime package, not with clang itself.
+probe=$(mktemp -d)
+trap 'rm -rf "$probe"' EXIT
+echo 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char *, unsigned long) { return 0; }' >"$probe/probe.cpp"
+if ! "$compiler" -fsanitize=fuzzer,address,undefined "$probe/probe.cpp" -o "$probe/probe" 2>/dev/null; then
+    major=$("$compiler" -dumpversion | cut -d. -f1)
+    echo "fuzz.sh: $compiler cannot link libFuzzer (apt-get install libclang-rt-$major-dev)" >&2
+    exit 1
+fi
 
 build=${FUZZ_BUILD_DIR:-build/fuzz}
 

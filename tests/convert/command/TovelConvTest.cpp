@@ -385,6 +385,8 @@ TEST(NameCache, KeptBetweenRunsAndReadAgainForAChangedFile)
     EXPECT_EQ(reads, 2);
     NameIndex index = LoadNameIndex(units, cache, &reads);
     EXPECT_EQ(reads, 0);
+    LoadNameIndex(dir.path() + u"//units/"_s, cache, &reads);  // the same folder written another way
+    EXPECT_EQ(reads, 0);
     ASSERT_EQ(index.seriesCount(), 2);
     EXPECT_EQ(index.namesOf(1), QStringList{u"y"_s});
 

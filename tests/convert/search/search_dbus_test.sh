@@ -216,7 +216,7 @@ if [[ -n ${DISPLAY:-} ]] && command -v xdotool >/dev/null; then
     mv -f "$prefix/lib/tovel/tovel.real" "$prefix/lib/tovel/tovel"
     gnome ActivateResult "$id" "['6畳', 'm2']" 0 >/dev/null
     win=""
-    for ((i = 0; i < 100; i++)); do
+    for ((i = 0; i < 300; i++)); do
         win=$(xdotool search --name '^Tovel - 面積' 2>/dev/null | head -n1 || true)
         [[ -n $win ]] && break
         sleep 0.1

@@ -482,8 +482,9 @@ void frmMain::rememberCurrentPair()
         return;
     // By the names themselves: the lists show long names cut.
     const UnitArray &units = m_session.units();
+    // The target may be a value in several units, after the units.
     m_pairs.remember({m_series[size_t(intSeriesIndex)].name, units[size_t(comBeforeConvUnit->currentIndex())].UnitName,
-                      units[size_t(comAfterConvUnit->currentIndex())].UnitName});
+                      m_session.targetName(comAfterConvUnit->currentIndex())});
 }
 
 void frmMain::comBeforeConvUnit_Click()
@@ -704,17 +705,33 @@ void frmMain::openWith(const QStringList &arguments)
         }
         return it->second;
     };
+    const IndexNameLookup names(*m_finder);
+    // A last word that names no unit may be a target in several units of
+    // the series ("尺・寸", or "尺;寸" from its units), as tovelconv takes it.
+    QStringList words = request.words;
+    QString compoundTarget;
+    if (words.size() == 3 && names.unitsOf(words[2]).empty())
+        compoundTarget = words.takeLast();
     try {
-        const IndexNameLookup names(*m_finder);
-        const WordsQuery query = ResolveWords(request.words, names, request.series, unitsOf);
+        const WordsQuery query = ResolveWords(words, names, request.series, unitsOf);
         if (query.series >= comUnitList->count())
             return;
         comUnitList->setCurrentIndex(query.series);  // loads it, as picking it in the list does
         if (query.source < 0 || query.source >= comBeforeConvUnit->count())
             return;
+        int target = query.target;
+        if (!compoundTarget.isEmpty()) {
+            target = m_session.FindTarget(compoundTarget);
+            if (target < 0) {
+                refuse(u"単位「%1」は単位系「%2」にありません。"_s.arg(compoundTarget, m_session.series().name));
+                return;
+            }
+            if (target >= comAfterConvUnit->count())  // units joined by ";": the session made it
+                comAfterConvUnit->addItem(m_session.targetName(target));
+        }
         comBeforeConvUnit->setCurrentIndex(query.source);
-        if (query.target >= 0 && query.target < comAfterConvUnit->count())
-            comAfterConvUnit->setCurrentIndex(query.target);
+        if (target >= 0 && target < comAfterConvUnit->count())
+            comAfterConvUnit->setCurrentIndex(target);
         // The value goes into the box as it was given where the box reads it
         // so; otherwise as the number it comes to.
         const bool asGiven = query.numberBase || IsNumberText(query.shown) || m_session.formulas();

@@ -45,13 +45,15 @@ bool SearchCatalogue::refresh()
     m_read = true;
     m_series.clear();
     for (SeriesEntry &entry : BuildSeriesList(m_unitsDirectory))
-        m_series.push_back(LoadedSeries{std::move(entry), {}});
+        m_series.push_back(LoadedSeries{std::move(entry), {}, {}});
     // Taken before reading, so that a file changed while it is read is read
     // again at the next look.
     m_state = folderState();
     for (LoadedSeries &series : m_series) {
-        if (LoadUnitFile(m_unitsDirectory + series.entry.fileName, series.units) < 0)
+        if (LoadUnitFile(m_unitsDirectory + series.entry.fileName, series.units, series.compounds) < 0) {
             series.units.clear();
+            series.compounds.clear();
+        }
     }
     index();
     return true;

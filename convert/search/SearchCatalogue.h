@@ -8,6 +8,7 @@
 // added, removed or changed since.
 
 #include "catalogue/NameIndex.h"
+#include "catalogue/CompoundUnit.h"
 #include "catalogue/SeriesCatalogue.h"
 #include "catalogue/UnitRecord.h"
 #include "convert/IndexNameLookup.h"
@@ -21,6 +22,7 @@
 struct LoadedSeries {
     SeriesEntry entry;
     UnitArray units;
+    CompoundArray compounds;  // values in several units ("尺・寸"), targets only
 };
 
 class SearchCatalogue {

@@ -80,13 +80,16 @@ QString SearchEngine::IdOf(const QString &value, const QString &series, const QS
     return QString::fromLatin1(id);
 }
 
-std::optional<SearchAnswer> SearchEngine::convert(const QString &value, int series, int source, int target) const
+std::optional<SearchAnswer> SearchEngine::convert(const QString &value, int series, int source, int target,
+                                                  const CompoundUnit *compound) const
 {
     const LoadedSeries &loaded = m_catalogue.series()[size_t(series)];
     ConversionRequest request;
     request.typedText = value;
     request.sourcePos = source;
     request.targetPos = target;
+    if (compound)
+        request.targetParts = compound->parts;
     request.numberBase = loaded.entry.numberBase;
     request.style = m_format.style;
     request.placeNum = m_format.placeNum;
@@ -98,9 +101,10 @@ std::optional<SearchAnswer> SearchEngine::convert(const QString &value, int seri
     answer.value = value;
     answer.series = loaded.entry.name;
     answer.source = loaded.units[size_t(source)].UnitName;
-    answer.target = loaded.units[size_t(target)].UnitName;
+    answer.target = compound ? compound->name : loaded.units[size_t(target)].UnitName;
     answer.resultText = outcome.resultText;
-    answer.name = answer.resultText + u' ' + answer.target;
+    // A value in several units carries its units: "5 尺 2.8 寸".
+    answer.name = compound ? answer.resultText : answer.resultText + u' ' + answer.target;
     answer.description = outcome.shownSource + u' ' + answer.source + u" = "_s + answer.name;
     answer.id = IdOf(value, answer.series, answer.source, answer.target);
     return answer;
@@ -114,6 +118,12 @@ std::vector<SearchAnswer> SearchEngine::answer(const QString &text, int maxResul
         return {};
     const int series = query->series;
     const UnitArray &units = m_catalogue.series()[size_t(series)].units;
+    if (!query->targetParts.empty()) {
+        const CompoundUnit compound{query->targetName, query->targetParts};
+        if (auto answer = convert(query->value, series, query->source, -1, &compound))
+            return {std::move(*answer)};
+        return {};
+    }
 
     std::vector<int> targets;
     if (query->target >= 0) {
@@ -159,7 +169,14 @@ std::optional<SearchAnswer> SearchEngine::answerOf(const QString &id)
     const UnitArray &units = m_catalogue.series()[size_t(series)].units;
     const int source = FindUnitByName(units, fields[2]);
     const int target = FindUnitByName(units, fields[3]);
-    if (source < 0 || target < 0)
+    if (source < 0)
         return std::nullopt;
-    return convert(fields[0], series, source, target);
+    if (target >= 0)
+        return convert(fields[0], series, source, target);
+    // A value in several units, named by its units ("尺・寸").
+    const QStringList unitNames = fields[3].split(u'・');
+    CompoundUnit compound;
+    if (unitNames.size() < 2 || ReadCompoundUnit(fields[3], unitNames, units, compound) != CompoundProblem::None)
+        return std::nullopt;
+    return convert(fields[0], series, source, -1, &compound);
 }

@@ -75,7 +75,9 @@ public:
 
 private:
     void refresh();
-    std::optional<SearchAnswer> convert(const QString &value, int series, int source, int target) const;
+    // compound, when given, is the target (a value in several units) instead of target.
+    std::optional<SearchAnswer> convert(const QString &value, int series, int source, int target,
+                                        const CompoundUnit *compound = nullptr) const;
 
     SearchCatalogue m_catalogue;
     QString m_settingsPath;

@@ -416,6 +416,7 @@ TEST_F(MainWindowTest, CommandLineOpensTheWindowWithItsConversion)
         {{u"１２"_s, u"km"_s, u"m"_s}, "length", "12", "12 (km) => 12000 (m)\r\n", ""},
         {{u"1km500m"_s, u"cm"_s}, "length", "1500", "1500 (m) => 150000 (cm)\r\n", ""},
         {{u"ff"_s, u"16進数"_s, u"2進数"_s}, "進数", "ff", "ff (16進数) => 11111111 (2進数)\r\n", ""},
+        {{u"1.5"_s, u"km"_s, u"km;m"_s}, "length", "1.5", "1.5 (km) => 1 (km) 500 (m)\r\n", ""},  // several units
         {{}, "length", "0", "", ""},
         {{u"--bogus"_s}, "length", "0", "", "不明なオプション --bogus"},
         {{u"--series"_s}, "length", "0", "", "オプション --series に値がありません。"},
@@ -425,6 +426,7 @@ TEST_F(MainWindowTest, CommandLineOpensTheWindowWithItsConversion)
         {{u"1"_s, u"km"_s, u"C"_s}, "length", "0", "", "*"},  // two series: the parser's message
         {{u"1//2"_s, u"km"_s, u"m"_s}, "length", "0", "", "値「1//2」の 3 文字目「/」が読めません"},
         {{u"ff"_s, u"16進数"_s, u"m"_s}, "length", "0", "", "単位「m」は単位系「進数」にありません。"},
+        {{u"1"_s, u"km"_s, u"m;km"_s}, "length", "0", "", "単位「m;km」は単位系「length」にありません。"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.arguments.join(u' ').toStdString());

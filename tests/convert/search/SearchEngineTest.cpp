@@ -34,7 +34,8 @@ public:
         writeSeries("長さ",
                     "4\n\"メートル\",1,0,1,1\n\"キロメートル\",1000,0,1,1\n\"フィート\",0.3048,0,1,1\n"
                     "\"インチ\",0.0254,0,1,1\n\"#別名\",\"メートル\",\"m\"\n\"#別名\",\"キロメートル\",\"km\"\n"
-                    "\"#別名\",\"フィート\",\"ft\",\"foot (intl)\"\n\"#別名\",\"インチ\",\"in\"\n");
+                    "\"#別名\",\"フィート\",\"ft\",\"foot (intl)\"\n\"#別名\",\"インチ\",\"in\"\n"
+                    "\"#併記\",\"フィート・インチ\",\"フィート\",\"インチ\"\n");
         writeSeries("温度", "2\n\"度\",1,0,0,1\n\"ケルビン\",1,273.15,0,1\n");
         writeSeries("角度", "2\n\"度\",1,0,1,1\n\"ラジアン\",57.295779513082323,0,1,1\n");
         writeSeries("進数", "3\n\"2進数\",2,0,0,0\n\"10進数\",10,0,0,0\n\"16進数\",16,0,0,0\n");
@@ -90,6 +91,9 @@ TEST(SearchEngine, AnswersAValueWithAKnownUnitAndNothingElse)
         {"6 km 度", 5, ""},  // a target of another series
         {"FF km m", 5, ""},  // digits of a radix before a unit that is none
         {"6 km km", 5, "6 キロメートル"},
+        {"1.8034 m フィート・インチ", 5, "5 フィート 11 インチ"},      // a value in several units, one result
+        {"-1.8034 m to フィート;インチ", 5, "-5 フィート 11 インチ"},  // written from its units
+        {"1 m インチ;フィート", 5, ""},                                // not largest first
         {"6", 5, ""},
         {"6 km m", 0, ""},
     };
@@ -111,6 +115,13 @@ TEST(SearchEngine, SummedTermsAreOneValueOfTheLastTermsUnit)
     const auto again = engine.answerOf(answers[0].id);
     ASSERT_TRUE(again);
     EXPECT_EQ(again->description, answers[0].description);
+    // A value in several units: its id answers the same again.
+    const std::vector<SearchAnswer> feet = engine.answer(u"1.8034 m フィート;インチ"_s, 5);
+    ASSERT_EQ(feet.size(), 1u);
+    EXPECT_EQ(feet[0].description, u"1.8034 メートル = 5 フィート 11 インチ"_s);
+    const auto feetAgain = engine.answerOf(feet[0].id);
+    ASSERT_TRUE(feetAgain);
+    EXPECT_EQ(feetAgain->description, feet[0].description);
 }
 
 // The window reads its arguments as tovelconv reads words: a result opens it

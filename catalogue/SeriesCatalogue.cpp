@@ -1,12 +1,10 @@
 #include "catalogue/SeriesCatalogue.h"
 
 #include <QDir>
-#include <QFile>
+#include <QDirIterator>
 #include <QStringList>
 
 #include <algorithm>
-#include <dirent.h>
-#include <sys/stat.h>
 
 QString ListFiles(const QString &directory, const QString &pattern)
 {
@@ -24,26 +22,13 @@ QString ListFiles(const QString &directory, const QString &pattern)
     const QStringView suffix = QStringView(pattern).mid(1);
     if (pattern.startsWith(u'*') && !suffix.contains(u'*') && !suffix.contains(u'?') && !suffix.contains(u'[')) {
         // "*.dat": a comparison of the name's end, without the regular
-        // expression that a name filter compiles or a file information for
-        // every entry (tovelconv lists the folder on every run). The same
-        // entries: only a link or an entry of unknown type is looked up.
-        const QByteArray folder = QFile::encodeName(directory);
-        if (DIR *listing = ::opendir(folder.constData())) {
-            while (const dirent *entry = ::readdir(listing)) {
-                if (entry->d_name[0] == '.')
-                    continue;
-                const QString name = QFile::decodeName(entry->d_name);
-                if (!name.endsWith(suffix, Qt::CaseInsensitive))
-                    continue;
-                bool file = entry->d_type == DT_REG;
-                if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
-                    struct stat st {};
-                    file = ::stat((folder + '/' + entry->d_name).constData(), &st) == 0 && S_ISREG(st.st_mode);
-                }
-                if (file)
-                    names << name;
-            }
-            ::closedir(listing);
+        // expression that a name filter compiles (tovelconv lists the folder
+        // on every run).
+        QDirIterator it(directory, QDir::Files);
+        while (it.hasNext()) {
+            const QString name = it.nextFileInfo().fileName();
+            if (name.endsWith(suffix, Qt::CaseInsensitive))
+                names << name;
         }
     } else {
         names = dir.entryList(QStringList{pattern}, QDir::Files, QDir::NoSort);

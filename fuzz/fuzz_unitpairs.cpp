@@ -4,10 +4,7 @@
 // that reads as the same pair.
 #include "settings/UnitPairs.h"
 
-#include "FuzzScratch.h"
-
 #include <QByteArray>
-#include <QFile>
 #include <QSet>
 #include <QString>
 
@@ -39,15 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         CheckReadsBack(*pair);
 
     // The bytes as the section's lines.
-    QFile file(ScratchPath("unitpairs"));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return 0;
-    file.write("[UnitPairs]\r\n");
-    file.write(bytes);
-    file.close();
-
     UnitPairMemory memory;
-    memory.read(ScratchPath("unitpairs"));
+    memory.readBytes("[UnitPairs]\r\n" + bytes);
     Check(memory.pairs().size() <= size_t(UnitPairMemory::MaxSeries));
     QSet<QString> series;
     for (const UnitPairMemory::Pair &pair : memory.pairs()) {

@@ -274,10 +274,15 @@ std::optional<QString> ReadValue(const QString &path, const QString &section, co
 
 std::vector<std::pair<QString, QString>> ReadSection(const QString &path, const QString &section)
 {
-    std::vector<std::pair<QString, QString>> entries;
     QByteArray raw;
     if (LoadBytes(path, &raw) != Load::Read)
-        return entries;
+        return {};
+    return SectionOf(raw, section);
+}
+
+std::vector<std::pair<QString, QString>> SectionOf(const QByteArray &raw, const QString &section)
+{
+    std::vector<std::pair<QString, QString>> entries;
     const Document doc = decode(raw);
     const auto sectionBytes = encodeText(section, doc.encoding);
     if (!sectionBytes)

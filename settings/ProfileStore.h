@@ -71,6 +71,8 @@ std::optional<QString> ReadValue(const QString &path, const QString &section, co
 // order; empty when the file, the section or its keys are missing, or the
 // file is refused. One reading of the file, however many keys.
 std::vector<std::pair<QString, QString>> ReadSection(const QString &path, const QString &section);
+// The same from the bytes of a file already read.
+std::vector<std::pair<QString, QString>> SectionOf(const QByteArray &raw, const QString &section);
 
 struct Change {
     QString section;

@@ -145,10 +145,20 @@ std::optional<UnitPairMemory::Pair> UnitPairMemory::recall(const QString &series
 
 void UnitPairMemory::read(const QString &path)
 {
+    take(ProfileStore::ReadSection(path, QLatin1String(Section)));
+}
+
+void UnitPairMemory::readBytes(const QByteArray &fileBytes)
+{
+    take(ProfileStore::SectionOf(fileBytes, QLatin1String(Section)));
+}
+
+void UnitPairMemory::take(const std::vector<std::pair<QString, QString>> &entries)
+{
     m_pairs.clear();
     m_keysRead = 0;
     std::vector<std::optional<Pair>> byNumber(static_cast<size_t>(MaxSeries));
-    for (const auto &[key, value] : ProfileStore::ReadSection(path, QLatin1String(Section))) {
+    for (const auto &[key, value] : entries) {
         const int number = PairNumber(key);
         if (number == 0 || byNumber[size_t(number - 1)])
             continue;

@@ -23,6 +23,7 @@
 #include <QString>
 
 #include <optional>
+#include <utility>
 #include <vector>
 
 class UnitPairMemory {
@@ -51,6 +52,8 @@ public:
     // Takes over the pairs of the settings file at path; lines that do not
     // read as a pair are skipped.
     void read(const QString &path);
+    // The same from the bytes of a settings file.
+    void readBytes(const QByteArray &fileBytes);
 
     // The keys that write every pair, and empty the keys beyond them that the
     // file held when it was read; for the save at the end.
@@ -64,6 +67,9 @@ public:
     static bool fits(const Pair &pair);
 
 private:
+    // Takes over the pairs of the section's keys and values.
+    void take(const std::vector<std::pair<QString, QString>> &entries);
+
     std::vector<Pair> m_pairs;
     int m_keysRead = 0;
 };

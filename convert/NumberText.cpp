@@ -363,9 +363,11 @@ Decimal ToDecimal(double value, int significant)
 // ---------------------------------------------------------------------------
 // Writing
 
-// A small growable buffer of ASCII characters, turned into a QString once.
+// ASCII characters appended to a text of bytes.
 class TextBuffer {
 public:
+    explicit TextBuffer(std::string *text) : m_text(*text) {}
+
     void put(char c) { m_text.push_back(c); }
     void put(const char *p, std::size_t n) { m_text.append(p, n); }
     void zeros(int n)
@@ -384,26 +386,32 @@ public:
         const char *end = std::to_chars(buf, buf + sizeof buf, magnitude).ptr;
         put(buf, static_cast<std::size_t>(end - buf));
     }
-    QString text() const { return QString::fromLatin1(m_text.data(), static_cast<qsizetype>(m_text.size())); }
 
 private:
-    // Short texts are built without allocating; one buffer is in use at a time.
-    static std::string &reused()
-    {
-        static thread_local std::string text;
-        text.clear();
-        if (text.capacity() > 4096)
-            text.shrink_to_fit();
-        return text;
-    }
-    std::string &m_text = reused();
+    std::string &m_text;
 };
 
-QString NonFiniteText(double value)
+// What append writes, as a QString. Short texts are built without
+// allocating anything but the QString; one buffer is in use at a time.
+template<class Append>
+QString TextOf(Append &&append)
+{
+    static thread_local std::string text;
+    text.clear();
+    if (text.capacity() > 4096)
+        text.shrink_to_fit();
+    append(&text);
+    return text.empty() ? QString() : QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+void PutNonFinite(TextBuffer &out, double value)
 {
     if (std::isnan(value))
-        return QStringLiteral("NaN");
-    return value < 0 ? QStringLiteral("-Infinity") : QStringLiteral("Infinity");
+        out.put("NaN", 3);
+    else if (value < 0)
+        out.put("-Infinity", 9);
+    else
+        out.put("Infinity", 8);
 }
 
 // Positional digits of d: the integer part (grouped by three with "," when
@@ -412,10 +420,14 @@ void PutPositional(TextBuffer &out, const Decimal &d, bool group, bool alwaysPoi
 {
     if (d.count == 0 || d.exponent < 0) {
         out.put('0');
+    } else if (!group) {
+        const int intDigits = d.exponent + 1;
+        out.put(d.digits.data(), static_cast<std::size_t>(std::min(intDigits, d.count)));
+        out.zeros(intDigits - d.count);
     } else {
         const int intDigits = d.exponent + 1;
         for (int i = 0; i < intDigits; ++i) {
-            if (group && i > 0 && (intDigits - i) % 3 == 0)
+            if (i > 0 && (intDigits - i) % 3 == 0)
                 out.put(',');
             out.put(i < d.count ? d.digits[i] : '0');
         }
@@ -453,14 +465,18 @@ bool IsNumberText(QStringView text)
     return Read(text).status == ReadStatus::Ok;
 }
 
-QString PlainText(double value, int significant)
+void AppendPlainText(std::string *text, double value, int significant)
 {
-    if (!std::isfinite(value))
-        return NonFiniteText(value);
+    TextBuffer out(text);
+    if (!std::isfinite(value)) {
+        PutNonFinite(out, value);
+        return;
+    }
     const Decimal d = ToDecimal(value, significant);
-    if (d.count == 0)
-        return QStringLiteral("0");
-    TextBuffer out;
+    if (d.count == 0) {
+        out.put('0');
+        return;
+    }
     if (d.negative)
         out.put('-');
     if (d.exponent >= 15 || d.exponent <= -7) {
@@ -473,23 +489,33 @@ QString PlainText(double value, int significant)
     } else {
         PutPositional(out, d, false, false);
     }
-    return out.text();
+}
+
+QString PlainText(double value, int significant)
+{
+    return TextOf([&](std::string *text) { AppendPlainText(text, value, significant); });
+}
+
+void AppendGroupedText(std::string *text, double value, int significant)
+{
+    TextBuffer out(text);
+    if (!std::isfinite(value)) {
+        PutNonFinite(out, value);
+        return;
+    }
+    if (value == 0.0)
+        return;
+    Decimal d = ToDecimal(value, significant);
+    // At most 15 fraction digits: keep the digits down to 10^-15.
+    RoundDecimal(d, d.exponent + 1 + 15);
+    if (d.negative)
+        out.put('-');
+    PutPositional(out, d, true, true);
 }
 
 QString GroupedText(double value, int significant)
 {
-    if (!std::isfinite(value))
-        return NonFiniteText(value);
-    if (value == 0.0)
-        return QString();
-    Decimal d = ToDecimal(value, significant);
-    // At most 15 fraction digits: keep the digits down to 10^-15.
-    RoundDecimal(d, d.exponent + 1 + 15);
-    TextBuffer out;
-    if (d.negative)
-        out.put('-');
-    PutPositional(out, d, true, true);
-    return out.text();
+    return TextOf([&](std::string *text) { AppendGroupedText(text, value, significant); });
 }
 
 QString GroupedText(const QString &text)
@@ -515,16 +541,18 @@ int DecimalExponent(double value)
     return d.count == 0 ? 0 : d.exponent;
 }
 
-QString ScientificText(double value, int significant)
+void AppendScientificText(std::string *text, double value, int significant)
 {
-    if (!std::isfinite(value))
-        return NonFiniteText(value);
+    TextBuffer out(text);
+    if (!std::isfinite(value)) {
+        PutNonFinite(out, value);
+        return;
+    }
     Decimal d = ToDecimal(value, significant);
     RoundDecimal(d, 3);
-    TextBuffer out;
     if (d.count == 0) {
         out.put("0.00E+00", 8);
-        return out.text();
+        return;
     }
     if (d.negative)
         out.put('-');
@@ -533,7 +561,11 @@ QString ScientificText(double value, int significant)
     out.put(d.count > 1 ? d.digits[1] : '0');
     out.put(d.count > 2 ? d.digits[2] : '0');
     out.exponent(d.exponent);
-    return out.text();
+}
+
+QString ScientificText(double value, int significant)
+{
+    return TextOf([&](std::string *text) { AppendScientificText(text, value, significant); });
 }
 
 QString ScientificText(const QString &text)

@@ -27,6 +27,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The file descriptors of a batch.
@@ -89,13 +90,15 @@ private:
     const Pair &pairFor(const QString &from, const QString &to);
     void resolve(Pair *pair);
     const UnitArray &loaded(const SeriesEntry &entry);
-    void appendAnswer(std::string *out, const QString &shownSource, const std::string &fromShown, const QString &result,
-                      const std::string &toShown) const;
+    // result: the result text as a terminal may show it, in UTF-8.
+    void appendAnswer(std::string *out, const QString &shownSource, const std::string &fromShown,
+                      std::string_view result, const std::string &toShown) const;
 
     BatchSetup m_setup;
     std::map<QString, UnitArray> m_loaded;   // series files read so far, by file name
     Pair m_last;                             // the pair of the last line
     std::optional<IndexNameLookup> m_names;  // made for the first query
+    std::string m_result;                    // the result text of a line, kept for the next
 };
 
 // Converts a value on each line of streams.in from the unit from into to

@@ -333,6 +333,15 @@ const UnitArray &BatchConverter::loaded(const SeriesEntry &entry)
     return it->second;
 }
 
+const std::vector<std::string> &BatchConverter::shownNames(const UnitArray &units)
+{
+    std::vector<std::string> &names = m_shownNames[&units];
+    if (names.empty())
+        for (const UnitRecord &unit : units)
+            names.push_back(ShownBytes(unit.UnitName));
+    return names;
+}
+
 void BatchConverter::resolve(Pair *pair)
 {
     pair->fromShown = ShownBytes(pair->from);
@@ -450,9 +459,9 @@ QString BatchConverter::convertWords(const QStringList &words, std::string *out)
         return VisibleText(failure.message());
     }
     const UnitArray &units = loaded(m_setup.index->series(query.series));
-    const std::string fromShown = ShownBytes(units[std::size_t(query.source)].UnitName);
-    const std::string toShown = query.target >= 0 ? ShownBytes(units[std::size_t(query.target)].UnitName)
-                                                  : std::string();
+    const std::vector<std::string> &names = shownNames(units);
+    const std::string &fromShown = names[std::size_t(query.source)];
+    const std::string toShown = query.target >= 0 ? names[std::size_t(query.target)] : std::string();
     return answer(units, query.source, query.target, query.numberBase, query.value, fromShown, toShown, out,
                   query.value == query.shown ? nullptr : &query.shown);
 }
@@ -500,6 +509,7 @@ QString BatchConverter::answer(const UnitArray &units, int source, int target, b
         if (QString message = readValue(); !message.isEmpty())
             return message;
     // Into every unit, the answers on one line; the first failure fails it.
+    const std::vector<std::string> &names = shownNames(units);
     const std::size_t start = out->size();
     for (std::size_t i = 0; i < units.size(); ++i) {
         request.targetPos = int(i);
@@ -507,7 +517,7 @@ QString BatchConverter::answer(const UnitArray &units, int source, int target, b
             *out += '\t';
         m_result.clear();
         if (AppendLinearResultText(request, units, &m_result)) {
-            appendAnswer(out, typed ? *typed : value, fromShown, m_result, ShownBytes(units[i].UnitName));
+            appendAnswer(out, typed ? *typed : value, fromShown, m_result, names[i]);
             continue;
         }
         const ConversionOutcome outcome = ConvertRequest(request, units);
@@ -516,8 +526,7 @@ QString BatchConverter::answer(const UnitArray &units, int source, int target, b
             appendAnswer(out, typed ? *typed : value, fromShown, {}, std::string());
             return ConversionMessage(outcome.failure, fromName, units[i].UnitName);
         }
-        appendAnswer(out, typed ? *typed : outcome.shownSource, fromShown, ShownBytes(outcome.resultText),
-                     ShownBytes(units[i].UnitName));
+        appendAnswer(out, typed ? *typed : outcome.shownSource, fromShown, ShownBytes(outcome.resultText), names[i]);
     }
     return QString();
 }

@@ -8,8 +8,9 @@
 #include <cmath>
 #include <initializer_list>
 #include <limits>
-#include <optional>
 #include <new>
+#include <optional>
+#include <string>
 #include <utility>
 
 namespace {
@@ -272,23 +273,62 @@ const UnitRecord &UnitAt(const UnitArray &units, int pos)
 
 }  // namespace
 
-QString StyledResultText(double r, const UnitRecord &target, ResultStyle style, int placeNum, int sigDigits)
+void AppendStyledResultText(std::string *out, double r, const UnitRecord &target, ResultStyle style, int placeNum,
+                            int sigDigits)
 {
-    if (std::isinf(r))
-        return r < 0 ? QStringLiteral("-") + QString::fromUtf16(kInfinityText) : QString::fromUtf16(kInfinityText);
+    if (std::isinf(r)) {
+        if (r < 0)
+            *out += '-';
+        *out += "\xE2\x88\x9E";  // kInfinityText in UTF-8
+        return;
+    }
     // Each style starts from r rounded to the significant digits (15 at
     // most), as PlainText writes it. They format r itself: the same digits,
     // and no detour through a text that may not read back (r near the
     // largest double rounds beyond it).
     switch (StyleFor(target, style)) {
-    case Style::Grouped:
-        return WithoutFinalPoint(InGroupedRange(r, placeNum) && BelowPowerOfTen(r, placeNum, sigDigits)
-                                     ? GroupedText(r, sigDigits)
-                                     : PlainText(r, sigDigits));
-    case Style::Scientific: return ScientificText(r, sigDigits);
+    case Style::Grouped: {
+        const std::size_t start = out->size();
+        if (InGroupedRange(r, placeNum) && BelowPowerOfTen(r, placeNum, sigDigits))
+            AppendGroupedText(out, r, sigDigits);
+        else
+            AppendPlainText(out, r, sigDigits);
+        if (out->size() > start && out->back() == '.')
+            out->pop_back();  // no final point
+        return;
+    }
+    case Style::Scientific: AppendScientificText(out, r, sigDigits); return;
     case Style::Plain: break;
     }
-    return PlainText(r, sigDigits);
+    AppendPlainText(out, r, sigDigits);
+}
+
+QString StyledResultText(double r, const UnitRecord &target, ResultStyle style, int placeNum, int sigDigits)
+{
+    std::string text;
+    AppendStyledResultText(&text, r, target, style, placeNum, sigDigits);
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
+bool AppendLinearResultText(const ConversionRequest &request, const UnitArray &units, std::string *out)
+{
+    const auto inRange = [&](int pos) { return pos >= 0 && std::size_t(pos) < units.size(); };
+    if (request.numberBase || request.formulas || request.keptValue || !request.targetParts.empty()
+        || request.sourcePos == request.targetPos || !inRange(request.sourcePos) || !inRange(request.targetPos))
+        return false;
+    const UnitRecord &source = units[std::size_t(request.sourcePos)];
+    const UnitRecord &target = units[std::size_t(request.targetPos)];
+    // The grouped style shows the source value grouped too.
+    if (StyleFor(target, request.style) == Style::Grouped)
+        return false;
+    double r = 0.0;
+    try {
+        r = LinearResult(ReadNumber(request.typedText), source, target);
+    } catch (const ConversionFailure &) {
+        return false;
+    }
+    AppendStyledResultText(out, r, target, request.style, request.placeNum, request.sigDigits);
+    return true;
 }
 
 ResultStyle ResultStyleOf(int showAns)

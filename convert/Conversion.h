@@ -13,6 +13,7 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <string>
 #include <vector>
 
 // How results are shown, as the user chose it. The target unit may still
@@ -81,6 +82,17 @@ ConversionOutcome ConvertRequest(const ConversionRequest &request, const UnitArr
 // digits and written in the style, as far as the unit permits it; "∞" for an
 // infinite r in every style.
 QString StyledResultText(double r, const UnitRecord &target, ResultStyle style, int placeNum, int sigDigits);
+// The same text in UTF-8, appended to out.
+void AppendStyledResultText(std::string *out, double r, const UnitRecord &target, ResultStyle style, int placeNum,
+                            int sigDigits);
+
+// For a caller that writes many results as bytes: ConvertRequest's result
+// text in UTF-8, appended to out, for a request that converts a plain number
+// from one unit of a linear series into another, and whose result line shows
+// the value as typed (any target style but the grouped one). Returns false,
+// appending nothing, for any other request and for one that fails:
+// ConvertRequest then tells its outcome.
+bool AppendLinearResultText(const ConversionRequest &request, const UnitArray &units, std::string *out);
 
 // One line of the last result: "v (src) => r (dst)" and CR LF.
 QString ResultLine(const QString &shownSource, const QString &sourceUnit, const QString &resultText,

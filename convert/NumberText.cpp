@@ -84,8 +84,10 @@ ReadResult Read(QStringView text)
                 ++droppedZeros;
             return;
         }
-        digits.append(static_cast<std::size_t>(droppedZeros), '0');
-        droppedZeros = 0;
+        if (droppedZeros > 0) {
+            digits.append(static_cast<std::size_t>(droppedZeros), '0');
+            droppedZeros = 0;
+        }
         digits.push_back(static_cast<char>(u));
     };
 
@@ -236,13 +238,76 @@ int ParseExponent(const char *p, const char *end)
     return value;
 }
 
-Decimal ToDecimal(double value)
+// Unsigned integers of 128 bits, and their powers of ten.
+using Wide = unsigned __int128;
+
+constexpr int kWideDigits = 38;  // 10^38 < 2^128 < 10^39
+
+constexpr std::array<Wide, kWideDigits + 1> kWidePowers = [] {
+    std::array<Wide, kWideDigits + 1> powers{};
+    Wide power = 1;
+    for (Wide &p : powers) {
+        p = power;
+        power *= 10;
+    }
+    return powers;
+}();
+
+// The first 15 significant digits of a finite magnitude above 0, cut off
+// (not rounded), in d.digits and d.exponent; up tells whether the rest is at
+// least half a unit of the 15th digit. False where the numbers do not fit in
+// 128 bits (below about 1.5E-08 or from 3.4E+38; most results lie between):
+// FifteenDigitsOfText covers those. Exact integer arithmetic: the magnitude
+// mantissa * 2^k times 10^(14 - e) is a quotient of 15 digits and a rest.
+bool FifteenDigitsOfIntegers(double magnitude, Decimal &d, bool &up)
 {
-    Decimal d;
-    d.negative = std::signbit(value);
-    if (value == 0.0)
-        return d;
-    const double magnitude = std::fabs(value);
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &magnitude, sizeof bits);
+    const int biased = int(bits >> 52);
+    if (biased == 0)
+        return false;  // below the smallest normal double
+    const std::uint64_t mantissa = (bits & ((std::uint64_t(1) << 52) - 1)) | (std::uint64_t(1) << 52);
+    const int k = biased - 1075;  // magnitude = mantissa * 2^k
+    // Within these bounds scaled and divisor below fit in 128 bits: the
+    // magnitude lies in [2^-26, 2^128), so e lies in [-8, 38].
+    if (k < -78 || k > 75)
+        return false;
+    // The magnitude lies in [2^(k + 52), 2^(k + 53)): its decimal exponent
+    // is floor((k + 52) * log10(2)) or one more. 78913 / 2^18 is log10(2)
+    // closely enough for these exponents.
+    int e = ((k + 52) * 78913) >> 18;
+    for (;;) {
+        Wide scaled = mantissa;  // magnitude * 10^(14 - e) = scaled / divisor
+        Wide divisor = 1;
+        if (k >= 0)
+            scaled <<= k;
+        else
+            divisor <<= -k;
+        if (e <= 14)
+            scaled *= kWidePowers[std::size_t(14 - e)];
+        else
+            divisor *= kWidePowers[std::size_t(e - 14)];
+        const Wide quotient = scaled / divisor;
+        if (quotient >= kWidePowers[kSignificant]) {
+            ++e;
+            continue;
+        }
+        const Wide rest = scaled - quotient * divisor;
+        up = rest >= divisor - rest;
+        d.exponent = e;
+        std::uint64_t digits = std::uint64_t(quotient);
+        for (int i = kSignificant - 1; i >= 0; --i) {
+            d.digits[std::size_t(i)] = char('0' + digits % 10);
+            digits /= 10;
+        }
+        return true;
+    }
+}
+
+// The same for every finite magnitude above 0, from the digits the standard
+// library writes (a slower way).
+void FifteenDigitsOfText(double magnitude, Decimal &d, bool &up)
+{
     // 17 significant digits, correctly rounded; "d.dddddddddddddddde+XX".
     char buf[40];
     const char *end = std::to_chars(buf, buf + sizeof buf, magnitude, std::chars_format::scientific, 16).ptr;
@@ -252,7 +317,7 @@ Decimal ToDecimal(double value)
     d.exponent = ParseExponent(buf + 19, end);
     // Half away from zero needs the exact 16th digit. It differs from the
     // rounded one only when rounding carried into it, which leaves "50".
-    bool up = all[15] >= '5';
+    up = all[15] >= '5';
     if (all[15] == '5' && all[16] == '0') {
         // Exact expansion: every double has at most 767 significant digits.
         static thread_local std::array<char, 800> exact;
@@ -270,6 +335,18 @@ Decimal ToDecimal(double value)
         d.exponent = ParseExponent(e + 1, exactEnd);
     }
     std::memcpy(d.digits.data(), all.data(), kSignificant);
+}
+
+Decimal ToDecimal(double value)
+{
+    Decimal d;
+    d.negative = std::signbit(value);
+    if (value == 0.0)
+        return d;
+    const double magnitude = std::fabs(value);
+    bool up = false;
+    if (!FifteenDigitsOfIntegers(magnitude, d, up))
+        FifteenDigitsOfText(magnitude, d, up);
     d.count = kSignificant;
     RoundAt(d, kSignificant, up);
     return d;
@@ -286,9 +363,11 @@ Decimal ToDecimal(double value, int significant)
 // ---------------------------------------------------------------------------
 // Writing
 
-// A small growable buffer of ASCII characters, turned into a QString once.
+// ASCII characters appended to a text of bytes.
 class TextBuffer {
 public:
+    explicit TextBuffer(std::string *text) : m_text(*text) {}
+
     void put(char c) { m_text.push_back(c); }
     void put(const char *p, std::size_t n) { m_text.append(p, n); }
     void zeros(int n)
@@ -307,26 +386,32 @@ public:
         const char *end = std::to_chars(buf, buf + sizeof buf, magnitude).ptr;
         put(buf, static_cast<std::size_t>(end - buf));
     }
-    QString text() const { return QString::fromLatin1(m_text.data(), static_cast<qsizetype>(m_text.size())); }
 
 private:
-    // Short texts are built without allocating; one buffer is in use at a time.
-    static std::string &reused()
-    {
-        static thread_local std::string text;
-        text.clear();
-        if (text.capacity() > 4096)
-            text.shrink_to_fit();
-        return text;
-    }
-    std::string &m_text = reused();
+    std::string &m_text;
 };
 
-QString NonFiniteText(double value)
+// What append writes, as a QString. Short texts are built without
+// allocating anything but the QString; one buffer is in use at a time.
+template<class Append>
+QString TextOf(Append &&append)
+{
+    static thread_local std::string text;
+    text.clear();
+    if (text.capacity() > 4096)
+        text.shrink_to_fit();
+    append(&text);
+    return text.empty() ? QString() : QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+void PutNonFinite(TextBuffer &out, double value)
 {
     if (std::isnan(value))
-        return QStringLiteral("NaN");
-    return value < 0 ? QStringLiteral("-Infinity") : QStringLiteral("Infinity");
+        out.put("NaN", 3);
+    else if (value < 0)
+        out.put("-Infinity", 9);
+    else
+        out.put("Infinity", 8);
 }
 
 // Positional digits of d: the integer part (grouped by three with "," when
@@ -335,10 +420,14 @@ void PutPositional(TextBuffer &out, const Decimal &d, bool group, bool alwaysPoi
 {
     if (d.count == 0 || d.exponent < 0) {
         out.put('0');
+    } else if (!group) {
+        const int intDigits = d.exponent + 1;
+        out.put(d.digits.data(), static_cast<std::size_t>(std::min(intDigits, d.count)));
+        out.zeros(intDigits - d.count);
     } else {
         const int intDigits = d.exponent + 1;
         for (int i = 0; i < intDigits; ++i) {
-            if (group && i > 0 && (intDigits - i) % 3 == 0)
+            if (i > 0 && (intDigits - i) % 3 == 0)
                 out.put(',');
             out.put(i < d.count ? d.digits[i] : '0');
         }
@@ -376,14 +465,18 @@ bool IsNumberText(QStringView text)
     return Read(text).status == ReadStatus::Ok;
 }
 
-QString PlainText(double value, int significant)
+void AppendPlainText(std::string *text, double value, int significant)
 {
-    if (!std::isfinite(value))
-        return NonFiniteText(value);
+    TextBuffer out(text);
+    if (!std::isfinite(value)) {
+        PutNonFinite(out, value);
+        return;
+    }
     const Decimal d = ToDecimal(value, significant);
-    if (d.count == 0)
-        return QStringLiteral("0");
-    TextBuffer out;
+    if (d.count == 0) {
+        out.put('0');
+        return;
+    }
     if (d.negative)
         out.put('-');
     if (d.exponent >= 15 || d.exponent <= -7) {
@@ -396,23 +489,33 @@ QString PlainText(double value, int significant)
     } else {
         PutPositional(out, d, false, false);
     }
-    return out.text();
+}
+
+QString PlainText(double value, int significant)
+{
+    return TextOf([&](std::string *text) { AppendPlainText(text, value, significant); });
+}
+
+void AppendGroupedText(std::string *text, double value, int significant)
+{
+    TextBuffer out(text);
+    if (!std::isfinite(value)) {
+        PutNonFinite(out, value);
+        return;
+    }
+    if (value == 0.0)
+        return;
+    Decimal d = ToDecimal(value, significant);
+    // At most 15 fraction digits: keep the digits down to 10^-15.
+    RoundDecimal(d, d.exponent + 1 + 15);
+    if (d.negative)
+        out.put('-');
+    PutPositional(out, d, true, true);
 }
 
 QString GroupedText(double value, int significant)
 {
-    if (!std::isfinite(value))
-        return NonFiniteText(value);
-    if (value == 0.0)
-        return QString();
-    Decimal d = ToDecimal(value, significant);
-    // At most 15 fraction digits: keep the digits down to 10^-15.
-    RoundDecimal(d, d.exponent + 1 + 15);
-    TextBuffer out;
-    if (d.negative)
-        out.put('-');
-    PutPositional(out, d, true, true);
-    return out.text();
+    return TextOf([&](std::string *text) { AppendGroupedText(text, value, significant); });
 }
 
 QString GroupedText(const QString &text)
@@ -438,16 +541,18 @@ int DecimalExponent(double value)
     return d.count == 0 ? 0 : d.exponent;
 }
 
-QString ScientificText(double value, int significant)
+void AppendScientificText(std::string *text, double value, int significant)
 {
-    if (!std::isfinite(value))
-        return NonFiniteText(value);
+    TextBuffer out(text);
+    if (!std::isfinite(value)) {
+        PutNonFinite(out, value);
+        return;
+    }
     Decimal d = ToDecimal(value, significant);
     RoundDecimal(d, 3);
-    TextBuffer out;
     if (d.count == 0) {
         out.put("0.00E+00", 8);
-        return out.text();
+        return;
     }
     if (d.negative)
         out.put('-');
@@ -456,7 +561,11 @@ QString ScientificText(double value, int significant)
     out.put(d.count > 1 ? d.digits[1] : '0');
     out.put(d.count > 2 ? d.digits[2] : '0');
     out.exponent(d.exponent);
-    return out.text();
+}
+
+QString ScientificText(double value, int significant)
+{
+    return TextOf([&](std::string *text) { AppendScientificText(text, value, significant); });
 }
 
 QString ScientificText(const QString &text)

@@ -32,6 +32,7 @@
 #include <QStringView>
 #include <QtGlobal>
 #include <gmpxx.h>
+#include <string>
 
 // Reads a decimal number: blanks around it, one optional sign "+"/"-" before
 // the number or directly after it, digits with "," allowed anywhere in the
@@ -85,6 +86,13 @@ int DecimalExponent(double value);
 // ReadNumber and returns a text that does not read as a number unchanged.
 QString ScientificText(double value, int significant = kMaxSignificantDigits);
 QString ScientificText(const QString &text);
+
+// The texts of the double overloads of the three styles as ASCII bytes,
+// appended to text: for a caller that writes bytes anyway, without a
+// QString in between.
+void AppendPlainText(std::string *text, double value, int significant = kMaxSignificantDigits);
+void AppendGroupedText(std::string *text, double value, int significant = kMaxSignificantDigits);
+void AppendScientificText(std::string *text, double value, int significant = kMaxSignificantDigits);
 
 // The text without its last character (a surrogate pair counts as one).
 QString DropLastChar(const QString &text);

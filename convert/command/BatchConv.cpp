@@ -333,6 +333,15 @@ const UnitArray &BatchConverter::loaded(const SeriesEntry &entry)
     return it->second;
 }
 
+const std::vector<std::string> &BatchConverter::shownNames(const UnitArray &units)
+{
+    std::vector<std::string> &names = m_shownNames[&units];
+    if (names.empty())
+        for (const UnitRecord &unit : units)
+            names.push_back(ShownBytes(unit.UnitName));
+    return names;
+}
+
 void BatchConverter::resolve(Pair *pair)
 {
     pair->fromShown = ShownBytes(pair->from);
@@ -397,16 +406,16 @@ void BatchConverter::resolve(Pair *pair)
 }
 
 void BatchConverter::appendAnswer(std::string *out, const QString &shownSource, const std::string &fromShown,
-                                  const QString &result, const std::string &toShown) const
+                                  std::string_view result, const std::string &toShown) const
 {
     switch (m_setup.form) {
-    case AnswerForm::Terse: AppendShown(out, result); return;
+    case AnswerForm::Terse: *out += result; return;
     case AnswerForm::ResultLine:
         AppendShown(out, shownSource);
         *out += " (";
         *out += fromShown;
         *out += ") => ";
-        AppendShown(out, result);
+        *out += result;
         *out += " (";
         *out += toShown;
         *out += ')';
@@ -417,7 +426,7 @@ void BatchConverter::appendAnswer(std::string *out, const QString &shownSource, 
     *out += ' ';
     *out += fromShown;
     *out += " = ";
-    AppendShown(out, result);
+    *out += result;
     if (!toShown.empty()) {
         *out += ' ';
         *out += toShown;
@@ -428,7 +437,7 @@ QString BatchConverter::convert(const QString &value, const QString &from, const
 {
     const Pair &pair = pairFor(from, to);
     if (!pair.message.isEmpty()) {
-        appendAnswer(out, value, pair.fromShown, QString(), pair.toShown);
+        appendAnswer(out, value, pair.fromShown, {}, pair.toShown);
         return pair.message;
     }
     return answer(*pair.units, pair.source, pair.target, pair.numberBase, value, pair.fromShown, pair.toShown, out);
@@ -445,14 +454,14 @@ QString BatchConverter::convertWords(const QStringList &words, std::string *out)
     } catch (const ValueFailure &failure) {
         // Words of the usual shape are answered with an empty result.
         if (words.size() == 2 || words.size() == 3)
-            appendAnswer(out, words[0], ShownBytes(words[1]), QString(),
+            appendAnswer(out, words[0], ShownBytes(words[1]), {},
                          words.size() == 3 ? ShownBytes(words[2]) : std::string());
         return VisibleText(failure.message());
     }
     const UnitArray &units = loaded(m_setup.index->series(query.series));
-    const std::string fromShown = ShownBytes(units[std::size_t(query.source)].UnitName);
-    const std::string toShown = query.target >= 0 ? ShownBytes(units[std::size_t(query.target)].UnitName)
-                                                  : std::string();
+    const std::vector<std::string> &names = shownNames(units);
+    const std::string &fromShown = names[std::size_t(query.source)];
+    const std::string toShown = query.target >= 0 ? names[std::size_t(query.target)] : std::string();
     return answer(units, query.source, query.target, query.numberBase, query.value, fromShown, toShown, out,
                   query.value == query.shown ? nullptr : &query.shown);
 }
@@ -469,7 +478,7 @@ QString BatchConverter::answer(const UnitArray &units, int source, int target, b
         try {
             read = ExactNumberText(ReadValue(value));
         } catch (const ValueFailure &failure) {
-            appendAnswer(out, value, fromShown, QString(), toShown);
+            appendAnswer(out, value, fromShown, {}, toShown);
             return VisibleText(failure.message());
         }
         request.typedText = read;
@@ -478,6 +487,11 @@ QString BatchConverter::answer(const UnitArray &units, int source, int target, b
     };
     const QString &fromName = units[std::size_t(source)].UnitName;
     if (target >= 0) {
+        m_result.clear();
+        if (AppendLinearResultText(request, units, &m_result)) {
+            appendAnswer(out, typed ? *typed : value, fromShown, m_result, toShown);
+            return QString();
+        }
         ConversionOutcome outcome = ConvertRequest(request, units);
         if (outcome.failed && outcome.failure == FailureKind::InvalidInput && !numberBase && !typed) {
             if (QString message = readValue(); !message.isEmpty())
@@ -485,29 +499,34 @@ QString BatchConverter::answer(const UnitArray &units, int source, int target, b
             outcome = ConvertRequest(request, units);
         }
         if (outcome.failed) {
-            appendAnswer(out, typed ? *typed : value, fromShown, QString(), toShown);
+            appendAnswer(out, typed ? *typed : value, fromShown, {}, toShown);
             return ConversionMessage(outcome.failure, fromName, units[std::size_t(target)].UnitName);
         }
-        appendAnswer(out, typed ? *typed : outcome.shownSource, fromShown, outcome.resultText, toShown);
+        appendAnswer(out, typed ? *typed : outcome.shownSource, fromShown, ShownBytes(outcome.resultText), toShown);
         return QString();
     }
     if (!numberBase && !typed && !IsNumberText(value))
         if (QString message = readValue(); !message.isEmpty())
             return message;
     // Into every unit, the answers on one line; the first failure fails it.
+    const std::vector<std::string> &names = shownNames(units);
     const std::size_t start = out->size();
     for (std::size_t i = 0; i < units.size(); ++i) {
         request.targetPos = int(i);
+        if (i > 0)
+            *out += '\t';
+        m_result.clear();
+        if (AppendLinearResultText(request, units, &m_result)) {
+            appendAnswer(out, typed ? *typed : value, fromShown, m_result, names[i]);
+            continue;
+        }
         const ConversionOutcome outcome = ConvertRequest(request, units);
         if (outcome.failed) {
             out->resize(start);
-            appendAnswer(out, typed ? *typed : value, fromShown, QString(), std::string());
+            appendAnswer(out, typed ? *typed : value, fromShown, {}, std::string());
             return ConversionMessage(outcome.failure, fromName, units[i].UnitName);
         }
-        if (i > 0)
-            *out += '\t';
-        appendAnswer(out, typed ? *typed : outcome.shownSource, fromShown, outcome.resultText,
-                     ShownBytes(units[i].UnitName));
+        appendAnswer(out, typed ? *typed : outcome.shownSource, fromShown, ShownBytes(outcome.resultText), names[i]);
     }
     return QString();
 }

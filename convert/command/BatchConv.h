@@ -27,6 +27,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The file descriptors of a batch.
@@ -89,13 +90,20 @@ private:
     const Pair &pairFor(const QString &from, const QString &to);
     void resolve(Pair *pair);
     const UnitArray &loaded(const SeriesEntry &entry);
-    void appendAnswer(std::string *out, const QString &shownSource, const std::string &fromShown, const QString &result,
-                      const std::string &toShown) const;
+    // The names of the units as a terminal may show them, in UTF-8; units
+    // is one of m_loaded's.
+    const std::vector<std::string> &shownNames(const UnitArray &units);
+    // result: the result text as a terminal may show it, in UTF-8.
+    void appendAnswer(std::string *out, const QString &shownSource, const std::string &fromShown,
+                      std::string_view result, const std::string &toShown) const;
 
     BatchSetup m_setup;
     std::map<QString, UnitArray> m_loaded;   // series files read so far, by file name
     Pair m_last;                             // the pair of the last line
     std::optional<IndexNameLookup> m_names;  // made for the first query
+    std::string m_result;                    // the result text of a line, kept for the next
+    // shownNames' answers, made once for each series.
+    std::map<const UnitArray *, std::vector<std::string>> m_shownNames;
 };
 
 // Converts a value on each line of streams.in from the unit from into to

@@ -129,6 +129,8 @@ const Case kCases[] = {
     {"source grouped in the line", LinearSeries, "1234.5", 0, 1, 1, 15, true, "1.2345", Ok, "1,234.5"},
     {"source grouped drops its point", LinearSeries, "5000", 0, 1, 1, 15, true, "5", Ok, "5,000"},
     {"no grouping where the target forbids it", LinearSeries, "1234", 0, 2, 1, 15, true, "1234000", Ok, "1234"},
+    {"separators and a trailing sign shown as typed", LinearSeries, "1,234-", 1, 0, 0, 15, true, "-1234000", Ok,
+     "1,234-"},
     {"scientific", LinearSeries, "1.2345", 1, 0, 2, 15, true, "1.23E+03", Ok, "1.2345"},
     {"scientific 9.995", LinearSeries, "9.995", 0, 3, 2, 15, true, "1.00E+01", Ok, "9.995"},
     {"scientific near the largest double", LinearSeries, "1.7976931348623157e308", 0, 3, 2, 15, true, "1.80E+308", Ok,
@@ -245,6 +247,37 @@ TEST_P(ConvertRequestTest, GivesTheExpectedOutcome)
         EXPECT_EQ(out.failure, *c.failure);
     } else {
         EXPECT_EQ(out.shownSource, c.shown);
+    }
+}
+
+// The direct way for many values in a row writes what ConvertRequest writes,
+// where it is taken: a plain number from one unit of a linear series into
+// another, its line showing the value as typed (not grouped).
+TEST_P(ConvertRequestTest, TheDirectResultIsConvertRequestsResult)
+{
+    const Case &c = GetParam();
+    ConversionRequest request;
+    request.typedText = c.typed;
+    request.sourcePos = c.source;
+    request.targetPos = c.target;
+    request.numberBase = c.series == NumberBase;
+    request.style = ResultStyleOf(c.showAns);
+    request.placeNum = c.placeNum;
+    request.sigDigits = c.sig;
+    request.keptValue = c.kept;
+    const UnitArray &units = c.series == NumberBase ? Radices() : c.series == FuelSeries ? Fuel() : Linear();
+
+    std::string direct = "before ";
+    const bool taken = AppendLinearResultText(request, units, &direct);
+    const bool groupedTarget = c.showAns == 1 && c.target >= 0 && std::size_t(c.target) < units.size()
+        && units[std::size_t(c.target)].SeparatorOK == 1;
+    EXPECT_EQ(taken, c.series != NumberBase && !c.kept && c.source != c.target && !c.failure && !groupedTarget);
+    const ConversionOutcome outcome = ConvertRequest(request, units);
+    if (taken) {
+        EXPECT_EQ(direct, "before " + outcome.resultText.toStdString());
+        EXPECT_EQ(outcome.shownSource, c.typed);
+    } else {
+        EXPECT_EQ(direct, "before ");
     }
 }
 

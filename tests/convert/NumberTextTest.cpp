@@ -7,7 +7,9 @@
 
 #include <cfloat>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <optional>
@@ -181,6 +183,13 @@ TEST(PlainText, WritesFifteenSignificantDigits)
         {1000000000000005, "1.00000000000001E+15"},  // exact tie: away from zero
         {2.327628295998045, "2.32762829599804"},     // 16th digit 4, though it looks like 5
         {1.710549243647405, "1.71054924364741"},
+        {123456789012345.5, "123456789012346"},  // exact ties below 10^15: away from zero
+        {-123456789012345.5, "-123456789012346"},
+        {12345678901234.25, "12345678901234.3"},
+        {0x1p-26, "1.49011611938477E-08"},  // 1.490116119384765625E-08
+        {0x1.fffffffffffffp-27, "1.49011611938477E-08"},
+        {0x1.fffffffffffffp127, "3.40282366920938E+38"},
+        {0x1p128, "3.40282366920938E+38"},
         {1.0 / 3, "0.333333333333333"},
         {2.0 / 3, "0.666666666666667"},
         {-0.5, "-0.5"},
@@ -232,6 +241,58 @@ TEST(PlainText, AgreesWithAnExactFifteenDigitRoundingOnRandomDoubles)
         std::snprintf(actual, sizeof actual, "%.14E", back);
         ASSERT_STREQ(actual, expected) << PlainText(value).toStdString();
         ASSERT_EQ(PlainText(back), PlainText(value));
+    }
+}
+
+// value rounded to 15 significant digits, half away from zero, from its
+// exact decimal expansion; written as printf's "%.14E" writes a number.
+std::string RoundedFromExpansion(double value)
+{
+    char exact[800];
+    std::snprintf(exact, sizeof exact, "%.770E", std::fabs(value));
+    std::string digits = exact[0] + std::string(exact + 2, 15);  // the first 16
+    int exponent = std::atoi(std::strchr(exact, 'E') + 1);
+    const bool up = digits[15] >= '5';
+    digits.resize(15);
+    int i = 14;
+    for (; up && i >= 0 && digits[std::size_t(i)] == '9'; --i)
+        digits[std::size_t(i)] = '0';
+    if (up && i >= 0) {
+        ++digits[std::size_t(i)];
+    } else if (up) {
+        digits = "1" + digits.substr(0, 14);
+        ++exponent;
+    }
+    char text[40];
+    std::snprintf(text, sizeof text, "%s%c.%sE%+03d", std::signbit(value) ? "-" : "", digits[0], digits.c_str() + 1,
+                  exponent);
+    return text;
+}
+
+TEST(PlainText, RoundsTheExactValueHalfAwayFromZeroAtUsualMagnitudes)
+{
+    // Between about 1.5E-08 and 3.4E+38, where most results lie, the digits
+    // come a quicker way than elsewhere: random doubles from 2^-100 to 2^141
+    // cross both ends of it, and exact ties at the 16th digit (n / 2^j with
+    // n * 5^j of 16 digits) lie within it.
+    std::mt19937_64 random(20261210);
+    for (int i = 0; i < 30000; ++i) {
+        double value = 0.0;
+        if (i % 2 == 0) {
+            const int exponent = int(random() % 241) - 100;
+            value = std::ldexp(double(random() >> 11) / 0x1p53 + 1.0, exponent);
+        } else {
+            const int j = 1 + int(random() % 20);
+            const std::uint64_t low = std::uint64_t(std::ceil(1e15 / std::pow(5.0, j)));
+            const std::uint64_t high = std::uint64_t(1e16 / std::pow(5.0, j));
+            value = std::ldexp(double((low + random() % (high - low)) | 1), -j);
+        }
+        if (random() % 2)
+            value = -value;
+        const double back = ReadNumber(PlainText(value));
+        char actual[40];
+        std::snprintf(actual, sizeof actual, "%.14E", back);
+        ASSERT_EQ(actual, RoundedFromExpansion(value)) << PlainText(value).toStdString();
     }
 }
 

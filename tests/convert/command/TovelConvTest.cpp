@@ -309,6 +309,13 @@ TEST_F(TovelConvTest, BatchAnswersEachLineOnItsOwnLine)
          "1000\n-40\n9.09218\n\n1000\t1\t100000\n",
          0,
          QString()},
+        {"every unit of one series, then of others, each with its own names",
+         {u"-f"_s, u"-"_s},
+         "1 km\n0 C\n2 L\n",
+         "1 km = 1000 m\t1 km = 1 km\t1 km = 100000 cm\n0 C = 0 C\t0 C = 273.15 K\t0 C = 32 F\n"
+         "2 L = 2 L\t2 L = 0.439938496598176 imp gal\n",
+         0,
+         QString()},
         {"queries that fail",
          {u"-f"_s, u"-"_s},
          "1 parsec m\n1 km\t m\tx\n1 km 'm\n2 km m\n",

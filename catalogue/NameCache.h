@@ -8,8 +8,9 @@
 // it was read is not kept, since a change within the file system's clock
 // tick would leave its times as they were.
 //
-// The cache is read in one pass from a memory map. It is ignored, and the
-// series files read instead, when it is not a regular file of the user's
+// The cache is read from a memory map, its names used as they lie there and
+// the entries of files still the same written back as they were. It is
+// ignored, and the series files read instead, when it is not a regular file of the user's
 // own (a link, or another user's file), when it is larger than 64 MiB, and
 // when anything in it does not read: every count in it is checked against
 // the bytes left before anything is made for it.

@@ -115,27 +115,52 @@ void NameIndex::addSeries(const SeriesEntry &entry)
     m_seriesFirstUnit.push_back(unitCount());
 }
 
-void NameIndex::addUnit(const QString &name, const QStringList &aliases)
+void NameIndex::addName(QStringView name)
+{
+    m_text.insert(m_text.end(), name.utf16(), name.utf16() + name.size());
+    m_nameStart.push_back(qsizetype(m_text.size()));
+}
+
+void NameIndex::reserve(size_t units, size_t names, size_t textUnits)
+{
+    m_units.reserve(m_units.size() + units);
+    m_firstName.reserve(m_firstName.size() + units);
+    m_nameStart.reserve(m_nameStart.size() + names);
+    m_text.reserve(m_text.size() + textUnits);
+}
+
+void NameIndex::endUnit()
 {
     const int series = seriesCount() - 1;
     m_units.push_back({series, unitCount() - m_seriesFirstUnit[size_t(series)]});
-    m_names.push_back(name);
-    m_names.insert(m_names.end(), aliases.begin(), aliases.end());
-    m_firstName.push_back(m_names.size());
+    m_firstName.push_back(m_nameStart.size() - 1);
     m_keys.clear();
+}
+
+void NameIndex::addUnit(const QString &name, const QStringList &aliases)
+{
+    addName(name);
+    for (const QString &alias : aliases)
+        addName(alias);
+    endUnit();
 }
 
 void NameIndex::addUnitNames(const QStringList &names)
 {
-    if (names.isEmpty()) {
-        addUnit(QString());
-        return;
-    }
-    const int series = seriesCount() - 1;
-    m_units.push_back({series, unitCount() - m_seriesFirstUnit[size_t(series)]});
-    m_names.insert(m_names.end(), names.begin(), names.end());
-    m_firstName.push_back(m_names.size());
-    m_keys.clear();
+    if (names.isEmpty())
+        addName(QStringView());
+    for (const QString &name : names)
+        addName(name);
+    endUnit();
+}
+
+void NameIndex::addUnitNames(std::span<const QStringView> names)
+{
+    if (names.empty())
+        addName(QStringView());
+    for (const QStringView name : names)
+        addName(name);
+    endUnit();
 }
 
 int NameIndex::seriesCalled(QStringView name) const
@@ -151,21 +176,11 @@ int NameIndex::firstUnit(int series) const
     return series < seriesCount() ? m_seriesFirstUnit[size_t(series)] : unitCount();
 }
 
-int NameIndex::nameCount(int unit) const
-{
-    return int(m_firstName[size_t(unit) + 1] - m_firstName[size_t(unit)]);
-}
-
-const QString &NameIndex::name(int unit, int which) const
-{
-    return m_names[m_firstName[size_t(unit)] + size_t(which)];
-}
-
 QStringList NameIndex::namesOf(int unit) const
 {
     QStringList names;
     for (int k = 0; k < nameCount(unit); ++k)
-        names << name(unit, k);
+        names << name(unit, k).toString();
     return names;
 }
 
@@ -175,7 +190,7 @@ std::vector<int> NameIndex::lookUp(QStringView name, int series) const
         const int first = firstUnit(s);
         const int found = CalledSpelled(
             firstUnit(s + 1) - first, [this, first](int i) { return nameCount(first + i); },
-            [this, first](int i, int k) -> const QString & { return this->name(first + i, k); }, spelled);
+            [this, first](int i, int k) { return this->name(first + i, k); }, spelled);
         return found < 0 ? -1 : first + found;
     };
     const auto spelledAnywhere = [&](QStringView spelled) {
@@ -196,13 +211,15 @@ std::vector<int> NameIndex::lookUp(QStringView name, int series) const
 
 void NameIndex::fold() const
 {
-    if (!m_keys.empty() || m_names.empty())
+    const size_t names = m_nameStart.size() - 1;
+    if (!m_keys.empty() || names == 0)
         return;
     m_wordStarts.clear();
-    m_keys.reserve(m_names.size());
+    m_keys.reserve(names);
     m_firstWordStart.assign(1, 0);
-    m_firstWordStart.reserve(m_names.size() + 1);
-    for (const QString &name : m_names) {
+    m_firstWordStart.reserve(names + 1);
+    for (size_t k = 0; k < names; ++k) {
+        const QStringView name(m_text.data() + m_nameStart[k], m_nameStart[k + 1] - m_nameStart[k]);
         m_keys.push_back(Folded(name, &m_wordStarts));
         m_firstWordStart.push_back(m_wordStarts.size());
     }

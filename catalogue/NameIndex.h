@@ -32,6 +32,7 @@
 #include <QStringList>
 #include <QStringView>
 
+#include <span>
 #include <vector>
 
 // The form in which a searched text and unit names are compared.
@@ -60,6 +61,9 @@ public:
     // The same with its names in one list, its own name first (none: an
     // unnamed unit).
     void addUnitNames(const QStringList &names);
+    void addUnitNames(std::span<const QStringView> names);
+    // Room for that many more units, names and UTF-16 units of name text.
+    void reserve(size_t units, size_t names, size_t textUnits);
 
     int seriesCount() const { return int(m_series.size()); }
     const SeriesEntry &series(int index) const { return m_series[size_t(index)]; }
@@ -70,9 +74,14 @@ public:
     const IndexedUnit &unit(int index) const { return m_units[size_t(index)]; }
     // The units of a series are the indexes from firstUnit(s) up to firstUnit(s + 1).
     int firstUnit(int series) const;
-    // A unit's names: its own first, then its aliases.
-    int nameCount(int unit) const;
-    const QString &name(int unit, int which = 0) const;
+    // A unit's names: its own first, then its aliases. A name viewed stays
+    // valid while no unit is added.
+    int nameCount(int unit) const { return int(m_firstName[size_t(unit) + 1] - m_firstName[size_t(unit)]); }
+    QStringView name(int unit, int which = 0) const
+    {
+        const size_t k = m_firstName[size_t(unit)] + size_t(which);
+        return QStringView(m_text.data() + m_nameStart[k], m_nameStart[k + 1] - m_nameStart[k]);
+    }
     QStringList namesOf(int unit) const;
 
     // The units called name, at most one a series, in series order; only in
@@ -85,12 +94,17 @@ public:
 
 private:
     void fold() const;
+    void addName(QStringView name);
+    void endUnit();
 
     std::vector<SeriesEntry> m_series;
     std::vector<int> m_seriesFirstUnit;  // per series, its first unit
     std::vector<IndexedUnit> m_units;
-    std::vector<QString> m_names;        // every unit's names in turn
-    std::vector<size_t> m_firstName{0};  // per unit, its first name; one more at the end
+    // Every unit's names in turn, one after the other in one text: a
+    // hundred thousand names cost one allocation, not one each.
+    std::vector<char16_t> m_text;
+    std::vector<qsizetype> m_nameStart{0};  // per name, where it starts in m_text; one more at the end
+    std::vector<size_t> m_firstName{0};     // per unit, its first name; one more at the end
 
     // Made by the first search: folded names, the word starts of each, and
     // per name where its word starts begin in m_wordStarts (one more at the end).

@@ -1,13 +1,9 @@
 #include "convert/IndexNameLookup.h"
 
 #include <algorithm>
+#include <bit>
 
 namespace {
-
-std::u16string_view View(QStringView text)
-{
-    return {text.utf16(), std::size_t(text.size())};
-}
 
 // Whether text may have another compatibility form ("m²", "℉", "ｍ").
 bool MayHaveCompatibilityForm(QStringView text)
@@ -17,48 +13,74 @@ bool MayHaveCompatibilityForm(QStringView text)
     });
 }
 
+// FNV-1a over the UTF-16 units: names are short, and the table is made
+// anew by each process, so a hash this cheap to start is the better one.
+size_t HashOf(QStringView name)
+{
+    size_t hash = 14695981039346656037u;
+    for (const QChar c : name)
+        hash = (hash ^ c.unicode()) * 1099511628211u;
+    return hash ^ (hash >> 29);
+}
+
 }  // namespace
 
 IndexNameLookup::IndexNameLookup(const NameIndex &index) : m_index(index)
 {
-    // In each series the unit whose own name it is, else the first unit
-    // that has it among its aliases.
-    m_units.reserve(std::size_t(index.unitCount()) * 2);
-    const auto add = [this](const QString &name, int unit) {
-        std::vector<int> &units = m_units[View(name)];
-        const int series = m_index.unit(unit).series;
-        if (std::none_of(units.begin(), units.end(), [&](int u) { return m_index.unit(u).series == series; }))
-            units.push_back(unit);
-        m_longest = std::max(m_longest, name.size());
-    };
+    size_t names = 0;
     for (int unit = 0; unit < index.unitCount(); ++unit)
-        if (index.nameCount(unit) > 0)
-            add(index.name(unit, 0), unit);
-    for (int unit = 0; unit < index.unitCount(); ++unit)
-        for (int k = 1; k < index.nameCount(unit); ++k)
-            add(index.name(unit, k), unit);
-    for (auto &entry : m_units)
-        std::sort(entry.second.begin(), entry.second.end());
+        names += size_t(index.nameCount(unit));
+    m_slots.resize(std::bit_ceil(std::max<size_t>(names * 2, 16)));
+    const size_t mask = m_slots.size() - 1;
+    for (int unit = 0; unit < index.unitCount(); ++unit) {
+        for (int k = 0; k < index.nameCount(unit); ++k) {
+            const QStringView name = index.name(unit, k);
+            m_longest = std::max(m_longest, name.size());
+            size_t at = HashOf(name) & mask;
+            while (m_slots[at].unit >= 0)
+                at = (at + 1) & mask;
+            m_slots[at] = {unit, k};
+        }
+    }
 }
 
-const std::vector<int> *IndexNameLookup::spelled(QStringView name) const
+std::vector<int> IndexNameLookup::spelled(QStringView name) const
 {
-    const auto it = m_units.find(View(name));
-    return it == m_units.end() ? nullptr : &it->second;
+    // In each series the unit whose own name it is, else the first unit
+    // that has it among its aliases. The units of a series are numbered
+    // together, so the matches sorted by series and then (own names first)
+    // by unit put the one to keep first in each series.
+    struct Found {
+        int series;
+        bool alias;
+        int unit;
+        auto operator<=>(const Found &) const = default;
+    };
+    std::vector<Found> found;
+    const size_t mask = m_slots.size() - 1;
+    for (size_t at = HashOf(name) & mask; m_slots[at].unit >= 0; at = (at + 1) & mask) {
+        const Slot &slot = m_slots[at];
+        if (m_index.name(slot.unit, slot.name) == name)
+            found.push_back({m_index.unit(slot.unit).series, slot.name > 0, slot.unit});
+    }
+    std::sort(found.begin(), found.end());
+    std::vector<int> units;
+    for (size_t i = 0; i < found.size(); ++i)
+        if (i == 0 || found[i].series != found[i - 1].series)
+            units.push_back(found[i].unit);
+    return units;
 }
 
 std::vector<int> IndexNameLookup::unitsOf(QStringView name) const
 {
-    if (const std::vector<int> *units = spelled(name))
-        return *units;
+    std::vector<int> units = spelled(name);
     // Only when no unit is called so does the compatibility form count.
-    if (!MayHaveCompatibilityForm(name))
-        return {};
+    if (!units.empty() || !MayHaveCompatibilityForm(name))
+        return units;
     const QString compatible = name.toString().normalized(QString::NormalizationForm_KC);
     if (compatible == name)
-        return {};
-    const std::vector<int> *units = spelled(compatible);
-    return units ? *units : std::vector<int>();
+        return units;
+    return spelled(compatible);
 }
 
 std::vector<UnitMatch> IndexNameLookup::unitsCalled(QStringView name) const
@@ -66,7 +88,7 @@ std::vector<UnitMatch> IndexNameLookup::unitsCalled(QStringView name) const
     std::vector<UnitMatch> matches;
     for (const int unit : unitsOf(name)) {
         const IndexedUnit &where = m_index.unit(unit);
-        matches.push_back({m_index.series(where.series).name, m_index.name(unit)});
+        matches.push_back({m_index.series(where.series).name, m_index.name(unit).toString()});
     }
     return matches;
 }

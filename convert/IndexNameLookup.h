@@ -2,12 +2,14 @@
 // The value parser's view of the name index: every unit called a name, by
 // the index's lookup rule, found through a hash table so that the many
 // candidate names a query is asked for cost no allocation when they miss.
+//
+// The table is one flat array of name numbers, open addressing: making it
+// costs a hash a name and no allocation per name, so that a front end that
+// converts one value (tovelconv) pays little for it.
 
 #include "catalogue/NameIndex.h"
 #include "convert/ValueParser.h"
 
-#include <string_view>
-#include <unordered_map>
 #include <vector>
 
 class IndexNameLookup : public UnitNameLookup {
@@ -25,9 +27,14 @@ public:
     std::vector<int> unitsOf(QStringView name) const;
 
 private:
-    const std::vector<int> *spelled(QStringView name) const;
+    struct Slot {
+        int unit = -1;  // -1: empty
+        int name = 0;   // which of its names
+    };
+
+    std::vector<int> spelled(QStringView name) const;
 
     const NameIndex &m_index;
-    std::unordered_map<std::u16string_view, std::vector<int>> m_units;  // keys view the index's names
+    std::vector<Slot> m_slots;  // a power of two long, at most half full
     qsizetype m_longest = 1;
 };

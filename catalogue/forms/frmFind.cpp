@@ -49,10 +49,10 @@ public:
         if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount())
             return QVariant();
         const NameMatch &match = m_found[size_t(index.row())];
-        QString text = ShownName(m_finder.name(match.unit)) + u" — "_s
+        QString text = ShownName(m_finder.name(match.unit).toString()) + u" — "_s
             + ShownName(m_finder.series(m_finder.unit(match.unit).series).name);
         if (match.name > 0)
-            text += u" ("_s + ShownName(m_finder.name(match.unit, match.name)) + u')';
+            text += u" ("_s + ShownName(m_finder.name(match.unit, match.name).toString()) + u')';
         return QVariant(text);
     }
 

@@ -259,6 +259,7 @@ private:
     bool loadIndex(bool fresh)
     {
         const QString cacheFile = NameCacheFileFor(m_folders.cacheDirectory, m_unitsDirectory);
+        m_names.reset();
         m_index = LoadNameIndex(m_unitsDirectory, cacheFile, nullptr,
                                 fresh ? NameCacheUse::Rebuild : NameCacheUse::ReadAndWrite);
         if (m_index.seriesCount() == 0) {
@@ -266,6 +267,13 @@ private:
             return false;
         }
         return true;
+    }
+
+    const IndexNameLookup &names()
+    {
+        if (!m_names)
+            m_names.emplace(m_index);
+        return *m_names;
     }
 
     // The series called name, or -1 (reported) when none is.
@@ -282,7 +290,7 @@ private:
         const int last = series < 0 ? m_index.unitCount() : m_index.firstUnit(series + 1);
         for (int unit = series < 0 ? 0 : m_index.firstUnit(series); unit < last; ++unit)
             for (int k = 0; k < m_index.nameCount(unit); ++k)
-                m_command.result.out += Shown(m_index.name(unit, k)) + '\n';
+                m_command.result.out += Shown(m_index.name(unit, k).toString()) + '\n';
     }
 
     int list()
@@ -331,8 +339,7 @@ private:
             return m_session.units();
         };
         try {
-            const IndexNameLookup names(m_index);
-            *query = ResolveWords(words, names, m_options.series, unitsOf);
+            *query = ResolveWords(words, names(), m_options.series, unitsOf);
             return true;
         } catch (const ValueFailure &failure) {
             // A name the index gives to the series read, missing from its
@@ -349,8 +356,7 @@ private:
         if (!loadIndex(true))
             return false;
         try {
-            const IndexNameLookup names(m_index);
-            *query = ResolveWords(words, names, m_options.series, unitsOf);
+            *query = ResolveWords(words, names(), m_options.series, unitsOf);
             return true;
         } catch (const ValueFailure &failure) {
             m_command.fail(VisibleText(failure.message()));
@@ -365,15 +371,14 @@ private:
     int resolveCompoundTarget(WordsQuery *query)
     {
         const QStringList &words = m_options.positional;
-        if (words.size() != 3 || !m_index.lookUp(words[2]).empty())
+        if (words.size() != 3 || !names().unitsOf(words[2]).empty())
             return -1;
         const auto unitsOf = [this](int series) -> const UnitArray & {
             m_session.LoadSeries(m_unitsDirectory, m_index.series(series));
             return m_session.units();
         };
         try {
-            const IndexNameLookup names(m_index);
-            *query = ResolveWords(words.mid(0, 2), names, m_options.series, unitsOf);
+            *query = ResolveWords(words.mid(0, 2), names(), m_options.series, unitsOf);
         } catch (const ValueFailure &) {
             return -1;
         }
@@ -495,6 +500,7 @@ private:
     const BatchStreams *m_streams;
     QString m_unitsDirectory;
     NameIndex m_index;
+    std::optional<IndexNameLookup> m_names;  // over m_index, made when first asked for
     ConversionSession m_session;
 };
 

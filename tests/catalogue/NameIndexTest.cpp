@@ -1,6 +1,7 @@
 // The name index: looking a name up, and finding units by typed text (what
 // counts as the same letter, the order, the name that matched).
 #include "catalogue/NameIndex.h"
+#include "convert/IndexNameLookup.h"
 
 #include <gtest/gtest.h>
 
@@ -12,9 +13,9 @@ QStringList foundNames(const NameIndex &index, const QString &typed)
 {
     QStringList names;
     for (const NameMatch &match : index.find(typed)) {
-        names << index.name(match.unit) + u"/"_s + index.series(index.unit(match.unit).series).name;
+        names << index.name(match.unit).toString() + u"/"_s + index.series(index.unit(match.unit).series).name;
         if (match.name > 0)
-            names.last() += u" ("_s + index.name(match.unit, match.name) + u')';
+            names.last() += u" ("_s + index.name(match.unit, match.name).toString() + u')';
     }
     return names;
 }
@@ -115,6 +116,7 @@ TEST(NameIndexTest, LookUpTakesTheOwnNameBeforeAnAliasThenTheCompatibilityForm)
         SCOPED_TRACE(name.toStdString());
         EXPECT_EQ(FindUnitByName(units, name), at);
         EXPECT_EQ(index.lookUp(name), at < 0 ? std::vector<int>{} : std::vector<int>{at});
+        EXPECT_EQ(IndexNameLookup(index).unitsOf(name), index.lookUp(name));
     }
 
     // One unit a series, in series order; the compatibility form counts only
@@ -125,6 +127,9 @@ TEST(NameIndexTest, LookUpTakesTheOwnNameBeforeAnAliasThenTheCompatibilityForm)
     EXPECT_EQ(index.lookUp(u"tsubo"_s), (std::vector<int>{1, 4}));
     EXPECT_EQ(index.lookUp(u"tsubo"_s, 1), std::vector<int>{4});
     EXPECT_EQ(index.lookUp(u"m²"_s), std::vector<int>{5});
+    const IndexNameLookup names(index);
+    for (const QString &name : {u"tsubo"_s, u"つぼ"_s, u"m²"_s, u"m2"_s, u"m"_s})
+        EXPECT_EQ(names.unitsOf(name), index.lookUp(name)) << name.toStdString();
     EXPECT_EQ(index.unit(5).series, 1);
     EXPECT_EQ(index.unit(5).unit, 1);
 }

@@ -1,12 +1,14 @@
 // The program's set-up for the desktop: which display platform it asks for,
 // and Qt's own texts in Japanese.
 
+#include "MainWindowFixture.h"
 #include "ui/Desktop.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QLineEdit>
 #include <QMenu>
+#include <QTest>
 #include <QTranslator>
 #include <gtest/gtest.h>
 #include <memory>
@@ -52,6 +54,45 @@ TEST(Desktop, ValueBoxContextMenuIsJapanese)
     EXPECT_GE(texts, 6);  // undo, redo, cut, copy, paste, delete, select all
     QCoreApplication::removeTranslator(translator);
     delete translator;
+}
+
+using WaylandWindows = MainWindowFixture;
+
+// Under a Wayland compositor (the desktop tests run this under a headless
+// weston; elsewhere it is skipped): the compositor holds a maximized window
+// to the screen's size and cuts off one that keeps its own, so maximizing
+// the main window or the finder, as their title bar's button does, must
+// leave the program running and the window back at its own size.
+TEST_F(WaylandWindows, MaximizedWindowsComeBackToTheirOwnSize)
+{
+    if (!QGuiApplication::platformName().startsWith(u"wayland"))
+        GTEST_SKIP() << "needs a Wayland compositor (ctest -L desktop)";
+    writeStandardSeries();
+    start();
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    const QSize size = window->size();
+    window->showMaximized();
+    QTest::qWait(1500);  // the compositor's answer, and the way back
+    EXPECT_FALSE(window->windowState() & Qt::WindowMaximized);
+    EXPECT_EQ(window->size(), size);
+
+    QSize finderSize;
+    QSize finderAfter;
+    bool finderMaximized = true;
+    answerNextModal([&](QWidget *finder) {
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(finder));
+        finderSize = finder->size();
+        finder->showMaximized();
+        QTest::qWait(1500);
+        finderMaximized = finder->windowState() & Qt::WindowMaximized;
+        finderAfter = finder->size();
+        finder->close();
+    });
+    QTest::keyClick(window->windowHandle(), Qt::Key_K, Qt::ControlModifier);
+    EXPECT_TRUE(finderSize.isValid());
+    EXPECT_FALSE(finderMaximized);
+    EXPECT_EQ(finderAfter, finderSize);
 }
 
 }  // namespace

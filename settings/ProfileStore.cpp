@@ -10,6 +10,7 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -65,6 +66,9 @@ std::optional<QByteArray> encodeText(const QString &text, Encoding encoding)
 {
     if (encoding != Encoding::CodePage)
         return text.toUtf8();
+    // ASCII is the same in code page 932 (section and key names are).
+    if (std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; }))
+        return text.toLatin1();
     QStringEncoder encoder(kCodePage);
     QByteArray bytes = encoder.encode(text);
     if (encoder.hasError())
@@ -76,6 +80,8 @@ QString decodeText(const QByteArray &bytes, Encoding encoding)
 {
     if (encoding != Encoding::CodePage)
         return QString::fromUtf8(bytes);
+    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return QString::fromLatin1(bytes);
     QStringDecoder decoder(kCodePage);
     return decoder.decode(bytes);
 }
@@ -258,18 +264,26 @@ Load LoadBytes(const QString &path, QByteArray *bytes)
 
 std::optional<QString> ReadValue(const QString &path, const QString &section, const QString &key)
 {
+    return ReadValues(path, {{section, key}}).front();
+}
+
+std::vector<std::optional<QString>> ReadValues(const QString &path,
+                                               const std::vector<std::pair<QString, QString>> &keys)
+{
+    std::vector<std::optional<QString>> values(keys.size());
     QByteArray raw;
     if (LoadBytes(path, &raw) != Load::Read)
-        return std::nullopt;
+        return values;
     const Document doc = decode(raw);
-    const auto sectionBytes = encodeText(section, doc.encoding);
-    const auto keyBytes = encodeText(key, doc.encoding);
-    if (!sectionBytes || !keyBytes)
-        return std::nullopt;
-    const auto value = ProfileFile::lookUp(doc.bytes, *sectionBytes, *keyBytes);
-    if (!value)
-        return std::nullopt;
-    return decodeText(*value, doc.encoding);
+    for (size_t i = 0; i < keys.size(); ++i) {
+        const auto sectionBytes = encodeText(keys[i].first, doc.encoding);
+        const auto keyBytes = encodeText(keys[i].second, doc.encoding);
+        if (!sectionBytes || !keyBytes)
+            continue;
+        if (const auto value = ProfileFile::lookUp(doc.bytes, *sectionBytes, *keyBytes))
+            values[i] = decodeText(*value, doc.encoding);
+    }
+    return values;
 }
 
 std::vector<std::pair<QString, QString>> ReadSection(const QString &path, const QString &section)

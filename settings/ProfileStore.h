@@ -67,6 +67,11 @@ Load LoadBytes(const QString &path, QByteArray *bytes);
 // when the file, the section or the key is missing or the file is refused.
 std::optional<QString> ReadValue(const QString &path, const QString &section, const QString &key);
 
+// The values of several keys, given as section and key, the file read once:
+// the value of keys[i] in values[i], nothing where ReadValue has nothing.
+std::vector<std::optional<QString>> ReadValues(const QString &path,
+                                               const std::vector<std::pair<QString, QString>> &keys);
+
 // Every key and value of the first section named section, decoded, in file
 // order; empty when the file, the section or its keys are missing, or the
 // file is refused. One reading of the file, however many keys.

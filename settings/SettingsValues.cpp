@@ -103,15 +103,13 @@ bool ParseWholeNumber(const QString &text, long long min, long long max, long lo
 
 namespace {
 
-// The value the file holds for key, when it reads and lies in range.
-std::optional<int> storedValue(const QString &path, SettingKey key, int listCount)
+// The value text holds for key, when it reads and lies in range.
+std::optional<int> valueOf(const std::optional<QString> &text, SettingKey key, int listCount)
 {
     const SettingInfo &info = InfoOf(key);
     long long max = info.max;
     if (key == SettingKey::LastUnitSeries && listCount >= 0)
         max = std::min<long long>(max, listCount - 1);
-    const std::optional<QString> text = ProfileStore::ReadValue(path, QLatin1String(info.section),
-                                                                QLatin1String(info.key));
     long long value = 0;
     if (!text || !ParseWholeNumber(*text, info.min, max, &value))
         return std::nullopt;
@@ -131,7 +129,9 @@ std::vector<SettingKey> keysWhere(bool (*include)(const SettingInfo &))
 
 int ReadSetting(const QString &path, SettingKey key, int defaultValue, int listCount)
 {
-    return storedValue(path, key, listCount).value_or(defaultValue);
+    const SettingInfo &info = InfoOf(key);
+    return valueOf(ProfileStore::ReadValue(path, QLatin1String(info.section), QLatin1String(info.key)), key, listCount)
+        .value_or(defaultValue);
 }
 
 int ReadSetting(const QString &path, SettingKey key)
@@ -159,11 +159,17 @@ std::vector<SettingKey> DialogSettingKeys()
 
 Settings ReadSettings(const QString &path, int seriesCount)
 {
+    // The file read once for every key.
+    std::vector<std::pair<QString, QString>> keys;
+    for (const SettingInfo &row : SettingTable)
+        keys.emplace_back(QLatin1String(row.section), QLatin1String(row.key));
+    const std::vector<std::optional<QString>> texts = ProfileStore::ReadValues(path, keys);
     Settings settings;
-    for (const SettingInfo &row : SettingTable) {
-        if (const std::optional<int> value = storedValue(path, row.id, seriesCount)) {
-            settings[row.id] = *value;
-            settings.setStored(row.id, true);
+    for (size_t i = 0; i < std::size(SettingTable); ++i) {
+        const SettingKey key = SettingTable[i].id;
+        if (const std::optional<int> value = valueOf(texts[i], key, seriesCount)) {
+            settings[key] = *value;
+            settings.setStored(key, true);
         }
     }
     return settings;

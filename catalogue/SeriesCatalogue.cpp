@@ -2,9 +2,47 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QFile>
 #include <QStringList>
 
 #include <algorithm>
+#include <dirent.h>
+#include <optional>
+
+namespace {
+
+// The names in directory that end in suffix (letter case ignored), read
+// straight from the folder; nothing when an entry with such a name is
+// anything but a regular file whose name is plain text (a link, a folder,
+// a device, a type the file system does not tell, bytes that are no text):
+// those are left to Qt's rules for what QDir::Files lists.
+std::optional<QStringList> PlainFilesEndingIn(const QString &directory, QStringView suffix)
+{
+    DIR *folder = ::opendir(QFile::encodeName(directory).constData());
+    if (!folder)
+        return std::nullopt;
+    QStringList names;
+    bool plain = true;
+    while (const dirent *entry = ::readdir(folder)) {
+        if (entry->d_name[0] == '.')
+            continue;  // hidden, and "." and ".."
+        const QByteArray raw(entry->d_name);
+        const QString name = QFile::decodeName(raw);
+        if (!name.endsWith(suffix, Qt::CaseInsensitive))
+            continue;
+        if (entry->d_type != DT_REG || QFile::encodeName(name) != raw) {
+            plain = false;
+            break;
+        }
+        names << name;
+    }
+    ::closedir(folder);
+    if (!plain)
+        return std::nullopt;
+    return names;
+}
+
+}  // namespace
 
 QString ListFiles(const QString &directory, const QString &pattern)
 {
@@ -22,13 +60,18 @@ QString ListFiles(const QString &directory, const QString &pattern)
     const QStringView suffix = QStringView(pattern).mid(1);
     if (pattern.startsWith(u'*') && !suffix.contains(u'*') && !suffix.contains(u'?') && !suffix.contains(u'[')) {
         // "*.dat": a comparison of the name's end, without the regular
-        // expression that a name filter compiles (tovelconv lists the folder
-        // on every run).
-        QDirIterator it(directory, QDir::Files);
-        while (it.hasNext()) {
-            const QString name = it.nextFileInfo().fileName();
-            if (name.endsWith(suffix, Qt::CaseInsensitive))
-                names << name;
+        // expression that a name filter compiles, and without a look at each
+        // entry's file information when the folder holds only plain files of
+        // that name (tovelconv lists the folder on every run).
+        if (auto plain = PlainFilesEndingIn(directory, suffix)) {
+            names = std::move(*plain);
+        } else {
+            QDirIterator it(directory, QDir::Files);
+            while (it.hasNext()) {
+                const QString name = it.nextFileInfo().fileName();
+                if (name.endsWith(suffix, Qt::CaseInsensitive))
+                    names << name;
+            }
         }
     } else {
         names = dir.entryList(QStringList{pattern}, QDir::Files, QDir::NoSort);

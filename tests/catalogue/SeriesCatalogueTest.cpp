@@ -73,6 +73,15 @@ TEST_F(SeriesCatalogueTest, ListsOrdinaryMatchingFilesSortedWithoutRegardToCase)
     }
     // The units folder as the program builds it, with a separator at its end.
     EXPECT_EQ(listed(m_dir.path() + "/", "*.dat").size(), 7);
+
+    // Without the links, the folder and the pipe, the folder is listed
+    // straight from its entries: the same names, the link's gone.
+    for (const char *odd : {"link.dat", "dangling.dat", "dirlink.dat", "pipe.dat"})
+        ASSERT_TRUE(QFile::remove(m_dir.filePath(odd))) << odd;
+    ASSERT_TRUE(QDir(m_dir.path()).rmdir("folder.dat"));
+    for (const char *pattern : {"*.dat", "*.DAT"})
+        EXPECT_EQ(listed(m_dir.path(), pattern),
+                  (QStringList{"A.dat", "a.dat.b.dat", "b.dat", "c.DAT", "with space.dat", "X.Dat"}));
 }
 
 TEST_F(SeriesCatalogueTest, NamesThatDifferOnlyInCaseKeepOneOrder)

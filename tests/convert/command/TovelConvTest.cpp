@@ -425,10 +425,21 @@ TEST(NameCache, KeptBetweenRunsAndReadAgainForAChangedFile)
         EXPECT_EQ(reads, 1);
         EXPECT_EQ(index.namesOf(1), QStringList{u"z"_s});
     }
+    // A file added before the others, and one taken away: each file keeps
+    // its own names from the cache.
+    write(u"0.dat"_s, "1\r\n\"w\",1,0,1,1\r\n");
+    write(u"c.dat"_s, "1\r\n\"v\",1,0,1,1\r\n");
+    QThread::msleep(2100);
+    LoadNameIndex(units, cache, &reads);
+    EXPECT_EQ(reads, 3);  // the two new files, and b.dat, settled since
     QFile::remove(units + u"a.dat"_s);
     index = LoadNameIndex(units, cache, &reads);
-    ASSERT_EQ(index.seriesCount(), 1);
-    EXPECT_EQ(index.series(0).name, u"b"_s);
+    EXPECT_EQ(reads, 0);
+    ASSERT_EQ(index.seriesCount(), 3);
+    EXPECT_EQ(index.series(1).name, u"b"_s);
+    EXPECT_EQ(index.namesOf(0), QStringList{u"w"_s});
+    EXPECT_EQ(index.namesOf(1), QStringList{u"z"_s});
+    EXPECT_EQ(index.namesOf(2), QStringList{u"v"_s});
 }
 
 // Run as root over folders another user can write: the cache is never

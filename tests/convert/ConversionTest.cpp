@@ -221,9 +221,8 @@ const Case kCases[] = {
 
 class ConvertRequestTest : public ::testing::TestWithParam<Case> {};
 
-TEST_P(ConvertRequestTest, GivesTheExpectedOutcome)
+ConversionRequest RequestOf(const Case &c)
 {
-    const Case &c = GetParam();
     ConversionRequest request;
     request.typedText = c.typed;
     request.sourcePos = c.source;
@@ -233,11 +232,18 @@ TEST_P(ConvertRequestTest, GivesTheExpectedOutcome)
     request.placeNum = c.placeNum;
     request.sigDigits = c.sig;
     request.keptValue = c.kept;
+    return request;
+}
 
-    const ConversionOutcome out = ConvertRequest(request,
-                                                 c.series == NumberBase       ? Radices()
-                                                     : c.series == FuelSeries ? Fuel()
-                                                                              : Linear());
+const UnitArray &UnitsOf(const Case &c)
+{
+    return c.series == NumberBase ? Radices() : c.series == FuelSeries ? Fuel() : Linear();
+}
+
+TEST_P(ConvertRequestTest, GivesTheExpectedOutcome)
+{
+    const Case &c = GetParam();
+    const ConversionOutcome out = ConvertRequest(RequestOf(c), UnitsOf(c));
     EXPECT_EQ(out.resultWritten, c.written);
     if (c.written) {
         EXPECT_EQ(out.resultText, c.result);
@@ -256,16 +262,8 @@ TEST_P(ConvertRequestTest, GivesTheExpectedOutcome)
 TEST_P(ConvertRequestTest, TheDirectResultIsConvertRequestsResult)
 {
     const Case &c = GetParam();
-    ConversionRequest request;
-    request.typedText = c.typed;
-    request.sourcePos = c.source;
-    request.targetPos = c.target;
-    request.numberBase = c.series == NumberBase;
-    request.style = ResultStyleOf(c.showAns);
-    request.placeNum = c.placeNum;
-    request.sigDigits = c.sig;
-    request.keptValue = c.kept;
-    const UnitArray &units = c.series == NumberBase ? Radices() : c.series == FuelSeries ? Fuel() : Linear();
+    const ConversionRequest request = RequestOf(c);
+    const UnitArray &units = UnitsOf(c);
 
     std::string direct = "before ";
     const bool taken = AppendLinearResultText(request, units, &direct);

@@ -340,6 +340,22 @@ ResultStyle ResultStyleOf(int showAns)
     }
 }
 
+namespace {
+
+// The source value of the result line, by the (last) target unit's flag in
+// every series. A kept value's text is a result as it was shown, and a
+// formula is shown as typed: both stay so.
+QString ShownSource(const ConversionRequest &typedRequest, const ConversionRequest &request, const UnitRecord &target,
+                    bool isFormula)
+{
+    if (isFormula || request.keptValue)
+        return typedRequest.typedText;
+    return StyleFor(target, request.style) == Style::Grouped ? GroupedTyped(request.typedText, request.placeNum)
+                                                             : request.typedText;
+}
+
+}  // namespace
+
 ConversionOutcome ConvertRequest(const ConversionRequest &typedRequest, const UnitArray &units)
 {
     ConversionOutcome outcome;
@@ -363,12 +379,7 @@ ConversionOutcome ConvertRequest(const ConversionRequest &typedRequest, const Un
             CompoundResult(request, source, units, outcome);
             outcome.resultWritten = true;
             const UnitRecord &last = UnitAt(units, request.targetParts.back());
-            if (isFormula || request.keptValue)
-                outcome.shownSource = typedRequest.typedText;
-            else
-                outcome.shownSource = StyleFor(last, request.style) == Style::Grouped
-                    ? GroupedTyped(request.typedText, request.placeNum)
-                    : request.typedText;
+            outcome.shownSource = ShownSource(typedRequest, request, last, isFormula);
             return outcome;
         }
         const UnitRecord &target = UnitAt(units, request.targetPos);
@@ -385,16 +396,7 @@ ConversionOutcome ConvertRequest(const ConversionRequest &typedRequest, const Un
         outcome.resultWritten = true;
         outcome.resultText = std::move(result);
 
-        // The source value of the result line; the test uses the target
-        // unit's flag, in every series.
-        // A kept value's text is a result as it was shown, and a formula is
-        // shown as typed: both stay so.
-        if (isFormula || request.keptValue)
-            outcome.shownSource = typedRequest.typedText;
-        else
-            outcome.shownSource = StyleFor(target, request.style) == Style::Grouped
-                ? GroupedTyped(request.typedText, request.placeNum)
-                : request.typedText;
+        outcome.shownSource = ShownSource(typedRequest, request, target, isFormula);
     } catch (const ConversionFailure &failure) {
         outcome.failed = true;
         outcome.failure = failure.kind();

@@ -6,35 +6,83 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <cstring>
 #include <dirent.h>
 #include <optional>
 
 namespace {
 
-// The names in directory that end in suffix (letter case ignored), read
-// straight from the folder; nothing when an entry with such a name is
-// anything but a regular file whose name is plain text (a link, a folder,
-// a device, a type the file system does not tell, bytes that are no text):
-// those are left to Qt's rules for what QDir::Files lists.
-std::optional<QStringList> PlainFilesEndingIn(const QString &directory, QStringView suffix)
+// Whether bytes end in suffix (plain ASCII), ASCII letter case ignored.
+bool EndsInAscii(const char *bytes, size_t size, QLatin1StringView suffix)
 {
+    const size_t n = size_t(suffix.size());
+    return size >= n && QLatin1StringView(bytes + size - n, qsizetype(n)).compare(suffix, Qt::CaseInsensitive) == 0;
+}
+
+// Whether bytes are well-formed UTF-8: what decodes to text and encodes
+// back to the very same bytes.
+bool IsUtf8(const unsigned char *at, const unsigned char *end)
+{
+    while (at < end) {
+        const unsigned char c = *at;
+        if (c < 0x80) {
+            ++at;
+            continue;
+        }
+        int more;
+        char32_t code;
+        if (c >= 0xC2 && c <= 0xDF) {
+            more = 1;
+            code = c & 0x1F;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            more = 2;
+            code = c & 0x0F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            more = 3;
+            code = c & 0x07;
+        } else {
+            return false;
+        }
+        if (end - at <= more)
+            return false;
+        for (int i = 1; i <= more; ++i) {
+            if ((at[i] & 0xC0) != 0x80)
+                return false;
+            code = (code << 6) | (at[i] & 0x3F);
+        }
+        if ((more == 2 && (code < 0x800 || (code >= 0xD800 && code <= 0xDFFF)))
+            || (more == 3 && (code < 0x10000 || code > 0x10FFFF)))
+            return false;
+        at += more + 1;
+    }
+    return true;
+}
+
+// The names in directory that end in suffix (ASCII, letter case ignored),
+// read straight from the folder: empty when there is no such folder or it
+// cannot be read; nothing when an entry with such a name is anything but a
+// regular file whose name is plain text (a link, a folder, a device, a type
+// the file system does not tell, bytes that are no text): those are left to
+// Qt's rules for what QDir::Files lists.
+std::optional<QStringList> PlainFilesEndingIn(const QString &directory, QLatin1StringView suffix)
+{
+    QStringList names;
     DIR *folder = ::opendir(QFile::encodeName(directory).constData());
     if (!folder)
-        return std::nullopt;
-    QStringList names;
+        return names;
     bool plain = true;
     while (const dirent *entry = ::readdir(folder)) {
         if (entry->d_name[0] == '.')
             continue;  // hidden, and "." and ".."
-        const QByteArray raw(entry->d_name);
-        const QString name = QFile::decodeName(raw);
-        if (!name.endsWith(suffix, Qt::CaseInsensitive))
+        const size_t size = std::strlen(entry->d_name);
+        if (!EndsInAscii(entry->d_name, size, suffix))
             continue;
-        if (entry->d_type != DT_REG || QFile::encodeName(name) != raw) {
+        const auto *bytes = reinterpret_cast<const unsigned char *>(entry->d_name);
+        if (entry->d_type != DT_REG || !IsUtf8(bytes, bytes + size)) {
             plain = false;
             break;
         }
-        names << name;
+        names << QString::fromUtf8(entry->d_name, qsizetype(size));
     }
     ::closedir(folder);
     if (!plain)
@@ -42,15 +90,11 @@ std::optional<QStringList> PlainFilesEndingIn(const QString &directory, QStringV
     return names;
 }
 
-}  // namespace
-
-QString ListFiles(const QString &directory, const QString &pattern)
+// ListFiles's names, sorted, as a list.
+QStringList ListFileNames(const QString &directory, const QString &pattern)
 {
     if (directory.isEmpty())
-        return QString();
-    QDir dir(directory);
-    if (!dir.exists())
-        return QString();
+        return {};
 
     // QDir::Files without QDir::Hidden and QDir::System: ordinary files and
     // links to them; no folders, no names starting with ".", no pipes,
@@ -58,12 +102,16 @@ QString ListFiles(const QString &directory, const QString &pattern)
     // pattern matches with letter case ignored.
     QStringList names;
     const QStringView suffix = QStringView(pattern).mid(1);
-    if (pattern.startsWith(u'*') && !suffix.contains(u'*') && !suffix.contains(u'?') && !suffix.contains(u'[')) {
+    const bool asciiSuffix = std::all_of(suffix.begin(), suffix.end(), [](QChar c) {
+        return c.unicode() > 0x20 && c.unicode() < 0x7F && c != u'*' && c != u'?' && c != u'[' && c != u'\\';
+    });
+    if (pattern.startsWith(u'*') && asciiSuffix) {
         // "*.dat": a comparison of the name's end, without the regular
         // expression that a name filter compiles, and without a look at each
         // entry's file information when the folder holds only plain files of
         // that name (tovelconv lists the folder on every run).
-        if (auto plain = PlainFilesEndingIn(directory, suffix)) {
+        const QByteArray latin1 = suffix.toLatin1();
+        if (auto plain = PlainFilesEndingIn(directory, QLatin1StringView(latin1))) {
             names = std::move(*plain);
         } else {
             QDirIterator it(directory, QDir::Files);
@@ -74,6 +122,9 @@ QString ListFiles(const QString &directory, const QString &pattern)
             }
         }
     } else {
+        QDir dir(directory);
+        if (!dir.exists())
+            return {};
         names = dir.entryList(QStringList{pattern}, QDir::Files, QDir::NoSort);
     }
 
@@ -83,24 +134,31 @@ QString ListFiles(const QString &directory, const QString &pattern)
         const int folded = QString::compare(a, b, Qt::CaseInsensitive);
         return folded != 0 ? folded < 0 : QString::compare(a, b, Qt::CaseSensitive) < 0;
     });
-    return names.join(QChar(u'\0'));
+    return names;
+}
+
+}  // namespace
+
+QString ListFiles(const QString &directory, const QString &pattern)
+{
+    return ListFileNames(directory, pattern).join(QChar(u'\0'));
 }
 
 QString SeriesNameOfFile(const QString &fileName)
 {
     // Every ".dat" goes, exactly as written and wherever it stands, in one
     // pass from left to right: "a.dat.b.dat" is "a.b", "X.DAT" stays.
+    const QLatin1StringView dat(".dat");
+    if (const qsizetype at = fileName.indexOf(dat); at >= 0 && at == fileName.size() - dat.size())
+        return fileName.chopped(dat.size());  // the usual name: one ".dat", at the end
     QString name = fileName;
-    return name.remove(QStringLiteral(".dat"), Qt::CaseSensitive);
+    return name.remove(dat, Qt::CaseSensitive);
 }
 
 std::vector<SeriesEntry> BuildSeriesList(const QString &unitsDirectory)
 {
     std::vector<SeriesEntry> series;
-    const QString listing = ListFiles(unitsDirectory, QStringLiteral("*.dat"));
-    if (listing.isEmpty())
-        return series;
-    const QStringList fileNames = listing.split(QChar(u'\0'));
+    const QStringList fileNames = ListFileNames(unitsDirectory, QStringLiteral("*.dat"));
     series.reserve(static_cast<size_t>(fileNames.size()));
     for (const QString &fileName : fileNames) {
         const QString name = SeriesNameOfFile(fileName);

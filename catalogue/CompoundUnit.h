@@ -11,6 +11,8 @@
 struct CompoundUnit {
     QString name;            // as the target list shows it
     std::vector<int> parts;  // indexes of its units in the loaded series, largest first
+
+    bool operator==(const CompoundUnit &) const = default;
 };
 
 using CompoundArray = std::vector<CompoundUnit>;

@@ -20,20 +20,64 @@
 namespace {
 
 constexpr quint32 kMagic = 0x54564958;  // "TVIX"
-constexpr quint32 kFormat = 2;
+constexpr quint32 kFormat = 3;
 constexpr qint64 kMaxCacheBytes = 64 * 1024 * 1024;
 constexpr qint64 kRacyNanoseconds = 2'000'000'000;
 
 // The smallest number of bytes each thing in the file takes.
 constexpr qsizetype kTextBytes = 4;
 constexpr qsizetype kStampBytes = 5 * 8;
-constexpr qsizetype kFileBytes = kTextBytes + kStampBytes + 4;
-constexpr qsizetype kUnitBytes = 4;
+constexpr qsizetype kFileBytes = kTextBytes + kStampBytes + 3 * 4;
+constexpr qsizetype kNumberBytes = 2 * 8 + 3 * 2;  // a unit's factor, offset and flags
+constexpr qsizetype kUnitBytes = 4 + 4 + kNumberBytes;
+constexpr qsizetype kCompoundBytes = kTextBytes + 4;
 
-bool StampOf(const QString &path, FileStamp *stamp)
+// Appends text as UTF-8, the file names' encoding; false, with out as it
+// was, for text that UTF-8 cannot hold (a surrogate alone).
+bool AppendUtf8(QByteArray &out, QStringView text)
 {
+    const qsizetype start = out.size();
+    out.resize(start + text.size() * 3);
+    char *to = out.data() + start;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t c = text[i].unicode();
+        if (c < 0x80) {
+            *to++ = char(c);
+            continue;
+        }
+        if (QChar::isSurrogate(c)) {
+            if (!QChar::isHighSurrogate(c) || i + 1 == text.size() || !text[i + 1].isLowSurrogate()) {
+                out.truncate(start);
+                return false;
+            }
+            c = QChar::surrogateToUcs4(char16_t(c), text[++i].unicode());
+        }
+        if (c < 0x800) {
+            *to++ = char(0xC0 | (c >> 6));
+        } else if (c < 0x10000) {
+            *to++ = char(0xE0 | (c >> 12));
+            *to++ = char(0x80 | ((c >> 6) & 0x3F));
+        } else {
+            *to++ = char(0xF0 | (c >> 18));
+            *to++ = char(0x80 | ((c >> 12) & 0x3F));
+            *to++ = char(0x80 | ((c >> 6) & 0x3F));
+        }
+        *to++ = char(0x80 | (c & 0x3F));
+    }
+    out.truncate(to - out.constData());
+    return true;
+}
+
+// The stamp of the file fileName in the folder whose encoded path is
+// folder (ending in "/"); path is room for the file's encoded path.
+bool StampOf(const QByteArray &folder, QStringView fileName, QByteArray &path, FileStamp *stamp)
+{
+    path.truncate(0);
+    path.append(folder);
+    if (!AppendUtf8(path, fileName))
+        path = folder + QFile::encodeName(fileName.toString());
     struct stat st {};
-    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+    if (::stat(path.constData(), &st) != 0)
         return false;
     stamp->device = quint64(st.st_dev);
     stamp->inode = quint64(st.st_ino);
@@ -73,14 +117,33 @@ public:
         return m_ok ? n : 0;
     }
 
-    // A text where it lies in the bytes, which begin at an even address:
-    // every field is a whole number of UTF-16 units long.
-    QStringView text()
+    // A text where it lies in the bytes, which begin at an address that
+    // four divides: every field is a whole number of UTF-16 units long.
+    QStringView text() { return units(count(2)); }
+
+    // That many UTF-16 units where they lie.
+    QStringView units(quint32 n)
     {
-        const quint32 units = count(2);
-        if (!take(qsizetype(units) * 2))
+        if (!take(qsizetype(n) * 2))
             return QStringView();
-        return QStringView(reinterpret_cast<const char16_t *>(m_at - qsizetype(units) * 2), qsizetype(units));
+        return QStringView(reinterpret_cast<const char16_t *>(m_at - qsizetype(n) * 2), qsizetype(n));
+    }
+
+    // The padding (a u16 of 0) that puts what follows at an address four
+    // divides, where it is needed.
+    void padding()
+    {
+        if (reinterpret_cast<quintptr>(m_at) % 4 != 0 && number<quint16>() != 0)
+            m_ok = false;
+    }
+
+    // That many u32 numbers where they lie, after the padding.
+    std::span<const quint32> numbers(quint32 n)
+    {
+        padding();
+        if (!take(qsizetype(n) * 4))
+            return {};
+        return {reinterpret_cast<const quint32 *>(m_at - qsizetype(n) * 4), size_t(n)};
     }
 
 private:
@@ -103,31 +166,106 @@ private:
 struct FileEntry {
     QStringView fileName;
     FileStamp stamp;
-    QByteArrayView units;  // the number of units and the units, as written
+    QByteArrayView units;  // its units and compound units, as written
 };
 
-// Calls unitNames(names) for each unit of units (FileEntry::units), with
-// its names viewing the bytes; false when they do not read.
-template<typename Each>
-bool ForEachUnit(QByteArrayView units, Each unitNames)
+// Reads a file's units and compound units from in, checking each as it
+// goes; false when they do not read. index, when given, gets the units'
+// names as they lie in the bytes, units and compounds the units as
+// LoadUnitFile gave them. Nothing is added to index unless every unit has
+// read; checked says that the entry has been read whole before, and its
+// names are then added without checking it again.
+//
+// A file's units: their number, the number of all their names and of the
+// UTF-16 units of those names (u32 each); per unit the number of its names
+// and per name its length (u32 each, at an address four divides: a u16 of 0
+// before them where needed); the names one after the other; per unit its
+// factor and offset (f64 each), its separator and exponent flags (i16 each)
+// and whether it is reciprocal (u16, 0 or 1). Then the compound units.
+bool ReadEntry(Reader &in, NameIndex *index, UnitArray *units, CompoundArray *compounds, bool checked = false)
 {
-    Reader in(units);
-    std::vector<QStringView> names;
-    for (quint32 n = in.count(kUnitBytes); n > 0 && in.ok(); --n) {
-        names.resize(in.count(kTextBytes));
-        for (QStringView &name : names)
-            name = in.text();
-        if (in.ok())
-            unitNames(std::span<const QStringView>(names));
+    const quint32 count = in.count(kUnitBytes);
+    const quint32 nameTotal = in.count(4);
+    const quint32 textUnits = in.count(2);
+    const std::span<const quint32> namesPerUnit = in.numbers(count);
+    const std::span<const quint32> nameLengths = in.numbers(nameTotal);
+    const QStringView text = in.units(textUnits);
+    const char *numbers = in.at();
+    if (!in.ok())
+        return false;
+    if (checked && index && !units && !compounds) {
+        index->addUnits(namesPerUnit, nameLengths, text);
+        return true;
     }
-    return in.ok() && in.atEnd();
+    quint64 names = 0;
+    for (const quint32 n : namesPerUnit) {
+        if (n == 0)
+            return false;
+        names += n;
+    }
+    quint64 length = 0;
+    for (const quint32 n : nameLengths)
+        length += n;
+    if (names != nameTotal || length != textUnits)
+        return false;
+    for (quint32 n = 0; n < count; ++n) {
+        in.number<double>();
+        in.number<double>();
+        in.number<qint16>();
+        in.number<qint16>();
+        if (in.number<quint16>() > 1)
+            return false;
+    }
+    if (!in.ok())
+        return false;
+    for (quint32 n = in.count(kCompoundBytes); n > 0 && in.ok(); --n) {
+        const QStringView name = in.text();
+        CompoundUnit *compound = compounds ? &compounds->emplace_back() : nullptr;
+        for (quint32 parts = in.count(4); parts > 0 && in.ok(); --parts) {
+            const quint32 part = in.number<quint32>();
+            if (in.ok() && part >= count)
+                return false;
+            if (compound)
+                compound->parts.push_back(int(part));
+        }
+        if (compound)
+            compound->name = name.toString();
+    }
+    if (!in.ok())
+        return false;
+
+    if (index)
+        index->addUnits(namesPerUnit, nameLengths, text);
+    if (units) {
+        Reader numbersIn(QByteArrayView(numbers, qsizetype(count) * kNumberBytes));
+        qsizetype at = 0;
+        size_t k = 0;
+        for (const quint32 n : namesPerUnit) {
+            UnitRecord &unit = units->emplace_back();
+            unit.Aliases.reserve(qsizetype(n) - 1);
+            for (quint32 i = 0; i < n; ++i, ++k) {
+                const QStringView name = text.sliced(at, nameLengths[k]);
+                at += nameLengths[k];
+                if (i == 0)
+                    unit.UnitName = name.toString();
+                else
+                    unit.Aliases << name.toString();
+            }
+            unit.Factor = numbersIn.number<double>();
+            unit.Offset = numbersIn.number<double>();
+            unit.SeparatorOK = numbersIn.number<qint16>();
+            unit.ExponentOK = numbersIn.number<qint16>();
+            unit.Reciprocal = numbersIn.number<quint16>() != 0;
+        }
+    }
+    return true;
 }
 
 // The entries of a cache of unitsDirectory, viewing its bytes; nothing when
 // the bytes are not such a cache in this form.
 std::optional<std::vector<FileEntry>> ScanNameCache(QByteArrayView bytes, const QString &unitsDirectory)
 {
-    if (reinterpret_cast<quintptr>(bytes.data()) % alignof(char16_t) != 0)
+    if (reinterpret_cast<quintptr>(bytes.data()) % alignof(quint32) != 0)
         return std::nullopt;
     Reader in(bytes);
     if (in.number<quint32>() != kMagic || in.number<quint32>() != kFormat || in.text() != unitsDirectory || !in.ok())
@@ -141,11 +279,9 @@ std::optional<std::vector<FileEntry>> ScanNameCache(QByteArrayView bytes, const 
         s.size = in.number<qint64>();
         s.modified = in.number<qint64>();
         s.changed = in.number<qint64>();
+        in.padding();
         const char *unitsStart = in.at();
-        for (quint32 n = in.count(kUnitBytes); n > 0 && in.ok(); --n)
-            for (quint32 k = in.count(kTextBytes); k > 0 && in.ok(); --k)
-                in.text();
-        if (!in.ok())
+        if (!ReadEntry(in, nullptr, nullptr, nullptr))
             return std::nullopt;
         file.units = QByteArrayView(unitsStart, in.at() - unitsStart);
     }
@@ -171,6 +307,13 @@ void PutText(QByteArray &out, QStringView text)
     Put(out, text.utf16(), size_t(text.size()) * 2);
 }
 
+// The u16 of 0 that puts what follows at an offset four divides.
+void PutPadding(QByteArray &out)
+{
+    if (out.size() % 4 != 0)
+        PutNumber(out, quint16(0));
+}
+
 void PutHeader(QByteArray &out, const QString &unitsDirectory, size_t files)
 {
     PutNumber(out, kMagic);
@@ -187,15 +330,47 @@ void PutFileStart(QByteArray &out, QStringView fileName, const FileStamp &s)
     PutNumber(out, s.size);
     PutNumber(out, s.modified);
     PutNumber(out, s.changed);
+    PutPadding(out);
 }
 
-void PutUnits(QByteArray &out, const std::vector<QStringList> &units)
+void PutUnits(QByteArray &out, const UnitArray &units, const CompoundArray &compounds)
 {
+    quint32 names = 0;
+    quint32 textUnits = 0;
+    for (const UnitRecord &unit : units) {
+        names += quint32(unit.Aliases.size() + 1);
+        textUnits += quint32(unit.UnitName.size());
+        for (const QString &alias : unit.Aliases)
+            textUnits += quint32(alias.size());
+    }
     PutNumber(out, quint32(units.size()));
-    for (const QStringList &names : units) {
-        PutNumber(out, quint32(names.size()));
-        for (const QString &name : names)
-            PutText(out, name);
+    PutNumber(out, names);
+    PutNumber(out, textUnits);
+    for (const UnitRecord &unit : units)
+        PutNumber(out, quint32(unit.Aliases.size() + 1));
+    for (const UnitRecord &unit : units) {
+        PutNumber(out, quint32(unit.UnitName.size()));
+        for (const QString &alias : unit.Aliases)
+            PutNumber(out, quint32(alias.size()));
+    }
+    for (const UnitRecord &unit : units) {
+        Put(out, unit.UnitName.utf16(), size_t(unit.UnitName.size()) * 2);
+        for (const QString &alias : unit.Aliases)
+            Put(out, alias.utf16(), size_t(alias.size()) * 2);
+    }
+    for (const UnitRecord &unit : units) {
+        PutNumber(out, unit.Factor);
+        PutNumber(out, unit.Offset);
+        PutNumber(out, unit.SeparatorOK);
+        PutNumber(out, unit.ExponentOK);
+        PutNumber(out, quint16(unit.Reciprocal ? 1 : 0));
+    }
+    PutNumber(out, quint32(compounds.size()));
+    for (const CompoundUnit &compound : compounds) {
+        PutText(out, compound.name);
+        PutNumber(out, quint32(compound.parts.size()));
+        for (const int part : compound.parts)
+            PutNumber(out, quint32(part));
     }
 }
 
@@ -256,7 +431,7 @@ QByteArray NameCacheBytes(const QString &unitsDirectory, const std::vector<Cache
     PutHeader(out, unitsDirectory, files.size());
     for (const CachedSeriesFile &file : files) {
         PutFileStart(out, file.fileName, file.stamp);
-        PutUnits(out, file.units);
+        PutUnits(out, file.units, file.compounds);
     }
     return out;
 }
@@ -269,12 +444,9 @@ std::optional<std::vector<CachedSeriesFile>> ParseNameCache(QByteArrayView bytes
     std::vector<CachedSeriesFile> files;
     files.reserve(entries->size());
     for (const FileEntry &entry : *entries) {
-        CachedSeriesFile file{entry.fileName.toString(), entry.stamp, {}};
-        ForEachUnit(entry.units, [&file](std::span<const QStringView> names) {
-            QStringList &unit = file.units.emplace_back();
-            for (const QStringView name : names)
-                unit << name.toString();
-        });
+        CachedSeriesFile file{entry.fileName.toString(), entry.stamp, {}, {}};
+        Reader in(entry.units);
+        ReadEntry(in, nullptr, &file.units, &file.compounds);
         files.push_back(std::move(file));
     }
     return files;
@@ -291,7 +463,28 @@ QString NameCacheFileFor(const QString &cacheDirectory, const QString &unitsDire
     return cacheDirectory + QStringLiteral("/tovelconv-") + QString::fromLatin1(key) + QStringLiteral(".index");
 }
 
-NameIndex LoadNameIndex(const QString &unitsDirectory, const QString &cacheFile, int *readFiles, NameCacheUse use)
+bool CachedSeriesUnits::load(int series, UnitArray &units, CompoundArray &compounds) const
+{
+    if (series < 0 || size_t(series) >= m_entries.size() || m_entries[size_t(series)].isEmpty())
+        return false;
+    UnitArray read;
+    CompoundArray readCompounds;
+    Reader in(m_entries[size_t(series)]);
+    if (!ReadEntry(in, nullptr, &read, &readCompounds) || !in.atEnd())
+        return false;
+    units = std::move(read);
+    compounds = std::move(readCompounds);
+    return true;
+}
+
+void CachedSeriesUnits::keep(std::shared_ptr<const void> bytes, std::vector<QByteArrayView> entries)
+{
+    m_bytes = std::move(bytes);
+    m_entries = std::move(entries);
+}
+
+NameIndex LoadNameIndex(const QString &unitsDirectory, const QString &cacheFile, int *readFiles, NameCacheUse use,
+                        CachedSeriesUnits *cachedUnits)
 {
     NameIndex index;
     const std::vector<SeriesEntry> series = BuildSeriesList(unitsDirectory);
@@ -301,9 +494,9 @@ NameIndex LoadNameIndex(const QString &unitsDirectory, const QString &cacheFile,
     const QString cachedFolder = QFileInfo(unitsDirectory).absoluteFilePath();
     // The names of a file still the same are taken from the mapped cache
     // as they lie there, and written back as they were.
-    const MappedCache mapped(use == NameCacheUse::ReadAndWrite ? cacheFile : QString());
+    const auto mapped = std::make_shared<const MappedCache>(use == NameCacheUse::ReadAndWrite ? cacheFile : QString());
     std::vector<FileEntry> cached;
-    if (auto scanned = ScanNameCache(mapped.bytes(), cachedFolder))
+    if (auto scanned = ScanNameCache(mapped->bytes(), cachedFolder))
         cached = std::move(*scanned);
     // The cache lists the files in the series list's order: the entry
     // after the last one found is the one looked for, unless files were
@@ -320,15 +513,17 @@ NameIndex LoadNameIndex(const QString &unitsDirectory, const QString &cacheFile,
         return &*it;
     };
     // The cache's size bounds the names it gives: room for them at once.
-    index.reserve(size_t(mapped.bytes().size()) / 16, size_t(mapped.bytes().size()) / 8,
-                  size_t(mapped.bytes().size()) / 2);
+    const size_t cacheBytes = size_t(mapped->bytes().size());
+    index.reserve(cacheBytes / 32, cacheBytes / 16, cacheBytes / 2);
+    std::vector<QByteArrayView> unitsCached(cachedUnits ? series.size() : 0);
     // What the cache written back holds for each file kept: the entry as
     // the old cache has it, or the names just read.
     struct Kept {
         const QString *fileName;
         FileStamp stamp;
         const FileEntry *cached;
-        std::vector<QStringList> names;
+        UnitArray units;
+        CompoundArray compounds;
     };
     std::vector<Kept> kept;
     kept.reserve(series.size());
@@ -336,30 +531,34 @@ NameIndex LoadNameIndex(const QString &unitsDirectory, const QString &cacheFile,
     const qint64 now = QDateTime::currentMSecsSinceEpoch() * 1'000'000;
     int reads = 0;
 
-    for (const SeriesEntry &entry : series) {
+    const QByteArray folder = QFile::encodeName(unitsDirectory);
+    QByteArray encodedPath;
+    encodedPath.reserve(folder.size() + 256);
+    for (size_t s = 0; s < series.size(); ++s) {
+        const SeriesEntry &entry = series[s];
         index.addSeries(entry);
-        const QString path = unitsDirectory + entry.fileName;
         FileStamp stamp;
-        const bool stamped = StampOf(path, &stamp);
+        const bool stamped = StampOf(folder, entry.fileName, encodedPath, &stamp);
         const FileEntry *hit = stamped ? cachedEntry(entry.fileName) : nullptr;
-        if (hit && hit->stamp == stamp
-            && ForEachUnit(hit->units, [&index](std::span<const QStringView> names) { index.addUnitNames(names); })) {
-            kept.push_back({&entry.fileName, stamp, hit, {}});
+        // Every entry of the cache has read whole: this one adds all its
+        // names or fails before adding any.
+        if (Reader in(hit ? hit->units : QByteArrayView());
+            hit && hit->stamp == stamp && ReadEntry(in, &index, nullptr, nullptr, true)) {
+            kept.push_back({&entry.fileName, stamp, hit, {}, {}});
+            if (cachedUnits)
+                unitsCached[s] = hit->units;
             continue;
         }
         // Stamped before it is read: a change during the read changes the
         // stamp, and the next run reads the file again.
         UnitArray units;
-        LoadUnitFile(path, units);
+        CompoundArray compounds;
+        LoadUnitFile(unitsDirectory + entry.fileName, units, compounds);
         ++reads;
-        std::vector<QStringList> names;
-        names.reserve(units.size());
-        for (const UnitRecord &unit : units) {
+        for (const UnitRecord &unit : units)
             index.addUnit(unit.UnitName, unit.Aliases);
-            names.push_back(QStringList{unit.UnitName} + unit.Aliases);
-        }
         if (stamped && now - qMax(stamp.modified, stamp.changed) >= kRacyNanoseconds)
-            kept.push_back({&entry.fileName, stamp, nullptr, std::move(names)});
+            kept.push_back({&entry.fileName, stamp, nullptr, std::move(units), std::move(compounds)});
         changed = true;
     }
     if (changed && !cacheFile.isEmpty()) {
@@ -370,11 +569,13 @@ NameIndex LoadNameIndex(const QString &unitsDirectory, const QString &cacheFile,
             if (file.cached)
                 bytes.append(file.cached->units);
             else
-                PutUnits(bytes, file.names);
+                PutUnits(bytes, file.units, file.compounds);
         }
         WriteNameCache(cacheFile, bytes);
     }
     if (readFiles)
         *readFiles = reads;
+    if (cachedUnits)
+        cachedUnits->keep(mapped, std::move(unitsCached));
     return index;
 }

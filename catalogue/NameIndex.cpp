@@ -145,22 +145,29 @@ void NameIndex::addUnit(const QString &name, const QStringList &aliases)
     endUnit();
 }
 
-void NameIndex::addUnitNames(const QStringList &names)
+void NameIndex::addUnits(std::span<const quint32> namesPerUnit, std::span<const quint32> nameLengths, QStringView text)
 {
-    if (names.isEmpty())
-        addName(QStringView());
-    for (const QString &name : names)
-        addName(name);
-    endUnit();
-}
+    qsizetype start = qsizetype(m_text.size());
+    m_text.insert(m_text.end(), text.utf16(), text.utf16() + text.size());
+    const size_t firstStart = m_nameStart.size();
+    m_nameStart.resize(firstStart + nameLengths.size());
+    qsizetype *starts = m_nameStart.data() + firstStart;
+    for (const quint32 length : nameLengths)
+        *starts++ = start += qsizetype(length);
 
-void NameIndex::addUnitNames(std::span<const QStringView> names)
-{
-    if (names.empty())
-        addName(QStringView());
-    for (const QStringView name : names)
-        addName(name);
-    endUnit();
+    const int series = seriesCount() - 1;
+    int unit = unitCount() - m_seriesFirstUnit[size_t(series)];
+    size_t name = m_firstName.back();
+    const size_t firstUnit = m_units.size();
+    m_units.resize(firstUnit + namesPerUnit.size());
+    m_firstName.resize(firstUnit + 1 + namesPerUnit.size());
+    IndexedUnit *units = m_units.data() + firstUnit;
+    size_t *firstNames = m_firstName.data() + firstUnit + 1;
+    for (const quint32 names : namesPerUnit) {
+        *units++ = {series, unit++};
+        *firstNames++ = name += names;
+    }
+    m_keys.clear();
 }
 
 int NameIndex::seriesCalled(QStringView name) const
@@ -182,6 +189,34 @@ QStringList NameIndex::namesOf(int unit) const
     for (int k = 0; k < nameCount(unit); ++k)
         names << name(unit, k).toString();
     return names;
+}
+
+int NameIndex::unitOfName(size_t k) const
+{
+    return int(std::upper_bound(m_firstName.begin(), m_firstName.end(), k) - m_firstName.begin()) - 1;
+}
+
+std::vector<size_t> NameIndex::namesSpelled(QStringView spelled) const
+{
+    std::vector<size_t> found;
+    const qsizetype *starts = m_nameStart.data();
+    const char16_t *text = m_text.data();
+    const qsizetype size = spelled.size();
+    const size_t total = nameTotal();
+    if (size == 0) {
+        for (size_t k = 0; k < total; ++k)
+            if (starts[k + 1] == starts[k])
+                found.push_back(k);
+        return found;
+    }
+    // The first letter compared here, the rest only where it and the
+    // length agree.
+    const char16_t first = spelled.utf16()[0];
+    for (size_t k = 0; k < total; ++k)
+        if (starts[k + 1] - starts[k] == size && text[starts[k]] == first
+            && std::equal(text + starts[k] + 1, text + starts[k + 1], spelled.utf16() + 1))
+            found.push_back(k);
+    return found;
 }
 
 std::vector<int> NameIndex::lookUp(QStringView name, int series) const

@@ -58,10 +58,11 @@ public:
     void addSeries(const SeriesEntry &entry);
     // Adds the next unit of the last series, by its name and its aliases.
     void addUnit(const QString &name, const QStringList &aliases = {});
-    // The same with its names in one list, its own name first (none: an
-    // unnamed unit).
-    void addUnitNames(const QStringList &names);
-    void addUnitNames(std::span<const QStringView> names);
+    // Adds the next units of the last series from their names laid out one
+    // after the other in text: unit i has namesPerUnit[i] names, at least
+    // one, and name k is nameLengths[k] UTF-16 units long. The counts must
+    // add up to the names and the lengths to the text.
+    void addUnits(std::span<const quint32> namesPerUnit, std::span<const quint32> nameLengths, QStringView text);
     // Room for that many more units, names and UTF-16 units of name text.
     void reserve(size_t units, size_t names, size_t textUnits);
 
@@ -77,12 +78,21 @@ public:
     // A unit's names: its own first, then its aliases. A name viewed stays
     // valid while no unit is added.
     int nameCount(int unit) const { return int(m_firstName[size_t(unit) + 1] - m_firstName[size_t(unit)]); }
-    QStringView name(int unit, int which = 0) const
+    QStringView name(int unit, int which = 0) const { return nameAt(m_firstName[size_t(unit)] + size_t(which)); }
+    QStringList namesOf(int unit) const;
+    // Every name of every unit in turn, numbered from 0 to nameTotal() - 1:
+    // name k of the index is the name of the unit unitOfName(k) that
+    // nameAt(k) views, its own name when ownName(k).
+    size_t nameTotal() const { return m_nameStart.size() - 1; }
+    QStringView nameAt(size_t k) const
     {
-        const size_t k = m_firstName[size_t(unit)] + size_t(which);
         return QStringView(m_text.data() + m_nameStart[k], m_nameStart[k + 1] - m_nameStart[k]);
     }
-    QStringList namesOf(int unit) const;
+    int unitOfName(size_t k) const;
+    // The numbers k of the names spelled exactly so, in order, by going
+    // through every name.
+    std::vector<size_t> namesSpelled(QStringView spelled) const;
+    bool ownName(size_t k) const { return m_firstName[size_t(unitOfName(k))] == k; }
 
     // The units called name, at most one a series, in series order; only in
     // the series of that index when series >= 0.

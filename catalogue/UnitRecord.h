@@ -23,6 +23,8 @@ struct UnitRecord {
     // Factor / b in it (Offset is 0 and unused).
     bool Reciprocal = false;
     QStringList Aliases = {};  // further names to find the unit by; never shown in the lists
+
+    bool operator==(const UnitRecord &) const = default;
 };
 
 using UnitArray = std::vector<UnitRecord>;

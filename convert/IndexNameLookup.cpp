@@ -27,16 +27,20 @@ size_t HashOf(QStringView name)
 
 IndexNameLookup::IndexNameLookup(const NameIndex &index) : m_index(index)
 {
+    for (size_t k = 0; k < index.nameTotal(); ++k)
+        m_longest = std::max(m_longest, index.nameAt(k).size());
+}
+
+void IndexNameLookup::makeTable() const
+{
     size_t names = 0;
-    for (int unit = 0; unit < index.unitCount(); ++unit)
-        names += size_t(index.nameCount(unit));
+    for (int unit = 0; unit < m_index.unitCount(); ++unit)
+        names += size_t(m_index.nameCount(unit));
     m_slots.resize(std::bit_ceil(std::max<size_t>(names * 2, 16)));
     const size_t mask = m_slots.size() - 1;
-    for (int unit = 0; unit < index.unitCount(); ++unit) {
-        for (int k = 0; k < index.nameCount(unit); ++k) {
-            const QStringView name = index.name(unit, k);
-            m_longest = std::max(m_longest, name.size());
-            size_t at = HashOf(name) & mask;
+    for (int unit = 0; unit < m_index.unitCount(); ++unit) {
+        for (int k = 0; k < m_index.nameCount(unit); ++k) {
+            size_t at = HashOf(m_index.name(unit, k)) & mask;
             while (m_slots[at].unit >= 0)
                 at = (at + 1) & mask;
             m_slots[at] = {unit, k};
@@ -57,11 +61,20 @@ std::vector<int> IndexNameLookup::spelled(QStringView name) const
         auto operator<=>(const Found &) const = default;
     };
     std::vector<Found> found;
-    const size_t mask = m_slots.size() - 1;
-    for (size_t at = HashOf(name) & mask; m_slots[at].unit >= 0; at = (at + 1) & mask) {
-        const Slot &slot = m_slots[at];
-        if (m_index.name(slot.unit, slot.name) == name)
-            found.push_back({m_index.unit(slot.unit).series, slot.name > 0, slot.unit});
+    if (m_slots.empty() && ++m_lookups <= kLookupsBeforeTable) {
+        for (const size_t k : m_index.namesSpelled(name)) {
+            const int unit = m_index.unitOfName(k);
+            found.push_back({m_index.unit(unit).series, !m_index.ownName(k), unit});
+        }
+    } else {
+        if (m_slots.empty())
+            makeTable();
+        const size_t mask = m_slots.size() - 1;
+        for (size_t at = HashOf(name) & mask; m_slots[at].unit >= 0; at = (at + 1) & mask) {
+            const Slot &slot = m_slots[at];
+            if (m_index.name(slot.unit, slot.name) == name)
+                found.push_back({m_index.unit(slot.unit).series, slot.name > 0, slot.unit});
+        }
     }
     std::sort(found.begin(), found.end());
     std::vector<int> units;
@@ -73,14 +86,23 @@ std::vector<int> IndexNameLookup::spelled(QStringView name) const
 
 std::vector<int> IndexNameLookup::unitsOf(QStringView name) const
 {
+    for (const Asked &asked : m_asked)
+        if (asked.used && asked.name == name)
+            return asked.units;
     std::vector<int> units = spelled(name);
     // Only when no unit is called so does the compatibility form count.
-    if (!units.empty() || !MayHaveCompatibilityForm(name))
-        return units;
-    const QString compatible = name.toString().normalized(QString::NormalizationForm_KC);
-    if (compatible == name)
-        return units;
-    return spelled(compatible);
+    if (units.empty() && MayHaveCompatibilityForm(name)) {
+        const QString compatible = name.toString().normalized(QString::NormalizationForm_KC);
+        if (compatible != name)
+            units = spelled(compatible);
+    }
+    // Kept in place: no allocation once the text has room for it.
+    Asked &asked = m_asked[m_nextAsked++ % m_asked.size()];
+    asked.used = true;
+    asked.name.resize(name.size());
+    std::copy(name.begin(), name.end(), asked.name.begin());
+    asked.units = units;
+    return units;
 }
 
 std::vector<UnitMatch> IndexNameLookup::unitsCalled(QStringView name) const

@@ -1,15 +1,18 @@
 #pragma once
 // The value parser's view of the name index: every unit called a name, by
-// the index's lookup rule, found through a hash table so that the many
-// candidate names a query is asked for cost no allocation when they miss.
+// the index's lookup rule. The first few names asked for are found by
+// going through every name, which costs less than making a table: one
+// conversion (tovelconv) asks for three. From then on, when many candidate
+// names are asked for (the value parser, a file of queries), they are found
+// through a hash table, one flat array of name numbers with open addressing,
+// made then, so that a miss costs no allocation.
 //
-// The table is one flat array of name numbers, open addressing: making it
-// costs a hash a name and no allocation per name, so that a front end that
-// converts one value (tovelconv) pays little for it.
+// The table is made by a lookup: one object is not for concurrent use.
 
 #include "catalogue/NameIndex.h"
 #include "convert/ValueParser.h"
 
+#include <array>
 #include <vector>
 
 class IndexNameLookup : public UnitNameLookup {
@@ -32,9 +35,23 @@ private:
         int name = 0;   // which of its names
     };
 
+    // Names looked up by going through them all before the table is made.
+    static constexpr int kLookupsBeforeTable = 16;
+
+    void makeTable() const;
     std::vector<int> spelled(QStringView name) const;
 
     const NameIndex &m_index;
-    std::vector<Slot> m_slots;  // a power of two long, at most half full
+    mutable std::vector<Slot> m_slots;  // empty, or a power of two long and at most half full
+    mutable int m_lookups = 0;
+    // The last names asked for and their units: a query's target is often
+    // asked for twice, to tell a unit from a value in several units.
+    struct Asked {
+        QString name;
+        std::vector<int> units;
+        bool used = false;
+    };
+    mutable std::array<Asked, 4> m_asked;
+    mutable size_t m_nextAsked = 0;
     qsizetype m_longest = 1;
 };

@@ -260,13 +260,26 @@ private:
     {
         const QString cacheFile = NameCacheFileFor(m_folders.cacheDirectory, m_unitsDirectory);
         m_names.reset();
+        m_cachedUnits = CachedSeriesUnits();
         m_index = LoadNameIndex(m_unitsDirectory, cacheFile, nullptr,
-                                fresh ? NameCacheUse::Rebuild : NameCacheUse::ReadAndWrite);
+                                fresh ? NameCacheUse::Rebuild : NameCacheUse::ReadAndWrite, &m_cachedUnits);
         if (m_index.seriesCount() == 0) {
             m_command.fail(u"データファイルが読み込めません。(%1)"_s.arg(VisibleText(m_unitsDirectory)));
             return false;
         }
         return true;
+    }
+
+    // The series at that position in the index's list into the session:
+    // from the cache while its file is as the cache has it, else from the file.
+    void loadSeries(int series)
+    {
+        UnitArray units;
+        CompoundArray compounds;
+        if (m_cachedUnits.load(series, units, compounds))
+            m_session.SetSeries(m_index.series(series), std::move(units), std::move(compounds));
+        else
+            m_session.LoadSeries(m_unitsDirectory, m_index.series(series));
     }
 
     const IndexNameLookup &names()
@@ -318,7 +331,7 @@ private:
         }
         // One unit a line, reciprocal units included: its name, then its
         // aliases, each after a tab.
-        m_session.LoadSeries(m_unitsDirectory, m_index.series(series));
+        loadSeries(series);
         for (const UnitRecord &unit : m_session.units()) {
             m_command.result.out += Shown(unit.UnitName);
             for (const QString &alias : unit.Aliases)
@@ -334,7 +347,7 @@ private:
     {
         int loaded = -1;
         const auto unitsOf = [this, &loaded](int series) -> const UnitArray & {
-            m_session.LoadSeries(m_unitsDirectory, m_index.series(series));
+            loadSeries(series);
             loaded = series;
             return m_session.units();
         };
@@ -374,7 +387,7 @@ private:
         if (words.size() != 3 || !names().unitsOf(words[2]).empty())
             return -1;
         const auto unitsOf = [this](int series) -> const UnitArray & {
-            m_session.LoadSeries(m_unitsDirectory, m_index.series(series));
+            loadSeries(series);
             return m_session.units();
         };
         try {
@@ -382,7 +395,7 @@ private:
         } catch (const ValueFailure &) {
             return -1;
         }
-        m_session.LoadSeries(m_unitsDirectory, m_index.series(query->series));
+        loadSeries(query->series);
         const int target = m_session.FindTarget(words[2]);
         if (target < 0 && words[2].contains(u';')) {
             m_command.fail(u"「%1」は単位系「%2」の単位を大きい順に「;」でつないだものではありません。"_s.arg(
@@ -501,6 +514,7 @@ private:
     QString m_unitsDirectory;
     NameIndex m_index;
     std::optional<IndexNameLookup> m_names;  // over m_index, made when first asked for
+    CachedSeriesUnits m_cachedUnits;         // the series of m_index that the cache holds
     ConversionSession m_session;
 };
 

@@ -15,20 +15,25 @@ const QString kUnits = u"/units/"_s;
 
 std::vector<CachedSeriesFile> sampleFiles()
 {
-    return {{u"長さ.dat"_s, {1, 2, 3, 4, 5}, {{u"m"_s, u"metre"_s}, {u"km"_s}}},
-            {u"面積.dat"_s, {6, 7, 8, 9, 10}, {{u"坪"_s, u"つぼ"_s, u"tsubo"_s}}}};
+    const UnitRecord metre{u"m"_s, 1, 0, 1, 1, false, {u"metre"_s}};
+    const UnitRecord foot{u"ft"_s, 0.3048, 0, 1, 0, false, {}};
+    const UnitRecord tsubo{u"坪"_s, 3.305785123966942, -0.0, 0, 1, false, {u"つぼ"_s, u"tsubo"_s}};
+    const UnitRecord perTsubo{u"毎坪"_s, 0.3025, 0, 1, 1, true, {}};
+    return {{u"長さ.dat"_s, {1, 2, 3, 4, 5}, {metre, foot}, {{u"m・ft"_s, {0, 1}}}},
+            {u"面積.dat"_s, {6, 7, 8, 9, 10}, {tsubo, perTsubo}, {}}};
 }
 
 TEST(NameCacheTest, ReadsBackWhatItWrote)
 {
     const auto files = ParseNameCache(NameCacheBytes(kUnits, sampleFiles()), kUnits);
     ASSERT_TRUE(files.has_value());
-    ASSERT_EQ(files->size(), 2u);
-    EXPECT_EQ((*files)[1].fileName, u"面積.dat"_s);
-    EXPECT_EQ((*files)[1].stamp, (FileStamp{6, 7, 8, 9, 10}));
-    EXPECT_EQ((*files)[1].units[0], (QStringList{u"坪"_s, u"つぼ"_s, u"tsubo"_s}));
+    EXPECT_EQ(*files, sampleFiles());
     // Another units folder's cache is not this one's.
     EXPECT_FALSE(ParseNameCache(NameCacheBytes(kUnits, sampleFiles()), u"/other/"_s).has_value());
+    // A compound unit of a unit the file does not have.
+    std::vector<CachedSeriesFile> wrong = sampleFiles();
+    wrong[0].compounds[0].parts = {0, 2};
+    EXPECT_FALSE(ParseNameCache(NameCacheBytes(kUnits, wrong), kUnits).has_value());
 }
 
 TEST(NameCacheTest, CountsBeyondTheBytesAndCutFilesAreRefused)

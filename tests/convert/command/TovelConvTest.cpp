@@ -5,7 +5,9 @@
 // for a file that changed.
 #include "MainWindowFixture.h"
 #include "catalogue/NameCache.h"
+#include "catalogue/UnitFile.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 #include <QProcess>
 #include <QThread>
@@ -440,6 +442,80 @@ TEST(NameCache, KeptBetweenRunsAndReadAgainForAChangedFile)
     EXPECT_EQ(index.namesOf(0), QStringList{u"w"_s});
     EXPECT_EQ(index.namesOf(1), QStringList{u"z"_s});
     EXPECT_EQ(index.namesOf(2), QStringList{u"v"_s});
+}
+
+// A series taken from the cache is the series its file gives, so that a
+// conversion answers the same from either: every shipped series, reciprocal
+// units, aliases and compound units among them.
+TEST(NameCache, GivesEachSeriesAsItsFileDoes)
+{
+    QTemporaryDir dir;
+    const QString shipped = QStringLiteral(TOVEL_SOURCE_DIR "/units/");
+    const QString units = dir.filePath(u"units/"_s);
+    QDir().mkpath(units);
+    for (const QString &name : QDir(shipped).entryList({u"*.dat"_s}, QDir::Files))
+        ASSERT_TRUE(QFile::copy(shipped + name, units + name));
+    QThread::msleep(2100);  // files changed within the last two seconds are never kept
+    const QString cache = dir.filePath(u"cache/index"_s);
+    LoadNameIndex(units, cache);
+
+    const auto compare = [&](const QString &what) {
+        CachedSeriesUnits cached;
+        int reads = -1;
+        const NameIndex index = LoadNameIndex(units, cache, &reads, NameCacheUse::ReadAndWrite, &cached);
+        ASSERT_GT(index.seriesCount(), 20) << what.toStdString();
+        const NameIndex read = LoadNameIndex(units, QString());
+        ASSERT_EQ(index.unitCount(), read.unitCount());
+        for (int unit = 0; unit < read.unitCount(); ++unit) {
+            EXPECT_EQ(index.namesOf(unit), read.namesOf(unit)) << what.toStdString() << ' ' << unit;
+            EXPECT_EQ(index.unit(unit).series, read.unit(unit).series);
+            EXPECT_EQ(index.unit(unit).unit, read.unit(unit).unit);
+        }
+        for (int s = 0; s < index.seriesCount(); ++s) {
+            const QString path = units + index.series(s).fileName;
+            UnitArray fromCache, fromFile;
+            CompoundArray compoundsFromCache, compoundsFromFile;
+            LoadUnitFile(path, fromFile, compoundsFromFile);
+            const bool changed = QFileInfo(path).lastModified().secsTo(QDateTime::currentDateTime()) < 2;
+            EXPECT_EQ(cached.load(s, fromCache, compoundsFromCache), !changed) << what.toStdString() << ' ' << s;
+            if (!changed) {
+                EXPECT_EQ(fromCache, fromFile) << what.toStdString() << ' ' << s;
+                EXPECT_EQ(compoundsFromCache, compoundsFromFile) << what.toStdString() << ' ' << s;
+            }
+        }
+    };
+    compare(u"as shipped"_s);
+    // A file changed since the cache was written comes from the file.
+    QFile changed(units + u"長さ.dat"_s);
+    ASSERT_TRUE(changed.open(QIODevice::Append));
+    changed.write("\"#\x95\xCA\x96\xBC\",\"\x8E\xDA\",\"syaku\"\r\n");  // "#別名","尺","syaku" in the file's code page
+    changed.close();
+    compare(u"one changed"_s);
+
+    // tovelconv answers from the cache as it did from the files.
+    const QStringList queries[] = {
+        {u"6"_s, u"畳"_s, u"平方メートル"_s},
+        {u"1.7"_s, u"メートル"_s, u"尺・寸"_s},
+        {u"12"_s, u"キロメートル毎時"_s, u"分毎キロメートル"_s},
+        {u"5"_s, u"syaku"_s, u"cm"_s},
+    };
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"XDG_CACHE_HOME"_s, dir.filePath(u"xdg-cache"_s));
+    env.insert(u"XDG_CONFIG_HOME"_s, dir.filePath(u"config"_s));
+    QThread::msleep(2100);
+    QStringList answers[2];
+    for (QStringList &answer : answers) {
+        for (const QStringList &query : queries) {
+            QProcess process;
+            process.setProcessEnvironment(env);
+            process.start(kProgram, QStringList{u"--units"_s, units} + query);
+            ASSERT_TRUE(process.waitForFinished(30000));
+            answer << QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError());
+        }
+    }
+    EXPECT_EQ(answers[0], answers[1]);
+    EXPECT_EQ(answers[1][0], u"6 畳 = 9.72 平方メートル\n"_s);
+    EXPECT_EQ(answers[1][3], u"5 尺 = 151.515151515152 センチメートル\n"_s);
 }
 
 // Run as root over folders another user can write: the cache is never

@@ -19,13 +19,13 @@ const QString kKeyPrefix = u"Pair"_s;
 // Whether the text reads back as itself from code page 932.
 bool HeldByCodePage(const QString &text)
 {
-    QStringEncoder encoder("CP932");
-    const QByteArray bytes = encoder.encode(text);
-    if (encoder.hasError())
-        return false;
-    QStringDecoder decoder("CP932");
-    const QString back = decoder.decode(bytes);
-    return !decoder.hasError() && back == text;
+    // One converter each way for the thread: opening one costs far more
+    // than converting a name, and a pair line asks once a character. Their
+    // error flags stay set once set, so the trip there and back decides: a
+    // character the code page lacks comes back as another one.
+    thread_local QStringEncoder encoder("CP932", QStringConverter::Flag::Stateless);
+    thread_local QStringDecoder decoder("CP932", QStringConverter::Flag::Stateless);
+    return decoder.decode(encoder.encode(text)) == text;
 }
 
 bool MustEscape(const QString &character, bool atEnd)

@@ -1,5 +1,7 @@
 #include "catalogue/SeriesCatalogue.h"
 
+#include "catalogue/SeriesText.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -17,45 +19,6 @@ bool EndsInAscii(const char *bytes, size_t size, QLatin1StringView suffix)
 {
     const size_t n = size_t(suffix.size());
     return size >= n && QLatin1StringView(bytes + size - n, qsizetype(n)).compare(suffix, Qt::CaseInsensitive) == 0;
-}
-
-// Whether bytes are well-formed UTF-8: what decodes to text and encodes
-// back to the very same bytes.
-bool IsUtf8(const unsigned char *at, const unsigned char *end)
-{
-    while (at < end) {
-        const unsigned char c = *at;
-        if (c < 0x80) {
-            ++at;
-            continue;
-        }
-        int more;
-        char32_t code;
-        if (c >= 0xC2 && c <= 0xDF) {
-            more = 1;
-            code = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            more = 2;
-            code = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            more = 3;
-            code = c & 0x07;
-        } else {
-            return false;
-        }
-        if (end - at <= more)
-            return false;
-        for (int i = 1; i <= more; ++i) {
-            if ((at[i] & 0xC0) != 0x80)
-                return false;
-            code = (code << 6) | (at[i] & 0x3F);
-        }
-        if ((more == 2 && (code < 0x800 || (code >= 0xD800 && code <= 0xDFFF)))
-            || (more == 3 && (code < 0x10000 || code > 0x10FFFF)))
-            return false;
-        at += more + 1;
-    }
-    return true;
 }
 
 // The names in directory that end in suffix (ASCII, letter case ignored),
@@ -77,8 +40,9 @@ std::optional<QStringList> PlainFilesEndingIn(const QString &directory, QLatin1S
         const size_t size = std::strlen(entry->d_name);
         if (!EndsInAscii(entry->d_name, size, suffix))
             continue;
-        const auto *bytes = reinterpret_cast<const unsigned char *>(entry->d_name);
-        if (entry->d_type != DT_REG || !IsUtf8(bytes, bytes + size)) {
+        // Well-formed UTF-8 is what decodes to text and encodes back to the
+        // very same bytes.
+        if (entry->d_type != DT_REG || !IsWellFormedUtf8(QByteArrayView(entry->d_name, qsizetype(size)))) {
             plain = false;
             break;
         }

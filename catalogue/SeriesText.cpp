@@ -576,3 +576,17 @@ void SeriesTextDecoder::decodePiece(QByteArrayView bytes, bool final, QString &o
         return m_encoding == SeriesEncoding::Utf8 ? decodeUtf8(data, n, last, out) : decodeCp932(data, n, last, out);
     });
 }
+
+bool IsWellFormedUtf8(QByteArrayView bytes)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+    const auto *end = p + bytes.size();
+    char32_t codePoint = 0;
+    while (p < end) {
+        const int length = utf8Sequence(p, end, &codePoint);
+        if (length == 0)
+            return false;
+        p += length;
+    }
+    return true;
+}

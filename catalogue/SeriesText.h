@@ -34,6 +34,10 @@ SeriesEncoding ChooseSeriesEncoding(const QByteArray &bytes);
 // do not decode become U+FFFD, one per byte.
 QString DecodeSeriesText(const QByteArray &bytes);
 
+// Whether bytes are well-formed UTF-8: no overlong forms, no surrogates,
+// nothing beyond U+10FFFF, no sequence cut off.
+bool IsWellFormedUtf8(QByteArrayView bytes);
+
 // The same choice and decoding over a file read in pieces, for reading a
 // large file without holding it whole: the weigher sees every piece, then the
 // decoder turns the pieces into text, exactly as the functions above would

@@ -36,6 +36,35 @@ TEST(NameCacheTest, ReadsBackWhatItWrote)
     EXPECT_FALSE(ParseNameCache(NameCacheBytes(kUnits, wrong), kUnits).has_value());
 }
 
+// Fields that no written cache holds: the entry is refused, never read as
+// units whose names run past their text.
+TEST(NameCacheTest, UnitsNoFileCouldGiveAreRefused)
+{
+    const UnitRecord metre{u"m"_s, 1, 0, 1, 1, false, {u"metre"_s}};
+    const QByteArray good = NameCacheBytes(kUnits, {{u"長さ.dat"_s, {1, 2, 3, 4, 5}, {metre}, {}}});
+    ASSERT_TRUE(ParseNameCache(good, kUnits).has_value());
+    // The header to 30, the file's name and stamp to 86, its padding, its
+    // units from 88: three counts, names per unit at 100, name lengths at
+    // 104, the text "mmetre" at 112, factor, offset, flags from 124.
+    ASSERT_EQ(good.size(), 150);
+    struct Row {
+        const char *what;
+        qsizetype at;
+        QByteArray bytes;
+    };
+    const Row rows[] = {
+        {"padding that is not 0", 86, QByteArray("\x01\x00", 2)},
+        {"a unit of no names", 100, QByteArray(4, '\0')},
+        {"names longer than their text", 104, QByteArray("\x02\x00\x00\x00", 4)},
+        {"a reciprocal flag of 2", 144, QByteArray("\x02\x00", 2)},
+    };
+    for (const Row &row : rows) {
+        QByteArray bytes = good;
+        bytes.replace(row.at, row.bytes.size(), row.bytes);
+        EXPECT_FALSE(ParseNameCache(bytes, kUnits).has_value()) << row.what;
+    }
+}
+
 TEST(NameCacheTest, CountsBeyondTheBytesAndCutFilesAreRefused)
 {
     const QByteArray good = NameCacheBytes(kUnits, sampleFiles());

@@ -25,12 +25,17 @@ if [[ ${1:-} != --inside ]]; then
     "$cmake" --install "$bin" --prefix "$prefix" >"$scratch/install.log" 2>&1 \
         || { cat "$scratch/install.log"; exit 1; }
 
-    # The window: records each start's arguments, one a line. The real
-    # program is kept beside it for the last check.
+    # The window: records each start's arguments, one a line, in a file of
+    # its own written whole, so that starts made at once never mix. The
+    # real program is kept beside it for the last check.
     window=$prefix/lib/tovel/tovel
     mv "$window" "$prefix/lib/tovel/tovel.real"
-    printf '#!/bin/sh\nfor a in "$@"; do printf "%%s\\n" "$a"; done >>"%s"\necho -- >>"%s"\n' \
-        "$scratch/window.log" "$scratch/window.log" >"$window"
+    mkdir -p "$scratch/starts"
+    cat >"$window" <<EOF
+#!/bin/sh
+f="$scratch/starts/\$\$"
+{ for a in "\$@"; do printf '%s\\n' "\$a"; done; echo --; } >"\$f.tmp" && mv "\$f.tmp" "\$f"
+EOF
     chmod +x "$window"
 
     # The user's settings beside the program: grouped results, and 坪 last
@@ -58,6 +63,15 @@ fi
 scratch=$2 prefix=$3 manager=$4
 fail=0
 FAIL() { echo "FAIL: $*"; fail=1; }
+
+# The window's starts so far, one a line (its arguments joined by "|"),
+# sorted: starts made at once run in no set order.
+starts() {
+    local f
+    for f in "$scratch"/starts/*; do
+        [[ -f $f && $f != *.tmp ]] && paste -sd'|' "$f"
+    done | sort
+}
 dest=(--session --dest org.example.tovel.SearchProvider --object-path /org/example/tovel/SearchProvider)
 krunner() { gdbus call "${dest[@]}" --method "org.kde.krunner1.$1" "${@:2}"; }
 gnome() { gdbus call "${dest[@]}" --method "org.gnome.Shell.SearchProvider2.$1" "${@:2}"; }
@@ -126,22 +140,23 @@ id=$(krunner Match '6畳 m2' | grep -o "^(\[('[^']*'" | sed "s/^(\[('//; s/'$//"
 krunner Run "$id" '' >/dev/null
 gnome ActivateResult "$id" "['6畳', 'm2']" 0 >/dev/null
 gnome LaunchSearch "['6畳', 'm2']" 0 >/dev/null
-expected_window=$'--series\n面積\n--\n6\n畳\n平方メートル\n--\n--series\n面積\n--\n6\n畳\n平方メートル\n--\n--find\n6畳 m2\n--'
+window_starts=$'--series|面積|--|6|畳|平方メートル|--\n--series|面積|--|6|畳|平方メートル|--\n--find|6畳 m2|--'
+expected_window=$(sort <<<"$window_starts")
 for ((i = 0; i < 50; i++)); do
-    [[ -f $scratch/window.log && $(cat "$scratch/window.log") == "$expected_window" ]] && break
+    [[ $(starts) == "$expected_window" ]] && break
     sleep 0.1
 done
-[[ $(cat "$scratch/window.log" 2>/dev/null) == "$expected_window" ]] \
-    || FAIL "the window was started with: $(cat "$scratch/window.log" 2>/dev/null)"
+[[ $(starts) == "$expected_window" ]] || FAIL "the window was started with: $(starts)"
 # Summed terms open the window on the value they sum to.
 summed_id=$(grep -o "^(\[('[^']*'" <<<"$summed" | sed "s/^(\[('//; s/'$//")
 krunner Run "$summed_id" '' >/dev/null
-expected_window+=$'\n--series\n長さ\n--\n53\n寸\nセンチメートル\n--'
+window_starts+=$'\n--series|長さ|--|53|寸|センチメートル|--'
+expected_window=$(sort <<<"$window_starts")
 for ((i = 0; i < 50; i++)); do
-    [[ $(cat "$scratch/window.log") == "$expected_window" ]] && break
+    [[ $(starts) == "$expected_window" ]] && break
     sleep 0.1
 done
-[[ $(cat "$scratch/window.log") == "$expected_window" ]] || FAIL "summed terms started the window with: $(cat "$scratch/window.log")"
+[[ $(starts) == "$expected_window" ]] || FAIL "summed terms started the window with: $(starts)"
 
 # "値をコピー" leaves the value alone on the clipboard, until another
 # program takes it.

@@ -202,19 +202,14 @@ std::vector<size_t> NameIndex::namesSpelled(QStringView spelled) const
     const qsizetype *starts = m_nameStart.data();
     const char16_t *text = m_text.data();
     const qsizetype size = spelled.size();
-    const size_t total = nameTotal();
-    if (size == 0) {
-        for (size_t k = 0; k < total; ++k)
-            if (starts[k + 1] == starts[k])
-                found.push_back(k);
-        return found;
-    }
     // The first letter compared here, the rest only where it and the
     // length agree.
-    const char16_t first = spelled.utf16()[0];
-    for (size_t k = 0; k < total; ++k)
-        if (starts[k + 1] - starts[k] == size && text[starts[k]] == first
-            && std::equal(text + starts[k] + 1, text + starts[k + 1], spelled.utf16() + 1))
+    const char16_t first = size > 0 ? spelled.utf16()[0] : u'\0';
+    for (size_t k = 0; k < nameTotal(); ++k)
+        if (starts[k + 1] - starts[k] == size
+            && (size == 0
+                || (text[starts[k]] == first
+                    && std::equal(text + starts[k] + 1, text + starts[k + 1], spelled.utf16() + 1))))
             found.push_back(k);
     return found;
 }

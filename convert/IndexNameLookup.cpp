@@ -33,10 +33,7 @@ IndexNameLookup::IndexNameLookup(const NameIndex &index) : m_index(index)
 
 void IndexNameLookup::makeTable() const
 {
-    size_t names = 0;
-    for (int unit = 0; unit < m_index.unitCount(); ++unit)
-        names += size_t(m_index.nameCount(unit));
-    m_slots.resize(std::bit_ceil(std::max<size_t>(names * 2, 16)));
+    m_slots.resize(std::bit_ceil(std::max<size_t>(m_index.nameTotal() * 2, 16)));
     const size_t mask = m_slots.size() - 1;
     for (int unit = 0; unit < m_index.unitCount(); ++unit) {
         for (int k = 0; k < m_index.nameCount(unit); ++k) {

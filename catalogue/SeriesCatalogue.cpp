@@ -54,8 +54,8 @@ std::optional<QStringList> PlainFilesEndingIn(const QString &directory, QLatin1S
     return names;
 }
 
-// ListFiles's names, sorted, as a list.
-QStringList ListFileNames(const QString &directory, const QString &pattern)
+// The names of ListFiles, in directory order.
+QStringList ListFileNamesUnsorted(const QString &directory, const QString &pattern)
 {
     if (directory.isEmpty())
         return {};
@@ -91,13 +91,6 @@ QStringList ListFileNames(const QString &directory, const QString &pattern)
             return {};
         names = dir.entryList(QStringList{pattern}, QDir::Files, QDir::NoSort);
     }
-
-    // Directory order is arbitrary here: sort so that a list position means
-    // the same series at every start.
-    std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
-        const int folded = QString::compare(a, b, Qt::CaseInsensitive);
-        return folded != 0 ? folded < 0 : QString::compare(a, b, Qt::CaseSensitive) < 0;
-    });
     return names;
 }
 
@@ -105,7 +98,14 @@ QStringList ListFileNames(const QString &directory, const QString &pattern)
 
 QString ListFiles(const QString &directory, const QString &pattern)
 {
-    return ListFileNames(directory, pattern).join(QChar(u'\0'));
+    // Directory order is arbitrary: sorted, a list position means the same
+    // file at every start.
+    QStringList names = ListFileNamesUnsorted(directory, pattern);
+    std::sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
+        const int folded = QString::compare(a, b, Qt::CaseInsensitive);
+        return folded != 0 ? folded < 0 : QString::compare(a, b, Qt::CaseSensitive) < 0;
+    });
+    return names.join(QChar(u'\0'));
 }
 
 QString SeriesNameOfFile(const QString &fileName)
@@ -113,8 +113,16 @@ QString SeriesNameOfFile(const QString &fileName)
     // Every ".dat" goes, exactly as written and wherever it stands, in one
     // pass from left to right: "a.dat.b.dat" is "a.b", "X.DAT" stays.
     const QLatin1StringView dat(".dat");
-    if (const qsizetype at = fileName.indexOf(dat); at >= 0 && at == fileName.size() - dat.size())
-        return fileName.chopped(dat.size());  // the usual name: one ".dat", at the end
+    const auto datAt = [&fileName](qsizetype at) {
+        const QChar *c = fileName.constData() + at;
+        return c[0] == u'.' && c[1] == u'd' && c[2] == u'a' && c[3] == u't';
+    };
+    const qsizetype end = fileName.size() - dat.size();
+    qsizetype at = 0;
+    while (at < end && !datAt(at))
+        ++at;
+    if (at == end && datAt(end))
+        return fileName.left(end);  // the usual name: one ".dat", at the end
     QString name = fileName;
     return name.remove(dat, Qt::CaseSensitive);
 }
@@ -122,7 +130,7 @@ QString SeriesNameOfFile(const QString &fileName)
 std::vector<SeriesEntry> BuildSeriesList(const QString &unitsDirectory)
 {
     std::vector<SeriesEntry> series;
-    const QStringList fileNames = ListFileNames(unitsDirectory, QStringLiteral("*.dat"));
+    const QStringList fileNames = ListFileNamesUnsorted(unitsDirectory, QStringLiteral("*.dat"));
     series.reserve(static_cast<size_t>(fileNames.size()));
     for (const QString &fileName : fileNames) {
         const QString name = SeriesNameOfFile(fileName);
@@ -132,8 +140,9 @@ std::vector<SeriesEntry> BuildSeriesList(const QString &unitsDirectory)
     // The list shows series names, so it is sorted by them: "長さ" before
     // "長さ (英)", which the file names would put the other way round (" "
     // sorts before "."). Letter case is ignored, then decides, then the file
-    // name: a list position must mean the same series at every start.
-    std::stable_sort(series.begin(), series.end(), [](const SeriesEntry &a, const SeriesEntry &b) {
+    // name: a list position must mean the same series at every start,
+    // whatever order the folder gives.
+    std::sort(series.begin(), series.end(), [](const SeriesEntry &a, const SeriesEntry &b) {
         if (const int folded = QString::compare(a.name, b.name, Qt::CaseInsensitive))
             return folded < 0;
         if (const int exact = QString::compare(a.name, b.name, Qt::CaseSensitive))

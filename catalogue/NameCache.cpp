@@ -129,6 +129,9 @@ public:
         return QStringView(reinterpret_cast<const char16_t *>(m_at - qsizetype(n) * 2), qsizetype(n));
     }
 
+    // The next n bytes where they lie.
+    const char *bytes(qsizetype n) { return take(n) ? m_at - n : nullptr; }
+
     // The padding (a u16 of 0) that puts what follows at an address four
     // divides, where it is needed.
     void padding()
@@ -190,7 +193,6 @@ bool ReadEntry(Reader &in, NameIndex *index, UnitArray *units, CompoundArray *co
     const std::span<const quint32> namesPerUnit = in.numbers(count);
     const std::span<const quint32> nameLengths = in.numbers(nameTotal);
     const QStringView text = in.units(textUnits);
-    const char *numbers = in.at();
     if (!in.ok())
         return false;
     if (checked && index && !units && !compounds) {
@@ -208,16 +210,17 @@ bool ReadEntry(Reader &in, NameIndex *index, UnitArray *units, CompoundArray *co
         length += n;
     if (names != nameTotal || length != textUnits)
         return false;
-    for (quint32 n = 0; n < count; ++n) {
-        in.number<double>();
-        in.number<double>();
-        in.number<qint16>();
-        in.number<qint16>();
-        if (in.number<quint16>() > 1)
-            return false;
-    }
+    // Of a unit's numbers, only the reciprocal flag (the last u16) has
+    // values to refuse.
+    const char *unitNumbers = in.bytes(qsizetype(count) * kNumberBytes);
     if (!in.ok())
         return false;
+    for (quint32 n = 0; n < count; ++n) {
+        quint16 reciprocal = 0;
+        std::memcpy(&reciprocal, unitNumbers + (n + 1) * kNumberBytes - 2, sizeof reciprocal);
+        if (reciprocal > 1)
+            return false;
+    }
     for (quint32 n = in.count(kCompoundBytes); n > 0 && in.ok(); --n) {
         const QStringView name = in.text();
         CompoundUnit *compound = compounds ? &compounds->emplace_back() : nullptr;
@@ -237,7 +240,7 @@ bool ReadEntry(Reader &in, NameIndex *index, UnitArray *units, CompoundArray *co
     if (index)
         index->addUnits(namesPerUnit, nameLengths, text);
     if (units) {
-        Reader numbersIn(QByteArrayView(numbers, qsizetype(count) * kNumberBytes));
+        Reader numbersIn(QByteArrayView(unitNumbers, qsizetype(count) * kNumberBytes));
         qsizetype at = 0;
         size_t k = 0;
         for (const quint32 n : namesPerUnit) {

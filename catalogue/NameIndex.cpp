@@ -205,7 +205,8 @@ std::vector<size_t> NameIndex::namesSpelled(QStringView spelled) const
     // The first letter compared here, the rest only where it and the
     // length agree.
     const char16_t first = size > 0 ? spelled.utf16()[0] : u'\0';
-    for (size_t k = 0; k < nameTotal(); ++k)
+    const size_t total = nameTotal();
+    for (size_t k = 0; k < total; ++k)
         if (starts[k + 1] - starts[k] == size
             && (size == 0
                 || (text[starts[k]] == first

@@ -25,10 +25,16 @@ size_t HashOf(QStringView name)
 
 }  // namespace
 
-IndexNameLookup::IndexNameLookup(const NameIndex &index) : m_index(index)
+IndexNameLookup::IndexNameLookup(const NameIndex &index) : m_index(index) {}
+
+qsizetype IndexNameLookup::longestName() const
 {
-    for (size_t k = 0; k < index.nameTotal(); ++k)
-        m_longest = std::max(m_longest, index.nameAt(k).size());
+    if (m_longest == 0) {
+        m_longest = 1;
+        for (size_t k = 0; k < m_index.nameTotal(); ++k)
+            m_longest = std::max(m_longest, m_index.nameAt(k).size());
+    }
+    return m_longest;
 }
 
 void IndexNameLookup::makeTable() const

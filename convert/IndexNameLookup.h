@@ -24,7 +24,7 @@ public:
 
     // The units called name (NameIndex::lookUp), as series and own names.
     std::vector<UnitMatch> unitsCalled(QStringView name) const override;
-    qsizetype longestName() const override { return m_longest; }
+    qsizetype longestName() const override;
 
     // The same as indexes in the name index, at most one a series, in series order.
     std::vector<int> unitsOf(QStringView name) const;
@@ -53,5 +53,5 @@ private:
     };
     mutable std::array<Asked, 4> m_asked;
     mutable size_t m_nextAsked = 0;
-    qsizetype m_longest = 1;
+    mutable qsizetype m_longest = 0;  // 0 until first asked for
 };

@@ -34,6 +34,18 @@ bool WriteAll(int fd, const QByteArray &bytes)
     return true;
 }
 
+// The folder the program really lives in: a link in bin/ leads here.
+QString ProgramDirectory()
+{
+    char path[4096];
+    const ssize_t size = ::readlink("/proc/self/exe", path, sizeof path);
+    if (size <= 0 || size_t(size) == sizeof path)
+        return QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).absolutePath();
+    const QString program = QFile::decodeName(QByteArray(path, size));
+    const qsizetype slash = program.lastIndexOf(u'/');
+    return slash > 0 ? program.left(slash) : QStringLiteral("/");
+}
+
 }  // namespace
 
 int main(int argc, char **argv)
@@ -44,11 +56,11 @@ int main(int argc, char **argv)
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromUtf8(argv[i]);
 
-    // The same folders as the window program: the one the program really
-    // lives in (a link in bin/ leads here), and the user's own under "tovel".
+    // The same folders as the window program: the program's own and the
+    // user's under "tovel".
     QCoreApplication::setApplicationName(QStringLiteral("tovel"));
     ConvFolders folders;
-    folders.programDirectory = QFileInfo(QFile::symLinkTarget(QStringLiteral("/proc/self/exe"))).absolutePath();
+    folders.programDirectory = ProgramDirectory();
     folders.userConfigDirectory = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
     folders.cacheDirectory = QStandardPaths::writableLocation(QStandardPaths::CacheLocation);
 

@@ -55,6 +55,11 @@ for link in "$scratch/p/bin/probe" "$scratch/other/probe"; do
 done
 
 check_program_finds_series "$prefix/bin/tovel" "$prefix/lib/tovel" "$scratch" || fail=1
+# tovelconv, started through its link from elsewhere, converts with the
+# series files beside the program.
+got=$(cd / && env HOME="$scratch/home" XDG_CONFIG_HOME="$scratch/home/.config" XDG_CACHE_HOME="$scratch/home/.cache" \
+    LC_ALL=C.UTF-8 ASAN_OPTIONS=detect_leaks=0 "$prefix/bin/tovelconv" -t 1 km m 2>&1) || true
+[[ $got == 1000 ]] || { echo "FAIL: through bin/tovelconv, 1 km m gave '$got'"; fail=1; }
 
 ((fail == 0)) && echo "ok: $(expected_files "$src" | wc -l) files installed, link and program folder right"
 exit $fail

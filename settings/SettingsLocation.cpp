@@ -183,7 +183,9 @@ QString SettingsFileToRead(const QString &programDirectory, const QString &userC
 {
     QString programDir = programDirectory;
     const QString beside = JoinPath(programDir, SettingsFileName());
-    if (userConfigDirectory.isEmpty() || (!IsInstalledProgramFolder(programDirectory) && IsOwnSettingsFile(beside)))
+    // Whether the folder is an installed one is asked only of a file that
+    // is there: it takes several looks at the file system.
+    if (userConfigDirectory.isEmpty() || (IsOwnSettingsFile(beside) && !IsInstalledProgramFolder(programDirectory)))
         return beside;
     QString configDir = userConfigDirectory;
     const QString own = JoinPath(configDir, SettingsFileName());

@@ -9,6 +9,7 @@
 #include "settings/SettingsValues.h"
 #include "settings/modFileFuncs.h"
 
+#include <QDir>
 #include <QFileInfo>
 
 #include <optional>
@@ -519,6 +520,19 @@ private:
 };
 
 }  // namespace
+
+ConvFolders FoldersOf(const QString &programDirectory)
+{
+    // An XDG variable is taken as it is, even a relative one, as the window
+    // program takes it; the home folder is cleaned.
+    const auto userFolder = [](const char *variable, QLatin1StringView underHome) {
+        QString folder = qEnvironmentVariable(variable);
+        if (folder.isEmpty())
+            folder = QDir::homePath() + underHome;
+        return folder + u"/tovel"_s;
+    };
+    return {programDirectory, userFolder("XDG_CONFIG_HOME", "/.config"_L1), userFolder("XDG_CACHE_HOME", "/.cache"_L1)};
+}
 
 ConvResult RunTovelConv(const QStringList &arguments, const ConvFolders &folders, const BatchStreams *streams)
 {

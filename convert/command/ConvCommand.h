@@ -23,6 +23,13 @@ struct ConvFolders {
     QString cacheDirectory;       // where the unit-name index is kept between runs; empty for none
 };
 
+// The folders of a program in programDirectory: the user's under "tovel",
+// where the window program finds them ($XDG_CONFIG_HOME/tovel and
+// $XDG_CACHE_HOME/tovel, else under ~/.config and ~/.cache). Read from the
+// environment, without QStandardPaths and the application object that a
+// run of a single conversion would otherwise set up for them.
+ConvFolders FoldersOf(const QString &programDirectory);
+
 struct ConvResult {
     int status = 0;
     QByteArray out;

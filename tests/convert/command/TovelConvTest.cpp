@@ -6,14 +6,17 @@
 #include "MainWindowFixture.h"
 #include "catalogue/NameCache.h"
 #include "catalogue/UnitFile.h"
+#include "convert/command/ConvCommand.h"
 
 #include <QDateTime>
 #include <QFileInfo>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QThread>
 
 #include <fcntl.h>
 #include <functional>
+#include <optional>
 #include <unistd.h>
 
 using namespace Qt::Literals::StringLiterals;
@@ -372,6 +375,44 @@ TEST_F(TovelConvTest, BatchEndsQuietlyWhenItsReaderHasGone)
     ::close(devFull);
     EXPECT_EQ(full.status, 1);
     EXPECT_EQ(full.err.count(u'\n'), 1) << full.err.toStdString();
+}
+
+// tovelconv reads the settings and keeps its cache where the window program
+// has them, without asking QStandardPaths.
+TEST(TovelConvFolders, AreTheWindowProgramsInEveryEnvironment)
+{
+    struct Case {
+        const char *config;  // nullptr: not set
+        const char *cache;
+        const char *home;
+    };
+    const Case cases[] = {
+        {nullptr, nullptr, "/home/user"},         // the usual: under the home folder
+        {"", "", "/a//b/../c/"},                  // set but empty; a home to clean
+        {"/x//y/", "/p/../q", "/home/user"},      // taken as they stand
+        {"relative", "rel/cache", "/home/user"},  // relative ones too
+        {nullptr, nullptr, ""},                   // no home: the root
+    };
+    const QByteArray names[] = {"XDG_CONFIG_HOME", "XDG_CACHE_HOME", "HOME"};
+    std::optional<QByteArray> saved[3];
+    for (int i = 0; i < 3; ++i)
+        if (qEnvironmentVariableIsSet(names[i]))
+            saved[i] = qgetenv(names[i]);
+    const QString appName = QCoreApplication::applicationName();
+    QCoreApplication::setApplicationName(u"tovel"_s);
+    for (const Case &c : cases) {
+        const char *values[] = {c.config, c.cache, c.home};
+        for (int i = 0; i < 3; ++i)
+            values[i] ? qputenv(names[i], values[i]) : qunsetenv(names[i]);
+        const ConvFolders folders = FoldersOf(u"/opt/tovel"_s);
+        EXPECT_EQ(folders.userConfigDirectory.toStdString(),
+                  QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation).toStdString());
+        EXPECT_EQ(folders.cacheDirectory.toStdString(),
+                  QStandardPaths::writableLocation(QStandardPaths::CacheLocation).toStdString());
+    }
+    QCoreApplication::setApplicationName(appName);
+    for (int i = 0; i < 3; ++i)
+        saved[i] ? qputenv(names[i], *saved[i]) : qunsetenv(names[i]);
 }
 
 TEST(NameCache, KeptBetweenRunsAndReadAgainForAChangedFile)

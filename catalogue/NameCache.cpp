@@ -20,7 +20,7 @@
 namespace {
 
 constexpr quint32 kMagic = 0x54564958;  // "TVIX"
-constexpr quint32 kFormat = 3;
+constexpr quint32 kFormat = 4;
 constexpr qint64 kMaxCacheBytes = 64 * 1024 * 1024;
 constexpr qint64 kRacyNanoseconds = 2'000'000'000;
 
@@ -68,23 +68,33 @@ bool AppendUtf8(QByteArray &out, QStringView text)
     return true;
 }
 
-// The stamp of the file fileName in the folder whose encoded path is
-// folder (ending in "/"); path is room for the file's encoded path.
-bool StampOf(const QByteArray &folder, QStringView fileName, QByteArray &path, FileStamp *stamp)
+FileStamp StampOf(const struct stat &st)
 {
-    path.truncate(0);
-    path.append(folder);
-    if (!AppendUtf8(path, fileName))
-        path = folder + QFile::encodeName(fileName.toString());
+    return {quint64(st.st_dev), quint64(st.st_ino), qint64(st.st_size),
+            qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec,
+            qint64(st.st_ctim.tv_sec) * 1'000'000'000 + st.st_ctim.tv_nsec};
+}
+
+// The stamp of the file fileName in the open folder folderFd; name is room
+// for the file's encoded name.
+bool StampOf(int folderFd, QStringView fileName, QByteArray &name, FileStamp *stamp)
+{
+    name.truncate(0);
+    if (!AppendUtf8(name, fileName))
+        name = QFile::encodeName(fileName.toString());
     struct stat st {};
-    if (::stat(path.constData(), &st) != 0)
+    if (::fstatat(folderFd, name.constData(), &st, 0) != 0)
         return false;
-    stamp->device = quint64(st.st_dev);
-    stamp->inode = quint64(st.st_ino);
-    stamp->size = qint64(st.st_size);
-    stamp->modified = qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
-    stamp->changed = qint64(st.st_ctim.tv_sec) * 1'000'000'000 + st.st_ctim.tv_nsec;
+    *stamp = StampOf(st);
     return true;
+}
+
+// Whether a file stamped so has kept its times for long enough that a
+// change now would change them: a change within the file system's clock
+// tick can leave them as they were.
+bool Settled(const FileStamp &stamp, qint64 now)
+{
+    return now - qMax(stamp.modified, stamp.changed) >= kRacyNanoseconds;
 }
 
 // Reads the file's bytes from front to back; once anything does not fit,
@@ -105,6 +115,17 @@ public:
             return 0;
         std::memcpy(&value, m_at - sizeof value, sizeof value);
         return value;
+    }
+
+    FileStamp stamp()
+    {
+        FileStamp s;
+        s.device = number<quint64>();
+        s.inode = number<quint64>();
+        s.size = number<qint64>();
+        s.modified = number<qint64>();
+        s.changed = number<qint64>();
+        return s;
     }
 
     // A count of things each at least size bytes long: refused (0, not ok)
@@ -264,24 +285,27 @@ bool ReadEntry(Reader &in, NameIndex *index, UnitArray *units, CompoundArray *co
     return true;
 }
 
+struct ScannedCache {
+    FileStamp folder;  // the units folder's when its every series file was in the cache
+    std::vector<FileEntry> files;
+};
+
 // The entries of a cache of unitsDirectory, viewing its bytes; nothing when
 // the bytes are not such a cache in this form.
-std::optional<std::vector<FileEntry>> ScanNameCache(QByteArrayView bytes, const QString &unitsDirectory)
+std::optional<ScannedCache> ScanNameCache(QByteArrayView bytes, const QString &unitsDirectory)
 {
     if (reinterpret_cast<quintptr>(bytes.data()) % alignof(quint32) != 0)
         return std::nullopt;
     Reader in(bytes);
     if (in.number<quint32>() != kMagic || in.number<quint32>() != kFormat || in.text() != unitsDirectory || !in.ok())
         return std::nullopt;
-    std::vector<FileEntry> files(in.count(kFileBytes));
+    ScannedCache cache;
+    cache.folder = in.stamp();
+    std::vector<FileEntry> &files = cache.files;
+    files.resize(in.count(kFileBytes));
     for (FileEntry &file : files) {
         file.fileName = in.text();
-        FileStamp &s = file.stamp;
-        s.device = in.number<quint64>();
-        s.inode = in.number<quint64>();
-        s.size = in.number<qint64>();
-        s.modified = in.number<qint64>();
-        s.changed = in.number<qint64>();
+        file.stamp = in.stamp();
         in.padding();
         const char *unitsStart = in.at();
         if (!ReadEntry(in, nullptr, nullptr, nullptr))
@@ -290,7 +314,7 @@ std::optional<std::vector<FileEntry>> ScanNameCache(QByteArrayView bytes, const 
     }
     if (!in.ok() || !in.atEnd())
         return std::nullopt;
-    return files;
+    return cache;
 }
 
 void Put(QByteArray &out, const void *data, size_t size)
@@ -317,22 +341,28 @@ void PutPadding(QByteArray &out)
         PutNumber(out, quint16(0));
 }
 
-void PutHeader(QByteArray &out, const QString &unitsDirectory, size_t files)
+void PutStamp(QByteArray &out, const FileStamp &s)
+{
+    PutNumber(out, s.device);
+    PutNumber(out, s.inode);
+    PutNumber(out, s.size);
+    PutNumber(out, s.modified);
+    PutNumber(out, s.changed);
+}
+
+void PutHeader(QByteArray &out, const QString &unitsDirectory, const FileStamp &folder, size_t files)
 {
     PutNumber(out, kMagic);
     PutNumber(out, kFormat);
     PutText(out, unitsDirectory);
+    PutStamp(out, folder);
     PutNumber(out, quint32(files));
 }
 
 void PutFileStart(QByteArray &out, QStringView fileName, const FileStamp &s)
 {
     PutText(out, fileName);
-    PutNumber(out, s.device);
-    PutNumber(out, s.inode);
-    PutNumber(out, s.size);
-    PutNumber(out, s.modified);
-    PutNumber(out, s.changed);
+    PutStamp(out, s);
     PutPadding(out);
 }
 
@@ -428,10 +458,11 @@ void WriteNameCache(const QString &cacheFile, const QByteArray &bytes)
 
 }  // namespace
 
-QByteArray NameCacheBytes(const QString &unitsDirectory, const std::vector<CachedSeriesFile> &files)
+QByteArray NameCacheBytes(const QString &unitsDirectory, const std::vector<CachedSeriesFile> &files,
+                          const FileStamp &folder)
 {
     QByteArray out;
-    PutHeader(out, unitsDirectory, files.size());
+    PutHeader(out, unitsDirectory, folder, files.size());
     for (const CachedSeriesFile &file : files) {
         PutFileStart(out, file.fileName, file.stamp);
         PutUnits(out, file.units, file.compounds);
@@ -439,14 +470,17 @@ QByteArray NameCacheBytes(const QString &unitsDirectory, const std::vector<Cache
     return out;
 }
 
-std::optional<std::vector<CachedSeriesFile>> ParseNameCache(QByteArrayView bytes, const QString &unitsDirectory)
+std::optional<std::vector<CachedSeriesFile>> ParseNameCache(QByteArrayView bytes, const QString &unitsDirectory,
+                                                            FileStamp *folder)
 {
-    const auto entries = ScanNameCache(bytes, unitsDirectory);
-    if (!entries)
+    const auto scanned = ScanNameCache(bytes, unitsDirectory);
+    if (!scanned)
         return std::nullopt;
+    if (folder)
+        *folder = scanned->folder;
     std::vector<CachedSeriesFile> files;
-    files.reserve(entries->size());
-    for (const FileEntry &entry : *entries) {
+    files.reserve(scanned->files.size());
+    for (const FileEntry &entry : scanned->files) {
         CachedSeriesFile file{entry.fileName.toString(), entry.stamp, {}, {}};
         Reader in(entry.units);
         ReadEntry(in, nullptr, &file.units, &file.compounds);
@@ -490,7 +524,13 @@ NameIndex LoadNameIndex(const QString &unitsDirectory, const QString &cacheFile,
                         CachedSeriesUnits *cachedUnits)
 {
     NameIndex index;
-    const std::vector<SeriesEntry> series = BuildSeriesList(unitsDirectory);
+    // The folder is stamped before it is listed: a file added or removed
+    // meanwhile changes its times, and the next run lists it again.
+    const QByteArray folder = QFile::encodeName(unitsDirectory);
+    const int folderFd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    FileStamp folderStamp;
+    if (struct stat st{}; folderFd >= 0 && ::fstat(folderFd, &st) == 0)
+        folderStamp = StampOf(st);
     // The cache holds the folder as its file is named after it, so that
     // "units/" and "/home/me/units/" share one cache instead of each
     // replacing the other's.
@@ -498,9 +538,28 @@ NameIndex LoadNameIndex(const QString &unitsDirectory, const QString &cacheFile,
     // The names of a file still the same are taken from the mapped cache
     // as they lie there, and written back as they were.
     const auto mapped = std::make_shared<const MappedCache>(use == NameCacheUse::ReadAndWrite ? cacheFile : QString());
-    std::vector<FileEntry> cached;
-    if (auto scanned = ScanNameCache(mapped->bytes(), cachedFolder))
-        cached = std::move(*scanned);
+    ScannedCache scanned;
+    if (auto read = ScanNameCache(mapped->bytes(), cachedFolder))
+        scanned = std::move(*read);
+    const std::vector<FileEntry> &cached = scanned.files;
+
+    // A folder whose series files are all regular files changes its times
+    // whenever one of them is added, removed or renamed: while they are as
+    // the cache has them, its list is the cache's, and the folder need not
+    // be read.
+    std::vector<SeriesEntry> series;
+    bool plainFiles = true;
+    if (folderStamp.size >= 0 && scanned.folder == folderStamp) {
+        series.reserve(cached.size());
+        for (const FileEntry &file : cached) {
+            const QString fileName = file.fileName.toString();
+            const QString name = SeriesNameOfFile(fileName);
+            series.push_back({name, fileName, IsNumberBaseSeries(name)});
+        }
+    } else {
+        series = BuildSeriesList(unitsDirectory, &plainFiles);
+    }
+
     // The cache lists the files in the series list's order: the entry
     // after the last one found is the one looked for, unless files were
     // added or removed since.
@@ -534,14 +593,13 @@ NameIndex LoadNameIndex(const QString &unitsDirectory, const QString &cacheFile,
     const qint64 now = QDateTime::currentMSecsSinceEpoch() * 1'000'000;
     int reads = 0;
 
-    const QByteArray folder = QFile::encodeName(unitsDirectory);
-    QByteArray encodedPath;
-    encodedPath.reserve(folder.size() + 256);
+    QByteArray encodedName;
+    encodedName.reserve(256);
     for (size_t s = 0; s < series.size(); ++s) {
         const SeriesEntry &entry = series[s];
         index.addSeries(entry);
         FileStamp stamp;
-        const bool stamped = StampOf(folder, entry.fileName, encodedPath, &stamp);
+        const bool stamped = folderFd >= 0 && StampOf(folderFd, entry.fileName, encodedName, &stamp);
         const FileEntry *hit = stamped ? cachedEntry(entry.fileName) : nullptr;
         // Every entry of the cache has read whole: this one adds all its
         // names or fails before adding any.
@@ -560,13 +618,21 @@ NameIndex LoadNameIndex(const QString &unitsDirectory, const QString &cacheFile,
         ++reads;
         for (const UnitRecord &unit : units)
             index.addUnit(unit.UnitName, unit.Aliases);
-        if (stamped && now - qMax(stamp.modified, stamp.changed) >= kRacyNanoseconds)
+        if (stamped && Settled(stamp, now))
             kept.push_back({&entry.fileName, stamp, nullptr, std::move(units), std::move(compounds)});
         changed = true;
     }
+    if (folderFd >= 0)
+        ::close(folderFd);
+    // The folder's stamp is kept only with every series file in the cache.
+    const FileStamp keptFolder = plainFiles && kept.size() == series.size() && folderStamp.size >= 0
+            && Settled(folderStamp, now)
+        ? folderStamp
+        : FileStamp();
+    changed = changed || keptFolder != scanned.folder;
     if (changed && !cacheFile.isEmpty()) {
         QByteArray bytes;
-        PutHeader(bytes, cachedFolder, kept.size());
+        PutHeader(bytes, cachedFolder, keptFolder, kept.size());
         for (const Kept &file : kept) {
             PutFileStart(bytes, *file.fileName, file.stamp);
             if (file.cached)

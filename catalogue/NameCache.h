@@ -9,6 +9,12 @@
 // it was read is not kept, since a change within the file system's clock
 // tick would leave its times as they were.
 //
+// The folder is stamped as well, when every series file in it is a regular
+// file and in the cache, and the folder too has been still for two seconds:
+// adding, removing or renaming a file changes the folder's times, so while
+// its stamp is the same the series list is the cache's and the folder is
+// not listed.
+//
 // The cache is read from a memory map, its names used as they lie there and
 // the entries of files still the same written back as they were. It is
 // ignored, and the series files read instead, when it is not a regular file of the user's
@@ -17,7 +23,8 @@
 // the bytes left before anything is made for it.
 //
 // Its form, in the machine's byte order: the magic "TVIX" and the format
-// (u32 each), the units folder (a text), the number of series files (u32),
+// (u32 each), the units folder (a text), its stamp (as a file's below; all
+// 0 and a size of -1 when it is not kept), the number of series files (u32),
 // then for each file its name (a text), its stamp (five 64-bit numbers:
 // device, inode, size, change and status-change times in nanoseconds), a u16
 // of 0 where needed to put what follows at an offset four divides, and its
@@ -96,5 +103,8 @@ QString NameCacheFileFor(const QString &cacheDirectory, const QString &unitsDire
 
 // The bytes of a cache file, and the entries read back from them: nothing
 // when they are not a cache of unitsDirectory in this form.
-QByteArray NameCacheBytes(const QString &unitsDirectory, const std::vector<CachedSeriesFile> &files);
-std::optional<std::vector<CachedSeriesFile>> ParseNameCache(QByteArrayView bytes, const QString &unitsDirectory);
+// folder is the units folder's stamp the cache holds.
+QByteArray NameCacheBytes(const QString &unitsDirectory, const std::vector<CachedSeriesFile> &files,
+                          const FileStamp &folder = {});
+std::optional<std::vector<CachedSeriesFile>> ParseNameCache(QByteArrayView bytes, const QString &unitsDirectory,
+                                                            FileStamp *folder = nullptr);

@@ -54,9 +54,13 @@ std::optional<QStringList> PlainFilesEndingIn(const QString &directory, QLatin1S
     return names;
 }
 
-// The names of ListFiles, in directory order.
-QStringList ListFileNamesUnsorted(const QString &directory, const QString &pattern)
+// The names of ListFiles, in directory order; plainFiles, when given, is
+// set to whether the folder's entries showed them all to be regular files
+// with names of plain text.
+QStringList ListFileNamesUnsorted(const QString &directory, const QString &pattern, bool *plainFiles = nullptr)
 {
+    if (plainFiles)
+        *plainFiles = false;
     if (directory.isEmpty())
         return {};
 
@@ -77,6 +81,8 @@ QStringList ListFileNamesUnsorted(const QString &directory, const QString &patte
         const QByteArray latin1 = suffix.toLatin1();
         if (auto plain = PlainFilesEndingIn(directory, QLatin1StringView(latin1))) {
             names = std::move(*plain);
+            if (plainFiles)
+                *plainFiles = true;
         } else {
             QDirIterator it(directory, QDir::Files);
             while (it.hasNext()) {
@@ -127,10 +133,10 @@ QString SeriesNameOfFile(const QString &fileName)
     return name.remove(dat, Qt::CaseSensitive);
 }
 
-std::vector<SeriesEntry> BuildSeriesList(const QString &unitsDirectory)
+std::vector<SeriesEntry> BuildSeriesList(const QString &unitsDirectory, bool *plainFiles)
 {
     std::vector<SeriesEntry> series;
-    const QStringList fileNames = ListFileNamesUnsorted(unitsDirectory, QStringLiteral("*.dat"));
+    const QStringList fileNames = ListFileNamesUnsorted(unitsDirectory, QStringLiteral("*.dat"), plainFiles);
     series.reserve(static_cast<size_t>(fileNames.size()));
     for (const QString &fileName : fileNames) {
         const QString name = SeriesNameOfFile(fileName);

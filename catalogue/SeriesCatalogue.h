@@ -30,4 +30,7 @@ struct SeriesEntry {
 
 // The series of unitsDirectory in list order: by series name, letter case
 // ignored (then by letter case, then by file name); empty when there is none.
-std::vector<SeriesEntry> BuildSeriesList(const QString &unitsDirectory);
+// plainFiles, when given, tells whether the folder's entries showed each
+// series file to be a regular file with a name of plain text (no link, no
+// name that is not UTF-8): such a list changes only with the folder itself.
+std::vector<SeriesEntry> BuildSeriesList(const QString &unitsDirectory, bool *plainFiles = nullptr);

@@ -14,8 +14,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     static const QString unitsDirectory = QStringLiteral("/u/");
     const QByteArrayView bytes(reinterpret_cast<const char *>(data), static_cast<qsizetype>(size));
-    const auto files = ParseNameCache(bytes, unitsDirectory);
-    if (files && NameCacheBytes(unitsDirectory, *files) != bytes)
+    FileStamp folder;
+    const auto files = ParseNameCache(bytes, unitsDirectory, &folder);
+    if (files && NameCacheBytes(unitsDirectory, *files, folder) != bytes)
         std::abort();
     return 0;
 }

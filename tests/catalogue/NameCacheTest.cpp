@@ -25,9 +25,12 @@ std::vector<CachedSeriesFile> sampleFiles()
 
 TEST(NameCacheTest, ReadsBackWhatItWrote)
 {
-    const auto files = ParseNameCache(NameCacheBytes(kUnits, sampleFiles()), kUnits);
+    const FileStamp folder{11, 12, 13, 14, 15};
+    FileStamp folderRead;
+    const auto files = ParseNameCache(NameCacheBytes(kUnits, sampleFiles(), folder), kUnits, &folderRead);
     ASSERT_TRUE(files.has_value());
     EXPECT_EQ(*files, sampleFiles());
+    EXPECT_EQ(folderRead, folder);
     // Another units folder's cache is not this one's.
     EXPECT_FALSE(ParseNameCache(NameCacheBytes(kUnits, sampleFiles()), u"/other/"_s).has_value());
     // A compound unit of a unit the file does not have.
@@ -43,20 +46,20 @@ TEST(NameCacheTest, UnitsNoFileCouldGiveAreRefused)
     const UnitRecord metre{u"m"_s, 1, 0, 1, 1, false, {u"metre"_s}};
     const QByteArray good = NameCacheBytes(kUnits, {{u"長さ.dat"_s, {1, 2, 3, 4, 5}, {metre}, {}}});
     ASSERT_TRUE(ParseNameCache(good, kUnits).has_value());
-    // The header to 30, the file's name and stamp to 86, its padding, its
-    // units from 88: three counts, names per unit at 100, name lengths at
-    // 104, the text "mmetre" at 112, factor, offset, flags from 124.
-    ASSERT_EQ(good.size(), 150);
+    // The header to 70, the file's name and stamp to 126, its padding, its
+    // units from 128: three counts, names per unit at 140, name lengths at
+    // 144, the text "mmetre" at 152, factor, offset, flags from 164.
+    ASSERT_EQ(good.size(), 190);
     struct Row {
         const char *what;
         qsizetype at;
         QByteArray bytes;
     };
     const Row rows[] = {
-        {"padding that is not 0", 86, QByteArray("\x01\x00", 2)},
-        {"a unit of no names", 100, QByteArray(4, '\0')},
-        {"names longer than their text", 104, QByteArray("\x02\x00\x00\x00", 4)},
-        {"a reciprocal flag of 2", 144, QByteArray("\x02\x00", 2)},
+        {"padding that is not 0", 126, QByteArray("\x01\x00", 2)},
+        {"a unit of no names", 140, QByteArray(4, '\0')},
+        {"names longer than their text", 144, QByteArray("\x02\x00\x00\x00", 4)},
+        {"a reciprocal flag of 2", 184, QByteArray("\x02\x00", 2)},
     };
     for (const Row &row : rows) {
         QByteArray bytes = good;

@@ -485,6 +485,32 @@ TEST(NameCache, KeptBetweenRunsAndReadAgainForAChangedFile)
     EXPECT_EQ(index.namesOf(2), QStringList{u"v"_s});
 }
 
+// A folder with a link among its series files is listed on every run: the
+// file the link leads to can appear while the folder stays as it was.
+TEST(NameCache, ListsAFolderWithALinkEveryTime)
+{
+    QTemporaryDir dir;
+    const QString units = dir.filePath(u"units/"_s);
+    QDir().mkpath(units);
+    QFile a(units + u"a.dat"_s);
+    ASSERT_TRUE(a.open(QIODevice::WriteOnly));
+    a.write("1\r\n\"x\",1,0,1,1\r\n");
+    a.close();
+    const QString target = dir.filePath(u"b.dat"_s);
+    ASSERT_TRUE(QFile::link(target, units + u"b.dat"_s));
+    QThread::msleep(2100);  // files changed within the last two seconds are never kept
+    const QString cache = dir.filePath(u"cache/index"_s);
+    EXPECT_EQ(LoadNameIndex(units, cache).seriesCount(), 1);
+    EXPECT_EQ(LoadNameIndex(units, cache).seriesCount(), 1);
+    QFile b(target);
+    ASSERT_TRUE(b.open(QIODevice::WriteOnly));
+    b.write("1\r\n\"y\",1,0,1,1\r\n");
+    b.close();
+    const NameIndex index = LoadNameIndex(units, cache);
+    ASSERT_EQ(index.seriesCount(), 2);
+    EXPECT_EQ(index.namesOf(1), QStringList{u"y"_s});
+}
+
 // A series taken from the cache is the series its file gives, so that a
 // conversion answers the same from either: every shipped series, reciprocal
 // units, aliases and compound units among them.

@@ -12,6 +12,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <memory>
 #include <optional>
 
 using namespace Qt::Literals::StringLiterals;
@@ -534,7 +535,8 @@ ConvFolders FoldersOf(const QString &programDirectory)
     return {programDirectory, userFolder("XDG_CONFIG_HOME", "/.config"_L1), userFolder("XDG_CACHE_HOME", "/.cache"_L1)};
 }
 
-ConvResult RunTovelConv(const QStringList &arguments, const ConvFolders &folders, const BatchStreams *streams)
+ConvResult RunTovelConv(const QStringList &arguments, const ConvFolders &folders, const BatchStreams *streams,
+                        ConvMemory memory)
 {
     Command command;
     Options options;
@@ -550,7 +552,9 @@ ConvResult RunTovelConv(const QStringList &arguments, const ConvFolders &folders
         command.result.out = "tovelconv (Tovel) " TOVEL_VERSION "\n";
         return command.result;
     }
-    Converter converter(options, folders, command, streams);
-    command.result.status = converter.run();
+    auto converter = std::make_unique<Converter>(options, folders, command, streams);
+    command.result.status = converter->run();
+    if (memory == ConvMemory::LeaveToProcessEnd)
+        (void)converter.release();  // the process ends with it
     return command.result;
 }

@@ -38,5 +38,9 @@ struct ConvResult {
 
 struct BatchStreams;
 
-ConvResult RunTovelConv(const QStringList &arguments, const ConvFolders &folders,
-                        const BatchStreams *streams = nullptr);
+// What becomes of the converter's memory (the name index, the series read,
+// the mapped cache): freed, or left to a process that ends right after.
+enum class ConvMemory { Free, LeaveToProcessEnd };
+
+ConvResult RunTovelConv(const QStringList &arguments, const ConvFolders &folders, const BatchStreams *streams = nullptr,
+                        ConvMemory memory = ConvMemory::Free);

@@ -25,6 +25,13 @@ namespace {
 
 const QString kProgram = u"" TOVEL_BINARY_DIR "/app/tovelconv"_s;
 
+// Writes a file anew; false when it cannot.
+bool WriteFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
 struct Ran {
     int status = -1;
     QString out;
@@ -421,11 +428,7 @@ TEST(NameCache, KeptBetweenRunsAndReadAgainForAChangedFile)
     const QString units = dir.filePath(u"units/"_s);
     QDir().mkpath(units);
     const QString cache = dir.filePath(u"cache/index"_s);
-    auto write = [&](const QString &name, const QByteArray &bytes) {
-        QFile file(units + name);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(bytes);
-    };
+    auto write = [&](const QString &name, const QByteArray &bytes) { ASSERT_TRUE(WriteFile(units + name, bytes)); };
     write(u"a.dat"_s, "1\r\n\"x\",1,0,1,1\r\n");
     write(u"b.dat"_s, "1\r\n\"y\",1,0,1,1\r\n");
     QThread::msleep(2100);  // files changed within the last two seconds are never kept
@@ -492,20 +495,14 @@ TEST(NameCache, ListsAFolderWithALinkEveryTime)
     QTemporaryDir dir;
     const QString units = dir.filePath(u"units/"_s);
     QDir().mkpath(units);
-    QFile a(units + u"a.dat"_s);
-    ASSERT_TRUE(a.open(QIODevice::WriteOnly));
-    a.write("1\r\n\"x\",1,0,1,1\r\n");
-    a.close();
+    ASSERT_TRUE(WriteFile(units + u"a.dat"_s, "1\r\n\"x\",1,0,1,1\r\n"));
     const QString target = dir.filePath(u"b.dat"_s);
     ASSERT_TRUE(QFile::link(target, units + u"b.dat"_s));
     QThread::msleep(2100);  // files changed within the last two seconds are never kept
     const QString cache = dir.filePath(u"cache/index"_s);
     EXPECT_EQ(LoadNameIndex(units, cache).seriesCount(), 1);
     EXPECT_EQ(LoadNameIndex(units, cache).seriesCount(), 1);
-    QFile b(target);
-    ASSERT_TRUE(b.open(QIODevice::WriteOnly));
-    b.write("1\r\n\"y\",1,0,1,1\r\n");
-    b.close();
+    ASSERT_TRUE(WriteFile(target, "1\r\n\"y\",1,0,1,1\r\n"));
     const NameIndex index = LoadNameIndex(units, cache);
     ASSERT_EQ(index.seriesCount(), 2);
     EXPECT_EQ(index.namesOf(1), QStringList{u"y"_s});
@@ -594,10 +591,7 @@ TEST(NameCache, RootWritesNoCacheThroughAnotherUsersLinkOrFolder)
     QTemporaryDir dir;
     const QString units = dir.filePath(u"units/"_s);
     QDir().mkpath(units);
-    QFile unit(units + u"a.dat"_s);
-    ASSERT_TRUE(unit.open(QIODevice::WriteOnly));
-    unit.write("1\r\n\"x\",1,0,1,1\r\n");
-    unit.close();
+    ASSERT_TRUE(WriteFile(units + u"a.dat"_s, "1\r\n\"x\",1,0,1,1\r\n"));
     QThread::msleep(2100);
     const QByteArray victimBytes = "root:secret\n";
     const QString victim = dir.filePath(u"shadow"_s);

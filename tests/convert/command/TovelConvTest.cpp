@@ -16,7 +16,6 @@
 
 #include <fcntl.h>
 #include <functional>
-#include <optional>
 #include <unistd.h>
 
 using namespace Qt::Literals::StringLiterals;
@@ -388,38 +387,26 @@ TEST_F(TovelConvTest, BatchEndsQuietlyWhenItsReaderHasGone)
 // has them, without asking QStandardPaths.
 TEST(TovelConvFolders, AreTheWindowProgramsInEveryEnvironment)
 {
-    struct Case {
-        const char *config;  // nullptr: not set
-        const char *cache;
-        const char *home;
+    // XDG_CONFIG_HOME, XDG_CACHE_HOME and HOME (unset and empty are the same).
+    const char *const names[] = {"XDG_CONFIG_HOME", "XDG_CACHE_HOME", "HOME"};
+    const QByteArray cases[][3] = {
+        {"", "", "/home/user"},                 // the usual: under the home folder
+        {"", "", "/a//b/../c/"},                // a home to clean
+        {"/x//y/", "rel/cache", "/home/user"},  // taken as they stand, relative ones too
+        {"", "", ""},                           // no home: the root
     };
-    const Case cases[] = {
-        {nullptr, nullptr, "/home/user"},         // the usual: under the home folder
-        {"", "", "/a//b/../c/"},                  // set but empty; a home to clean
-        {"/x//y/", "/p/../q", "/home/user"},      // taken as they stand
-        {"relative", "rel/cache", "/home/user"},  // relative ones too
-        {nullptr, nullptr, ""},                   // no home: the root
-    };
-    const QByteArray names[] = {"XDG_CONFIG_HOME", "XDG_CACHE_HOME", "HOME"};
-    std::optional<QByteArray> saved[3];
-    for (int i = 0; i < 3; ++i)
-        if (qEnvironmentVariableIsSet(names[i]))
-            saved[i] = qgetenv(names[i]);
+    const QByteArray saved[] = {qgetenv(names[0]), qgetenv(names[1]), qgetenv(names[2])};
     const QString appName = QCoreApplication::applicationName();
     QCoreApplication::setApplicationName(u"tovel"_s);
-    for (const Case &c : cases) {
-        const char *values[] = {c.config, c.cache, c.home};
+    for (const auto &values : {cases[0], cases[1], cases[2], cases[3], saved}) {
         for (int i = 0; i < 3; ++i)
-            values[i] ? qputenv(names[i], values[i]) : qunsetenv(names[i]);
-        const ConvFolders folders = FoldersOf(u"/opt/tovel"_s);
-        EXPECT_EQ(folders.userConfigDirectory.toStdString(),
+            values[i].isEmpty() ? qunsetenv(names[i]) : qputenv(names[i], values[i]);
+        EXPECT_EQ(FoldersOf(u"/opt/tovel"_s).userConfigDirectory.toStdString(),
                   QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation).toStdString());
-        EXPECT_EQ(folders.cacheDirectory.toStdString(),
+        EXPECT_EQ(FoldersOf(u"/opt/tovel"_s).cacheDirectory.toStdString(),
                   QStandardPaths::writableLocation(QStandardPaths::CacheLocation).toStdString());
     }
     QCoreApplication::setApplicationName(appName);
-    for (int i = 0; i < 3; ++i)
-        saved[i] ? qputenv(names[i], *saved[i]) : qunsetenv(names[i]);
 }
 
 TEST(NameCache, KeptBetweenRunsAndReadAgainForAChangedFile)

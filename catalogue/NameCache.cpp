@@ -551,11 +551,8 @@ NameIndex LoadNameIndex(const QString &unitsDirectory, const QString &cacheFile,
     bool plainFiles = true;
     if (folderStamp.size >= 0 && scanned.folder == folderStamp) {
         series.reserve(cached.size());
-        for (const FileEntry &file : cached) {
-            const QString fileName = file.fileName.toString();
-            const QString name = SeriesNameOfFile(fileName);
-            series.push_back({name, fileName, IsNumberBaseSeries(name)});
-        }
+        for (const FileEntry &file : cached)
+            series.push_back(SeriesEntryOf(file.fileName.toString()));
     } else {
         series = BuildSeriesList(unitsDirectory, &plainFiles);
     }

@@ -133,15 +133,20 @@ QString SeriesNameOfFile(const QString &fileName)
     return name.remove(dat, Qt::CaseSensitive);
 }
 
+SeriesEntry SeriesEntryOf(const QString &fileName)
+{
+    QString name = SeriesNameOfFile(fileName);
+    const bool numberBase = IsNumberBaseSeries(name);
+    return {std::move(name), fileName, numberBase};
+}
+
 std::vector<SeriesEntry> BuildSeriesList(const QString &unitsDirectory, bool *plainFiles)
 {
     std::vector<SeriesEntry> series;
     const QStringList fileNames = ListFileNamesUnsorted(unitsDirectory, QStringLiteral("*.dat"), plainFiles);
     series.reserve(static_cast<size_t>(fileNames.size()));
-    for (const QString &fileName : fileNames) {
-        const QString name = SeriesNameOfFile(fileName);
-        series.push_back(SeriesEntry{name, fileName, IsNumberBaseSeries(name)});
-    }
+    for (const QString &fileName : fileNames)
+        series.push_back(SeriesEntryOf(fileName));
 
     // The list shows series names, so it is sorted by them: "長さ" before
     // "長さ (英)", which the file names would put the other way round (" "

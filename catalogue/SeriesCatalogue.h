@@ -28,6 +28,9 @@ struct SeriesEntry {
     bool numberBase = false;  // the number-base series "進数", whose units are radices
 };
 
+// The series of the series file fileName (without directory).
+SeriesEntry SeriesEntryOf(const QString &fileName);
+
 // The series of unitsDirectory in list order: by series name, letter case
 // ignored (then by letter case, then by file name); empty when there is none.
 // plainFiles, when given, tells whether the folder's entries showed each
